@@ -1,0 +1,310 @@
+// driver.exe: drives the client from beside it, for e2e tests and run.sh. Never shipped.
+// Exit codes: 0 done, 1 not found / timed out / refused, 2 usage error.
+#include <windows.h>
+
+#include <cwctype>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tools/driver/console.h"
+#include "tools/driver/screenshot.h"
+#include "tools/driver/windows.h"
+
+namespace pv::driver {
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+constexpr DWORD kDefaultWaitMs = 10000;
+// Commands that act on a window or control wait this long for it to appear.
+constexpr DWORD kLookupMs = 5000;
+constexpr DWORD kMaxWaitMs = 600000;
+
+constexpr wchar_t kUsageText[] =
+    L"usage: driver COMMAND ARGS...\n"
+    L"  WIN is a top-level window's title: \"TEXT\" equals the whole title, \"~TEXT\" is\n"
+    L"  contained in it. NAME is a control's name (property Parcelvane.ControlName).\n"
+    L"  Times are milliseconds (default 10000). Texts are UTF-8, one line each.\n"
+    L"  wait-window WIN [MS]        wait for a visible window; print its title\n"
+    L"  wait-gone WIN [MS]          wait until no window matches\n"
+    L"  title WIN                   print the title (hidden windows too)\n"
+    L"  list WIN                    print NAME, class, visible, enabled, text of every named control\n"
+    L"  find WIN NAME [MS]          wait for the control; print class and client rectangle x y w h\n"
+    L"  text WIN NAME               print the control's text\n"
+    L"  richtext WIN NAME           print a rich edit's plain text\n"
+    L"  set-text WIN NAME TEXT      set the control's text\n"
+    L"  checked|enabled|visible WIN NAME             print 1 or 0\n"
+    L"  wait-state WIN NAME checked|enabled|visible 1|0 [MS]\n"
+    L"  click WIN NAME              click the control (refused when it is disabled)\n"
+    L"  msgbox TITLE [MS [BUTTON]]  wait for a message box; print its text; press BUTTON\n"
+    L"                              (a caption such as 确定 or 是, or IDOK IDCANCEL IDYES IDNO ...)\n"
+    L"  show WIN                    make a hidden window visible\n"
+    L"  close WIN                   ask the window to close (WM_CLOSE)\n"
+    L"  screenshot FILE.png [WIN]   save the whole screen, or the window's area, as PNG\n";
+
+struct Failure {
+  int code;
+};
+
+[[noreturn]] void fail(const std::wstring& message, int code = kFailed) {
+  writeErr(L"driver: " + message);
+  throw Failure{code};
+}
+
+[[noreturn]] void usage() {
+  writeErr(kUsageText);
+  throw Failure{kUsage};
+}
+
+DWORD parseMs(const std::wstring& text) {
+  if (text.empty() || text.size() > 7) usage();
+  DWORD value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') usage();
+    value = value * 10 + static_cast<DWORD>(c - L'0');
+  }
+  if (value > kMaxWaitMs) usage();
+  return value;
+}
+
+class Command {
+ public:
+  explicit Command(std::vector<std::wstring> args) : args_(std::move(args)) {}
+
+  size_t count() const { return args_.size(); }
+  const std::wstring& at(size_t i) const { return args_.at(i); }
+  DWORD msAt(size_t i, DWORD fallback) const { return i < count() ? parseMs(at(i)) : fallback; }
+  void expect(size_t least, size_t most) const {
+    if (count() < least || count() > most) usage();
+  }
+
+ private:
+  std::vector<std::wstring> args_;
+};
+
+HWND window(const std::wstring& title) {
+  HWND found = nullptr;
+  waitFor(kLookupMs, [&] { return (found = findTopLevel(parseWindowPattern(title), false)) != nullptr; });
+  if (!found) fail(L"no window \"" + title + L"\"");
+  return found;
+}
+
+HWND control(const std::wstring& title, const std::wstring& name, DWORD timeoutMs = kLookupMs) {
+  const WindowPattern pattern = parseWindowPattern(title);
+  HWND top = nullptr;
+  HWND found = nullptr;
+  waitFor(timeoutMs, [&] {
+    top = findTopLevel(pattern, false);
+    return top && (found = findControl(top, name)) != nullptr;
+  });
+  if (!top) fail(L"no window \"" + title + L"\"");
+  if (!found) fail(L"no control \"" + name + L"\" in \"" + title + L"\"");
+  return found;
+}
+
+bool state(HWND target, const std::wstring& which) {
+  if (which == L"enabled") return IsWindowEnabled(target) != FALSE;
+  if (which == L"visible") return IsWindowVisible(target) != FALSE;
+  if (which == L"checked") {
+    DWORD_PTR check = 0;
+    if (!SendMessageTimeoutW(target, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &check)) {
+      fail(L"the control did not answer");
+    }
+    return check == BST_CHECKED;
+  }
+  usage();
+}
+
+bool isButton(HWND target) {
+  std::wstring name = windowClass(target);
+  for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
+  return name == L"button";
+}
+
+void click(HWND target) {
+  if (!IsWindowEnabled(target)) fail(L"the control is disabled");
+  // Posted, not sent: a click that opens a modal dialog must not hold the driver.
+  if (isButton(target)) {
+    PostMessageW(target, BM_CLICK, 0, 0);
+    return;
+  }
+  RECT client = {};
+  GetClientRect(target, &client);
+  const LPARAM centre = MAKELPARAM(client.right / 2, client.bottom / 2);
+  PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+  PostMessageW(target, WM_LBUTTONUP, 0, centre);
+}
+
+// "是(&Y)" answers to "是(&Y)", "是" and "是(Y)"; "&OK" to "OK".
+std::wstring plainCaption(std::wstring caption) {
+  if (const size_t open = caption.rfind(L"(&"); open != std::wstring::npos && caption.back() == L')') {
+    caption.erase(open);
+  }
+  std::wstring plain;
+  for (wchar_t c : caption) {
+    if (c != L'&') plain += c;
+  }
+  return plain;
+}
+
+int buttonId(HWND dialog, const std::wstring& button) {
+  static const std::map<std::wstring, int> kIds = {
+      {L"IDOK", IDOK},       {L"IDCANCEL", IDCANCEL},     {L"IDABORT", IDABORT},
+      {L"IDRETRY", IDRETRY}, {L"IDIGNORE", IDIGNORE},     {L"IDYES", IDYES},
+      {L"IDNO", IDNO},       {L"IDTRYAGAIN", IDTRYAGAIN}, {L"IDCONTINUE", IDCONTINUE}};
+  if (const auto id = kIds.find(button); id != kIds.end()) {
+    return GetDlgItem(dialog, id->second) ? id->second : 0;
+  }
+  for (HWND child : descendants(dialog)) {
+    if (!isButton(child)) continue;
+    const std::wstring caption = windowTitle(child);
+    if (caption == button || plainCaption(caption) == plainCaption(button)) {
+      return GetDlgCtrlID(child);
+    }
+  }
+  return 0;
+}
+
+int messageBox(const Command& c) {
+  c.expect(2, 4);
+  WindowPattern pattern = parseWindowPattern(c.at(1));
+  pattern.className = L"#32770";
+  HWND dialog = waitTopLevel(pattern, true, c.msAt(2, kDefaultWaitMs));
+  if (!dialog) fail(L"no message box \"" + c.at(1) + L"\"");
+  // The message text is the static control with id 0xFFFF.
+  const HWND text = GetDlgItem(dialog, 0xFFFF);
+  writeOut(text ? normaliseLineBreaks(controlText(text)) : std::wstring());
+  if (c.count() < 4) return kDone;
+  const int id = buttonId(dialog, c.at(3));
+  if (id == 0) fail(L"no button \"" + c.at(3) + L"\" in the message box");
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+  if (!waitFor(kLookupMs, [&] { return !IsWindow(dialog); })) fail(L"the message box stayed open");
+  return kDone;
+}
+
+int listControls(const Command& c) {
+  c.expect(2, 2);
+  for (HWND child : descendants(window(c.at(1)))) {
+    const std::wstring name = controlName(child);
+    if (name.empty()) continue;
+    writeOut(name + L"\t" + windowClass(child) + L"\t" + (IsWindowVisible(child) ? L"1" : L"0") +
+             L"\t" + (IsWindowEnabled(child) ? L"1" : L"0") + L"\t" +
+             normaliseLineBreaks(controlText(child)));
+  }
+  return kDone;
+}
+
+int findCommand(const Command& c) {
+  c.expect(3, 4);
+  const HWND target = control(c.at(1), c.at(2), c.msAt(3, kLookupMs));
+  RECT box = {};
+  GetWindowRect(target, &box);
+  MapWindowPoints(HWND_DESKTOP, GetAncestor(target, GA_ROOT), reinterpret_cast<POINT*>(&box), 2);
+  writeOut(windowClass(target) + L" " + std::to_wstring(box.left) + L" " + std::to_wstring(box.top) +
+           L" " + std::to_wstring(box.right - box.left) + L" " + std::to_wstring(box.bottom - box.top));
+  return kDone;
+}
+
+int run(const Command& c) {
+  if (c.count() == 0) usage();
+  const std::wstring& verb = c.at(0);
+  if (verb == L"wait-window") {
+    c.expect(2, 3);
+    HWND found = waitTopLevel(parseWindowPattern(c.at(1)), true, c.msAt(2, kDefaultWaitMs));
+    if (!found) fail(L"no visible window \"" + c.at(1) + L"\"");
+    writeOut(windowTitle(found));
+    return kDone;
+  }
+  if (verb == L"wait-gone") {
+    c.expect(2, 3);
+    if (!waitTopLevelGone(parseWindowPattern(c.at(1)), c.msAt(2, kDefaultWaitMs))) {
+      fail(L"the window \"" + c.at(1) + L"\" is still there");
+    }
+    return kDone;
+  }
+  if (verb == L"title") {
+    c.expect(2, 2);
+    writeOut(windowTitle(window(c.at(1))));
+    return kDone;
+  }
+  if (verb == L"list") return listControls(c);
+  if (verb == L"find") return findCommand(c);
+  if (verb == L"text" || verb == L"richtext") {
+    // A rich edit answers WM_GETTEXT with its plain text, which crosses processes
+    // without a buffer in the client's memory (EM_GETTEXTEX would need one).
+    c.expect(3, 3);
+    writeOut(normaliseLineBreaks(controlText(control(c.at(1), c.at(2)))));
+    return kDone;
+  }
+  if (verb == L"set-text") {
+    c.expect(4, 4);
+    DWORD_PTR ok = 0;
+    if (!SendMessageTimeoutW(control(c.at(1), c.at(2)), WM_SETTEXT, 0,
+                             reinterpret_cast<LPARAM>(c.at(3).c_str()), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &ok) ||
+        !ok) {
+      fail(L"the control refused the text");
+    }
+    return kDone;
+  }
+  if (verb == L"checked" || verb == L"enabled" || verb == L"visible") {
+    c.expect(3, 3);
+    writeOut(state(control(c.at(1), c.at(2)), verb) ? L"1" : L"0");
+    return kDone;
+  }
+  if (verb == L"wait-state") {
+    c.expect(5, 6);
+    if (c.at(4) != L"0" && c.at(4) != L"1") usage();
+    const bool want = c.at(4) == L"1";
+    const HWND target = control(c.at(1), c.at(2));
+    if (!waitFor(c.msAt(5, kDefaultWaitMs), [&] { return state(target, c.at(3)) == want; })) {
+      fail(L"\"" + c.at(2) + L"\" did not become " + c.at(3) + L"=" + c.at(4));
+    }
+    return kDone;
+  }
+  if (verb == L"click") {
+    c.expect(3, 3);
+    click(control(c.at(1), c.at(2)));
+    return kDone;
+  }
+  if (verb == L"msgbox") return messageBox(c);
+  if (verb == L"show") {
+    c.expect(2, 2);
+    const HWND target = window(c.at(1));
+    ShowWindowAsync(target, SW_SHOWNA);
+    if (!waitFor(kLookupMs, [&] { return IsWindowVisible(target) != FALSE; })) {
+      fail(L"the window stayed hidden");
+    }
+    return kDone;
+  }
+  if (verb == L"close") {
+    c.expect(2, 2);
+    PostMessageW(window(c.at(1)), WM_CLOSE, 0, 0);
+    return kDone;
+  }
+  if (verb == L"screenshot") {
+    c.expect(2, 3);
+    std::wstring error;
+    if (!saveScreenshot(c.at(1), c.count() == 3 ? window(c.at(2)) : nullptr, &error)) fail(error);
+    return kDone;
+  }
+  usage();
+}
+
+}  // namespace
+}  // namespace pv::driver
+
+int wmain(int argc, wchar_t** argv) {
+  try {
+    return pv::driver::run(pv::driver::Command(std::vector<std::wstring>(argv + 1, argv + argc)));
+  } catch (const pv::driver::Failure& failure) {
+    return failure.code;
+  } catch (...) {
+    pv::driver::writeErr(L"driver: internal error");
+    return 1;
+  }
+}
