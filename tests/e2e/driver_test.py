@@ -1,0 +1,125 @@
+"""driver.exe against a window of our own (e2e_fixture.exe), so a fault in the driver is
+told apart from a fault in the client."""
+import struct
+import unittest
+import zlib
+
+import harness
+from harness import driver
+
+MAIN = "驱动测试 - 夹具"
+HIDDEN = "驱动测试 - 隐藏"
+
+
+def png_size(path):
+    data = path.read_bytes()
+    if data[:8] != b"\x89PNG\r\n\x1a\n" or data[12:16] != b"IHDR":
+        return None
+    return struct.unpack(">II", data[16:24])
+
+
+class DriverTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.fixture = harness.WineProgram(harness.FIXTURE, "fixture.log")
+        found = driver("wait-window", MAIN, "30000")
+        if found.code != 0:
+            cls.fixture.stop()
+            raise AssertionError(f"the fixture window did not appear: {found}")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.fixture.stop(MAIN)
+        assert not cls.fixture.running()
+
+    def test_windows_by_exact_title_or_contained_text(self):
+        cases = [
+            (["wait-window", MAIN, "1000"], 0, MAIN),
+            (["wait-window", "~夹具", "1000"], 0, MAIN),
+            (["title", "~测试 - 夹"], 0, MAIN),
+            (["wait-window", "驱动测试", "300"], 1, ""),         # exact match only
+            (["wait-gone", "没有这个窗口", "300"], 0, ""),
+            (["wait-gone", MAIN, "300"], 1, ""),
+        ]
+        for args, code, out in cases:
+            with self.subTest(args=args):
+                result = driver(*args)
+                self.assertEqual(result.code, code, result)
+                self.assertEqual(result.line, out, result)
+
+    def test_control_states_and_texts(self):
+        cases = [
+            (["enabled", MAIN, "按钮_禁用"], "0"),
+            (["enabled", MAIN, "按钮_提问"], "1"),
+            (["checked", MAIN, "选择框_记住"], "1"),
+            (["visible", MAIN, "标签_隐藏"], "0"),
+            (["visible", MAIN, "编辑框_地址"], "1"),
+            (["text", MAIN, "按钮_禁用"], "登录"),
+            (["text", MAIN, "编辑框_地址"], "北京市朝阳区"),
+            (["richtext", MAIN, "超级编辑框_结果"], "第一行\n第二行"),
+        ]
+        for args, out in cases:
+            with self.subTest(args=args):
+                result = driver(*args)
+                self.assertEqual(result.code, 0, result)
+                self.assertEqual(result.line, out, result)
+
+    def test_find_reports_class_and_client_rectangle(self):
+        result = driver("find", MAIN, "编辑框_地址")
+        self.assertEqual((result.code, result.line), (0, "Edit 10 80 300 24"), result)
+
+    def test_unknown_names_fail_within_the_bound(self):
+        for args in (["text", MAIN, "按钮_没有"], ["text", "没有这个窗口", "按钮_提问"],
+                     ["msgbox", "没有这个提示", "200"]):
+            with self.subTest(args=args):
+                self.assertEqual(driver(*args).code, 1)
+
+    def test_usage_errors(self):
+        for args in ([], ["wait-window"], ["nonsense", "x"], ["wait-window", MAIN, "12x"],
+                     ["wait-state", MAIN, "按钮_提问", "enabled", "2"]):
+            with self.subTest(args=args):
+                self.assertEqual(driver(*args).code, 2)
+
+    def test_set_text_round_trips_chinese(self):
+        self.assertEqual(driver("set-text", MAIN, "编辑框_地址", "上海市浦东新区（测试）").code, 0)
+        self.assertEqual(driver("text", MAIN, "编辑框_地址").line, "上海市浦东新区（测试）")
+
+    def test_click_toggles_a_check_box_and_refuses_a_disabled_button(self):
+        self.assertEqual(driver("click", MAIN, "选择框_记住").code, 0)
+        self.assertEqual(driver("wait-state", MAIN, "选择框_记住", "checked", "0", "3000").code, 0)
+        self.assertEqual(driver("click", MAIN, "选择框_记住").code, 0)
+        self.assertEqual(driver("wait-state", MAIN, "选择框_记住", "checked", "1", "3000").code, 0)
+        self.assertEqual(driver("click", MAIN, "按钮_禁用").code, 1)
+
+    def test_message_box_is_read_and_answered(self):
+        for button, answer in (("是", "是"), ("IDNO", "否"), ("是(&Y)", "是")):
+            with self.subTest(button=button):
+                self.assertEqual(driver("set-text", MAIN, "标签_回答", "").code, 0)
+                self.assertEqual(driver("click", MAIN, "按钮_提问").code, 0)
+                box = driver("msgbox", "夹具提问", "10000", button)
+                self.assertEqual((box.code, box.line), (0, "要继续吗？\n第二行"), box)
+                self.assertTrue(harness.wait_until(
+                    lambda: driver("text", MAIN, "标签_回答").line == answer, 10))
+
+    def test_screenshots_of_the_screen_and_of_a_window(self):
+        harness.ARTEFACTS.mkdir(parents=True, exist_ok=True)
+        screen = harness.ARTEFACTS / "fixture-screen.png"
+        window = harness.ARTEFACTS / "fixture-window.png"
+        for path in (screen, window):
+            path.unlink(missing_ok=True)
+        self.assertEqual(driver("screenshot", harness.wine_path(screen)).code, 0)
+        self.assertEqual(driver("screenshot", harness.wine_path(window), MAIN).code, 0)
+        width, height = png_size(screen)
+        self.assertGreaterEqual((width, height), (640, 480))
+        self.assertEqual(png_size(window), (360, 280))
+        self.assertEqual(driver("screenshot", harness.wine_path(harness.ARTEFACTS / "x.png"), "没有这个窗口").code, 1)
+
+    def test_show_makes_a_hidden_window_visible(self):
+        self.assertEqual(driver("wait-window", HIDDEN, "300").code, 1)
+        self.assertEqual(driver("title", HIDDEN).line, HIDDEN)  # hidden, yet found by name
+        self.assertEqual(driver("show", HIDDEN).code, 0)
+        self.assertEqual(driver("wait-window", HIDDEN, "3000").code, 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

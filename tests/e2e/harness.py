@@ -1,0 +1,87 @@
+"""Shared pieces of the e2e tests: programs under Wine, driver.exe calls, artefacts.
+
+The ctest entry sets PV_WINE_RUN, PV_DRIVER, PV_CLIENT, PV_FIXTURE and PV_ARTEFACTS and
+runs the test inside scripts/wine-session, so a display and the prefix are there.
+"""
+import os
+import pathlib
+import subprocess
+import time
+
+WINE_RUN = os.environ["PV_WINE_RUN"]
+DRIVER = os.environ["PV_DRIVER"]
+CLIENT = os.environ["PV_CLIENT"]
+FIXTURE = os.environ["PV_FIXTURE"]
+ARTEFACTS = pathlib.Path(os.environ["PV_ARTEFACTS"])
+
+# A driver command waits at most its own bound (10 s by default) plus Wine's start.
+DRIVER_BOUND_S = 60
+
+
+class DriverResult:
+    def __init__(self, code, out, err):
+        self.code, self.out, self.err = code, out, err
+
+    @property
+    def line(self):
+        """The output without its final line break."""
+        return self.out[:-1] if self.out.endswith("\n") else self.out
+
+    def __repr__(self):
+        return f"DriverResult(code={self.code}, out={self.out!r}, err={self.err!r})"
+
+
+def wine_path(path):
+    """The Windows name of a host path: the prefix maps drive Z: to the host's root."""
+    return "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
+
+
+def driver(*args):
+    """Runs driver.exe with the arguments; its output is UTF-8."""
+    done = subprocess.run([WINE_RUN, DRIVER, *args], stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=DRIVER_BOUND_S)
+    return DriverResult(done.returncode, done.stdout.decode("utf-8", "replace"),
+                        done.stderr.decode("utf-8", "replace"))
+
+
+class WineProgram:
+    """A GUI program started under wine-run; its output goes to a log among the artefacts."""
+
+    def __init__(self, exe, log_name, *args):
+        ARTEFACTS.mkdir(parents=True, exist_ok=True)
+        self.log_path = ARTEFACTS / log_name
+        self._log = open(self.log_path, "wb")
+        self.process = subprocess.Popen([WINE_RUN, exe, *args], stdin=subprocess.DEVNULL,
+                                        stdout=self._log, stderr=subprocess.STDOUT)
+
+    def running(self):
+        return self.process.poll() is None
+
+    def wait(self, seconds):
+        """The exit code, or None when it is still running after `seconds`."""
+        try:
+            return self.process.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stop(self, title=None):
+        """Asks the window to close, then ends the program if it does not; never leaves it."""
+        if self.running() and title is not None:
+            driver("close", title)
+            self.wait(15)
+        if self.running():
+            self.process.terminate()  # wine-run passes it on to the program
+            if self.wait(15) is None:
+                self.process.kill()
+                self.wait(15)
+        self._log.close()
+
+
+def wait_until(condition, seconds, step=0.2):
+    deadline = time.monotonic() + seconds
+    while True:
+        if condition():
+            return True
+        if time.monotonic() >= deadline:
+            return False
+        time.sleep(step)
