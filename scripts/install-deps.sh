@@ -9,6 +9,7 @@ packages=(
   rapidjson-dev librapidxml-dev zlib1g-dev libssl-dev libcurl4-openssl-dev libcpp-httplib-dev
   googletest libgtest-dev
   wine wine32:i386 xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales
+  python3
 )
 
 missing=()
