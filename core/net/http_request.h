@@ -26,19 +26,19 @@ inline constexpr int kMethodTrace = 6;
 inline constexpr int kMethodConnect = 7;
 
 struct HttpRequest {
-  std::string url;
+  std::string url{};
   int method = kMethodGet;
-  std::string bodyText;                    // sent as UTF-8 unless bodyBytes is given
-  std::optional<std::string> sendCookies;  // "a=1; b=2"; a leading "Cookie:" is dropped
-  std::string extraHeaders;                // header lines separated by CR LF
+  std::string bodyText{};                    // sent as UTF-8 unless bodyBytes is given
+  std::optional<std::string> sendCookies{};  // "a=1; b=2"; a leading "Cookie:" is dropped
+  std::string extraHeaders{};                // header lines separated by CR LF
   bool noRedirect = false;
-  std::string bodyBytes;                   // when not empty, sent instead of bodyText
-  std::string proxy;                       // "host:port"
+  std::string bodyBytes{};                   // when not empty, sent instead of bodyText
+  std::string proxy{};                       // "host:port"
   // Bound of each phase in seconds: 1 or more as given, -1 the transport's own bounds,
   // anything else 15.
   int timeoutSeconds = 0;
-  std::string proxyUser;
-  std::string proxyPassword;
+  std::string proxyUser{};
+  std::string proxyPassword{};
   // 1: the credentials answer the proxy, and go with every request as Basic
   // Proxy-Authorization; 0: they answer the server; other values: they are not used.
   int proxyFlag = 1;
@@ -48,15 +48,15 @@ struct HttpRequest {
 };
 
 struct WebRequest {
-  std::string url;  // the scheme may be left out: http is meant
+  std::string url{};  // the scheme may be left out: http is meant
   int method = kMethodGet;
-  std::string bodyText;                    // its bytes as they are; never sent with GET
+  std::string bodyText{};                    // its bytes as they are; never sent with GET
   // Given (even empty), it keeps the system's cookie store out of the request.
-  std::optional<std::string> sendCookies;
-  std::string extraHeaders;
+  std::optional<std::string> sendCookies{};
+  std::string extraHeaders{};
   bool noRedirect = false;
-  std::string bodyBytes;                   // when not empty, sent instead of bodyText
-  std::string proxy;
+  std::string bodyBytes{};                   // when not empty, sent instead of bodyText
+  std::string proxy{};
   bool autoMergeCookies = true;
   bool completeHeaders = true;
   bool normalizeHeaderNames = true;
@@ -65,12 +65,12 @@ struct WebRequest {
 };
 
 struct HttpResponse {
-  std::string body;             // bytes, empty when nothing was received
+  std::string body{};             // bytes, empty when nothing was received
   // httpRequest: the header lines without the status line; webRequest: with it. Each line
   // ends in CR LF, and an empty line follows the last.
-  std::string receivedHeaders;
+  std::string receivedHeaders{};
   int statusCode = 0;
-  std::string receivedCookies;  // "a=1; b=2" from the Set-Cookie lines
+  std::string receivedCookies{};  // "a=1; b=2" from the Set-Cookie lines
 };
 
 [[nodiscard]] HttpResponse httpRequest(HttpTransport& transport, const HttpRequest& request) noexcept;

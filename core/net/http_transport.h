@@ -13,25 +13,25 @@
 namespace pv {
 
 struct HttpHeaderField {
-  std::string name;
-  std::string value;
+  std::string name{};
+  std::string value{};
 };
 
 // Whom user name and password answer when the server (401) or the proxy (407) asks.
 enum class CredentialTarget { None, Server, Proxy };
 
 struct HttpWireRequest {
-  std::string method;  // "GET", "POST", ...
-  std::string url;     // absolute http:// or https:// url, GBK
+  std::string method{};  // "GET", "POST", ...
+  std::string url{};     // absolute http:// or https:// url, GBK
   // In the order set; no two fields share a name (letter case ignored); no empty values.
   std::vector<HttpHeaderField> headers;
-  std::string body;    // bytes; an empty body sends none (methods that carry one send length 0)
-  std::string agent;   // default User-Agent, overridden by a User-Agent field; empty: none
+  std::string body{};    // bytes; an empty body sends none (methods that carry one send length 0)
+  std::string agent{};   // default User-Agent, overridden by a User-Agent field; empty: none
   // Bound of each phase (resolve, connect, send, receive) in ms; -1: the transport's own.
   int timeoutMs = -1;
-  std::string proxy;   // "host:port"; empty: no proxy of ours
-  std::string user;
-  std::string password;
+  std::string proxy{};   // "host:port"; empty: no proxy of ours
+  std::string user{};
+  std::string password{};
   CredentialTarget credentialsFor = CredentialTarget::None;
   bool followRedirects = true;
   // The system's cookie store may add and keep cookies (WinInet's store; other transports
@@ -40,10 +40,10 @@ struct HttpWireRequest {
 };
 
 struct HttpWireResponse {
-  std::string body;        // bytes
+  std::string body{};        // bytes
   // The status line and the header lines of the last response, each ended by CR LF, and an
   // empty line; GBK. Empty when no response arrived.
-  std::string rawHeaders;
+  std::string rawHeaders{};
   int status = 0;          // 0 when no response arrived
 };
 
