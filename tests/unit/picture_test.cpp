@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "core/ui/picture.h"
+
+namespace pv {
+namespace {
+
+TEST(PictureFormat, KnowsPngAndJpegBySignature) {
+  EXPECT_EQ(pictureFormat(std::string_view("\x89PNG\r\n\x1A\n\0\0", 10)), PictureFormat::Png);
+  EXPECT_EQ(pictureFormat("\xFF\xD8\xFF\xDB"), PictureFormat::Jpeg);
+  EXPECT_EQ(pictureFormat("\x89PNG\r\n"), PictureFormat::Unknown);  // cut short
+  EXPECT_EQ(pictureFormat("GIF89a"), PictureFormat::Unknown);
+  EXPECT_EQ(pictureFormat(""), PictureFormat::Unknown);
+}
+
+TEST(ResamplePixels, AveragesTheCoveredArea) {
+  // 4 x 1 -> 2 x 1: each target pixel is the mean of two sources, channel by channel.
+  const std::vector<std::uint32_t> row = {0xFF000000, 0xFF0000FF, 0x80FF0000, 0x80FF0000};
+  EXPECT_EQ(resamplePixels(row, 4, 1, 2, 1),
+            (std::vector<std::uint32_t>{0xFF000080, 0x80FF0000}));
+  // 3 -> 2: the middle source pixel is split between both targets.
+  const std::vector<std::uint32_t> three = {0, 0x000000FF, 0x000000FF};
+  EXPECT_EQ(resamplePixels(three, 3, 1, 2, 1), (std::vector<std::uint32_t>{0x55, 0xFF}));
+}
+
+TEST(ResamplePixels, KeepsAFlatColourAtAnyScale) {
+  const std::vector<std::uint32_t> flat(1920 * 4, 0xFF3366CC);
+  for (auto [w, h] : {std::pair{300, 1}, std::pair{7, 3}, std::pair{2000, 9}}) {
+    const auto out = resamplePixels(flat, 1920, 4, w, h);
+    ASSERT_EQ(out.size(), static_cast<size_t>(w) * h);
+    for (std::uint32_t p : out) ASSERT_EQ(p, 0xFF3366CCu) << w << "x" << h;
+  }
+}
+
+TEST(ResamplePixels, RefusesEmptySizesAndShortSources) {
+  const std::vector<std::uint32_t> four(4, 1);
+  EXPECT_TRUE(resamplePixels(four, 0, 4, 1, 1).empty());
+  EXPECT_TRUE(resamplePixels(four, 2, 2, 0, 1).empty());
+  EXPECT_TRUE(resamplePixels(four, 3, 2, 1, 1).empty());  // 6 pixels claimed, 4 given
+  EXPECT_EQ(resamplePixels(four, 2, 2, 1, 1), (std::vector<std::uint32_t>{1}));
+}
+
+}  // namespace
+}  // namespace pv
