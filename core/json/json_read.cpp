@@ -1,0 +1,277 @@
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+
+#include <cstring>
+#include <limits>
+
+#include "core/json/json_internal.h"
+
+namespace pv {
+namespace json_detail {
+namespace {
+
+template <class T>
+T clampToRange(double d) noexcept {
+  if (d != d) return 0;
+  if (d >= static_cast<double>(std::numeric_limits<T>::max())) return std::numeric_limits<T>::max();
+  if (d <= static_cast<double>(std::numeric_limits<T>::min())) return std::numeric_limits<T>::min();
+  return static_cast<T>(d);  // truncates toward zero
+}
+
+// Leading blanks, an optional sign, then the digits up to the first non-digit; saturates.
+std::int64_t decimalPrefix(std::string_view s) noexcept {
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  // Accumulate toward the negative side, which holds one value more.
+  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+  std::int64_t n = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+    const int digit = s[i] - '0';
+    if (n < (kMin + digit) / 10) {
+      n = kMin;
+      break;
+    }
+    n = n * 10 - digit;
+  }
+  if (negative) return n;
+  return n == kMin ? std::numeric_limits<std::int64_t>::max() : -n;
+}
+
+bool isJsonBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+}  // namespace
+
+JsonType typeOf(const Value* v) noexcept {
+  if (!v) return JsonType::None;
+  switch (v->GetType()) {
+    case rapidjson::kNullType: return JsonType::Null;
+    case rapidjson::kFalseType:
+    case rapidjson::kTrueType: return JsonType::Boolean;
+    case rapidjson::kNumberType: return JsonType::Number;
+    case rapidjson::kStringType: return JsonType::String;
+    case rapidjson::kArrayType: return JsonType::Array;
+    case rapidjson::kObjectType: return JsonType::Object;
+  }
+  return JsonType::None;
+}
+
+std::size_t sizeOf(const Value* v) noexcept {
+  if (!v) return 0;
+  if (v->IsObject()) return v->MemberCount();
+  if (v->IsArray()) return v->Size();
+  if (v->IsString()) return v->GetStringLength();
+  return 0;
+}
+
+std::size_t findMember(const Value* v, std::string_view key) noexcept {
+  if (!v || !v->IsObject()) return kNotFound;
+  std::size_t i = 0;
+  for (auto m = v->MemberBegin(); m != v->MemberEnd(); ++m, ++i) {
+    const Value& name = m->name;
+    if (name.GetStringLength() == key.size() &&
+        (key.empty() || std::memcmp(name.GetString(), key.data(), key.size()) == 0)) {
+      return i;
+    }
+  }
+  return kNotFound;
+}
+
+std::string textOf(const Value* v) {
+  if (!v || !v->IsString()) return {};
+  return std::string(v->GetString(), v->GetStringLength());
+}
+
+bool equalsTextOf(const Value* v, std::string_view text) noexcept {
+  return v && v->IsString() && std::string_view(v->GetString(), v->GetStringLength()) == text;
+}
+
+std::int64_t int64Of(const Value* v) noexcept {
+  if (!v) return 0;
+  if (v->IsInt64()) return v->GetInt64();
+  if (v->IsUint64()) return std::numeric_limits<std::int64_t>::max();  // beyond int64
+  if (v->IsDouble()) return clampToRange<std::int64_t>(v->GetDouble());
+  if (v->IsString()) return decimalPrefix(std::string_view(v->GetString(), v->GetStringLength()));
+  return 0;
+}
+
+std::int32_t intOf(const Value* v) noexcept {
+  if (v && v->IsDouble()) return clampToRange<std::int32_t>(v->GetDouble());
+  const std::int64_t n = int64Of(v);
+  if (n > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  if (n < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(n);
+}
+
+double doubleOf(const Value* v) noexcept { return v && v->IsNumber() ? v->GetDouble() : 0.0; }
+
+bool boolOf(const Value* v) noexcept { return v && v->IsBool() && v->GetBool(); }
+
+std::string keyOf(const Value* v, std::size_t index) {
+  if (!v || !v->IsObject() || index >= v->MemberCount()) return {};
+  const Value& name = (v->MemberBegin() + static_cast<std::ptrdiff_t>(index))->name;
+  return std::string(name.GetString(), name.GetStringLength());
+}
+
+std::vector<std::string> keysOf(const Value* v) {
+  std::vector<std::string> keys;
+  if (!v || !v->IsObject()) return keys;
+  keys.reserve(v->MemberCount());
+  for (auto m = v->MemberBegin(); m != v->MemberEnd(); ++m) {
+    keys.emplace_back(m->name.GetString(), m->name.GetStringLength());
+  }
+  return keys;
+}
+
+bool splitPointer(std::string_view pointer, std::vector<std::string>& tokens) {
+  tokens.clear();
+  if (pointer.empty() || pointer[0] != '/') return false;
+  std::size_t i = 1;
+  while (true) {
+    std::string token;
+    for (; i < pointer.size() && pointer[i] != '/'; ++i) {
+      if (pointer[i] != '~') {
+        token.push_back(pointer[i]);
+        continue;
+      }
+      if (i + 1 >= pointer.size() || (pointer[i + 1] != '0' && pointer[i + 1] != '1')) return false;
+      token.push_back(pointer[++i] == '0' ? '~' : '/');
+    }
+    tokens.push_back(std::move(token));
+    if (i >= pointer.size()) return true;
+    ++i;  // past the '/'
+  }
+}
+
+bool pointerIndex(std::string_view token, std::size_t& index) noexcept {
+  if (token.empty() || token.size() > 9) return false;  // 9 digits: far beyond any array we hold
+  if (token.size() > 1 && token[0] == '0') return false;
+  std::size_t n = 0;
+  for (char c : token) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + static_cast<std::size_t>(c - '0');
+  }
+  index = n;
+  return true;
+}
+
+bool parseInto(Document& doc, std::string_view text, std::uint32_t flags, std::string& error) {
+  error.clear();
+  // Iterative: nesting depth costs heap, not stack, so a hostile answer cannot overflow it.
+  constexpr unsigned kStrict = rapidjson::kParseIterativeFlag | rapidjson::kParseStopWhenDoneFlag |
+                               rapidjson::kParseFullPrecisionFlag;
+  rapidjson::MemoryStream in(text.data(), text.size());
+  if (flags & kJsonDoubleByteText) {
+    doc.ParseStream<kStrict, rapidjson::UTF8<>>(in);
+  } else {
+    doc.ParseStream<kStrict | rapidjson::kParseValidateEncodingFlag, rapidjson::UTF8<>>(in);
+  }
+  unsigned code = doc.GetParseError();
+  std::size_t offset = doc.GetErrorOffset();
+  if (code == rapidjson::kParseErrorNone) {
+    // The reader stops after the root value (and at a zero byte, which it takes for the
+    // end): anything but blanks after it makes the text invalid.
+    std::size_t end = in.Tell();
+    while (end < text.size() && isJsonBlank(text[end])) ++end;
+    if (end == text.size()) return true;
+    code = rapidjson::kParseErrorDocumentRootNotSingular;
+    offset = end;
+  }
+  doc.SetNull();
+  error = "错误类型: " + std::to_string(code) + "\r\n错误位置: " + std::to_string(offset) +
+          "\r\n错误原因: " + rapidjson::GetParseError_En(static_cast<rapidjson::ParseErrorCode>(code));
+  return false;
+}
+
+}  // namespace json_detail
+
+using json_detail::ReadDoc;
+
+JsonType JsonValue::type() const noexcept { return json_detail::typeOf(ReadDoc::value(*this)); }
+std::size_t JsonValue::size() const noexcept { return json_detail::sizeOf(ReadDoc::value(*this)); }
+
+JsonValue JsonValue::member(std::string_view key) const noexcept {
+  const auto* v = ReadDoc::value(*this);
+  const std::size_t i = json_detail::findMember(v, key);
+  if (i == json_detail::kNotFound) return {};
+  return ReadDoc::handle(&(v->MemberBegin() + static_cast<std::ptrdiff_t>(i))->value);
+}
+
+JsonValue JsonValue::element(std::size_t index) const noexcept {
+  const auto* v = ReadDoc::value(*this);
+  if (!v || !v->IsArray() || index >= v->Size()) return {};
+  return ReadDoc::handle(&(*v)[static_cast<rapidjson::SizeType>(index)]);
+}
+
+JsonValue JsonValue::at(std::string_view pointer) const {
+  std::vector<std::string> tokens;
+  if (!node_ || !json_detail::splitPointer(pointer, tokens)) return {};
+  JsonValue v = *this;
+  for (const std::string& token : tokens) {
+    std::size_t index = 0;
+    if (v.isObject()) {
+      v = v.member(token);
+    } else if (v.isArray() && json_detail::pointerIndex(token, index)) {
+      v = v.element(index);
+    } else {
+      return {};
+    }
+    if (!v) return {};
+  }
+  return v;
+}
+
+std::string JsonValue::keyAt(std::size_t index) const { return json_detail::keyOf(ReadDoc::value(*this), index); }
+
+JsonValue JsonValue::valueAt(std::size_t index) const noexcept {
+  const auto* v = ReadDoc::value(*this);
+  if (!v || !v->IsObject() || index >= v->MemberCount()) return {};
+  return ReadDoc::handle(&(v->MemberBegin() + static_cast<std::ptrdiff_t>(index))->value);
+}
+
+std::vector<std::string> JsonValue::keys() const { return json_detail::keysOf(ReadDoc::value(*this)); }
+std::string JsonValue::text() const { return json_detail::textOf(ReadDoc::value(*this)); }
+bool JsonValue::equalsText(std::string_view text) const noexcept {
+  return json_detail::equalsTextOf(ReadDoc::value(*this), text);
+}
+std::int32_t JsonValue::toInt() const noexcept { return json_detail::intOf(ReadDoc::value(*this)); }
+std::int64_t JsonValue::toInt64() const noexcept { return json_detail::int64Of(ReadDoc::value(*this)); }
+double JsonValue::toDouble() const noexcept { return json_detail::doubleOf(ReadDoc::value(*this)); }
+bool JsonValue::toBool() const noexcept { return json_detail::boolOf(ReadDoc::value(*this)); }
+
+std::string JsonValue::toJson(std::uint32_t flags) const {
+  std::string out;
+  if (const auto* v = ReadDoc::value(*this)) json_detail::writeJson(*v, flags, out);
+  return out;
+}
+
+JsonDocument::JsonDocument() : doc_(std::make_unique<ReadDoc>()) {}
+JsonDocument::~JsonDocument() = default;
+JsonDocument::JsonDocument(JsonDocument&&) noexcept = default;
+JsonDocument& JsonDocument::operator=(JsonDocument&&) noexcept = default;
+
+bool JsonDocument::parse(std::string_view text, std::uint32_t flags) {
+  if (!doc_) doc_ = std::make_unique<ReadDoc>();
+  doc_->doc.reset();
+  doc_->flags = flags;
+  auto parsed = std::make_unique<json_detail::Document>();
+  if (!json_detail::parseInto(*parsed, text, flags, doc_->error)) return false;
+  doc_->doc = std::move(parsed);
+  return true;
+}
+
+bool JsonDocument::parse(const std::vector<std::uint8_t>& bytes, std::uint32_t flags) {
+  return parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), flags);
+}
+
+JsonValue JsonDocument::root() const noexcept {
+  return doc_ && doc_->doc ? ReadDoc::handle(doc_->doc.get()) : JsonValue();
+}
+
+const std::string& JsonDocument::errorText() const noexcept {
+  static const std::string kNone;
+  return doc_ ? doc_->error : kNone;
+}
+
+}  // namespace pv

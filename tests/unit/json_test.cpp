@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <limits>
+#include <string>
+
+#include "core/json/json.h"
+#include "core/text/codepage.h"
+#include "tests/unit/utf8_literal.h"
+
+namespace pv {
+namespace {
+
+struct GetterCase {
+  const char* value;  // JSON text of the member "v"
+  std::int32_t wantInt;
+  bool wantBool;
+  const char* wantText;
+};
+
+TEST(JsonGetters, IntegerBooleanAndStringRules) {
+  const GetterCase cases[] = {
+      {"\"20103\"", 20103, false, "20103"},
+      {"20103.9", 20103, false, ""},
+      {"-20103.9", -20103, false, ""},
+      {"\"  -42abc\"", -42, false, "  -42abc"},
+      {"\"\\t+7\"", 7, false, "\t+7"},
+      {"\"abc\"", 0, false, "abc"},
+      {"\"- 5\"", 0, false, "- 5"},
+      {"\"\"", 0, false, ""},
+      {"1", 1, false, ""},  // a number is never a boolean
+      {"true", 0, true, ""},
+      {"false", 0, false, ""},
+      {"null", 0, false, ""},
+      {"[7]", 0, false, ""},
+      {"{\"a\":7}", 0, false, ""},
+      {"1e12", INT_MAX, false, ""},  // beyond 32 bits: the nearest end of the range
+      {"-1e12", INT_MIN, false, ""},
+      {"\"99999999999999999999999\"", INT_MAX, false, "99999999999999999999999"},
+      {"18446744073709551615", INT_MAX, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    JsonDocument doc;
+    ASSERT_TRUE(doc.parse(std::string("{\"v\":") + c.value + "}"));
+    const JsonValue v = doc.member("v");
+    EXPECT_EQ(v.toInt(), c.wantInt);
+    EXPECT_EQ(v.toBool(), c.wantBool);
+    EXPECT_EQ(v.text(), c.wantText);
+  }
+}
+
+TEST(JsonGetters, SixtyFourBitAndRealNumbers) {
+  JsonDocument doc;
+  ASSERT_TRUE(doc.parse(R"({"t":1733829387123,"s":"-9000000000x","r":2.5,"n":"2.5"})"));
+  EXPECT_EQ(doc.member("t").toInt64(), 1733829387123);
+  EXPECT_EQ(doc.member("s").toInt64(), -9000000000);
+  EXPECT_EQ(doc.member("r").toDouble(), 2.5);
+  EXPECT_EQ(doc.member("n").toDouble(), 0.0);  // strings are not read as reals
+}
+
+TEST(JsonParse, FailedParseLeavesAnEmptyDocumentThatReadsNeutral) {
+  const std::string bad[] = {
+      "",
+      "  \r\n",
+      "{",
+      "{}x",
+      std::string("{}\0x", 4),  // the reader takes a zero byte for the end
+      "{\"a\":1,}",
+      "[1 2]",
+      "{'a':1}",
+      "{\"a\":01}",
+      "{\"a\":1.}",
+      "NaN",
+      "// note\n{}",
+      "\"a\nb\"",        // raw control character in a string
+      "\"\xFF\"",        // not UTF-8
+      "\"\xD6\xD0\"",    // GBK is not UTF-8 either
+      "\"\\ud800\"",     // lone surrogate
+      "\xEF\xBB\xBF{}",  // byte-order mark
+  };
+  for (const std::string& text : bad) {
+    SCOPED_TRACE(text);
+    JsonDocument doc;
+    ASSERT_TRUE(doc.parse(R"({"data":{"token":"old"}})"));
+    EXPECT_FALSE(doc.parse(text));
+    EXPECT_TRUE(doc.empty());
+    EXPECT_FALSE(doc.root());
+    EXPECT_EQ(doc.root().type(), JsonType::None);
+    EXPECT_EQ(doc.at("/data/token").text(), "");
+    EXPECT_EQ(doc.member("data").size(), 0u);
+    EXPECT_EQ(doc.at("/data").toInt(), 0);
+    EXPECT_FALSE(doc.at("/data").toBool());
+    EXPECT_EQ(doc.root().toJson(), "");
+    EXPECT_NE(doc.errorText().find("\r\n错误位置: "), std::string::npos) << doc.errorText();
+  }
+}
+
+TEST(JsonParse, AcceptsAnyValueWithBlanksAround) {
+  JsonDocument doc;
+  EXPECT_TRUE(doc.parse(" \t{\"a\":[]}\r\n "));
+  EXPECT_EQ(doc.errorText(), "");
+  EXPECT_TRUE(doc.parse("5"));
+  EXPECT_EQ(doc.root().type(), JsonType::Number);
+  EXPECT_TRUE(doc.parse(std::vector<std::uint8_t>{'[', '"', 0xE4, 0xB8, 0xAD, '"', ']'}));
+  EXPECT_EQ(doc.at("/0").text(), utf8Text(u8"中"));
+  EXPECT_TRUE(doc.parse(R"(["a\u0000b"])"));
+  EXPECT_EQ(doc.root().element(0).size(), 3u);
+  EXPECT_EQ(doc.root().element(0).text(), std::string("a\0b", 3));
+}
+
+TEST(JsonParse, ErrorTextNamesCodePositionAndReason) {
+  JsonDocument doc;
+  EXPECT_FALSE(doc.parse("{\"a\" 1}"));
+  EXPECT_EQ(doc.errorText().rfind("错误类型: ", 0), 0u) << doc.errorText();
+  EXPECT_NE(doc.errorText().find("\r\n错误位置: 5\r\n错误原因: "), std::string::npos) << doc.errorText();
+}
+
+TEST(JsonParse, DeepNestingNeitherOverflowsNorLoses) {
+  const std::string deep = std::string(200000, '[') + std::string(200000, ']');
+  JsonDocument doc;
+  ASSERT_TRUE(doc.parse(deep));
+  EXPECT_EQ(doc.root().toJson(), deep);
+}
+
+TEST(JsonLookup, KeysAndPointers) {
+  JsonDocument doc;
+  ASSERT_TRUE(doc.parse(R"({"data":{"token":"t1","list":[{"id":5},{"id":6}]},)"
+                        R"("a/b":"slash","m~n":"tilde","":"empty","dup":"first","dup":"second","du":"short"})"));
+  struct Case {
+    const char* pointer;
+    const char* want;  // nullptr: finds nothing
+  };
+  const Case cases[] = {
+      {"/data/token", "t1"},
+      {"data/token", nullptr},
+      {"", nullptr},
+      {"#/data/token", nullptr},
+      {"/", "empty"},
+      {"/a~1b", "slash"},
+      {"/m~0n", "tilde"},
+      {"/m~2n", nullptr},
+      {"/m~", nullptr},
+      {"/dup", "first"},
+      {"/DUP", nullptr},
+      {"/data/token/x", nullptr},
+      {"/data/missing", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pointer);
+    const JsonValue v = doc.at(c.pointer);
+    EXPECT_EQ(static_cast<bool>(v), c.want != nullptr);
+    if (c.want) EXPECT_EQ(v.text(), c.want);
+  }
+  struct IndexCase {
+    const char* pointer;
+    int want;  // 0: finds nothing
+  };
+  const IndexCase indexCases[] = {
+      {"/data/list/0/id", 5}, {"/data/list/1/id", 6}, {"/data/list/01/id", 0},
+      {"/data/list/2/id", 0}, {"/data/list/-", 0},    {"/data/list/+1/id", 0},
+  };
+  for (const auto& c : indexCases) {
+    SCOPED_TRACE(c.pointer);
+    EXPECT_EQ(doc.at(c.pointer).toInt(), c.want);
+  }
+  EXPECT_EQ(doc.at("/data/list").size(), 2u);
+  EXPECT_EQ(doc.member("dup").text(), "first");
+  EXPECT_EQ(doc.member("du").text(), "short");
+  EXPECT_FALSE(doc.member("d"));
+  // A pointer from a value starts at that value.
+  EXPECT_EQ(doc.at("/data").at("/list/1/id").toInt(), 6);
+  EXPECT_EQ(doc.member("data").member("token").text(), "t1");
+}
+
+TEST(JsonLookup, IteratesMembersAndElementsInOrder) {
+  JsonDocument doc;
+  ASSERT_TRUE(doc.parse(R"({"b":1,"a":[10,20,30],"b":2})"));
+  std::string seen;
+  for (const auto& [key, value] : doc.root().members()) seen += key + "=" + value.toJson() + ";";
+  EXPECT_EQ(seen, "b=1;a=[10,20,30];b=2;");
+  int sum = 0;
+  for (JsonValue e : doc.member("a").elements()) sum += e.toInt();
+  EXPECT_EQ(sum, 60);
+  EXPECT_EQ(doc.root().keys(), (std::vector<std::string>{"b", "a", "b"}));
+  EXPECT_EQ(JsonValue().members().begin() == JsonValue().members().end(), true);
+}
+
+TEST(JsonBuild, CompactOutputInMemberOrder) {
+  JsonMutableDocument doc;
+  JsonMutValue root = doc.createObjectRoot();
+  EXPECT_TRUE(root.setString("name", "客户端"));
+  EXPECT_TRUE(root.setString("version", "2.0.2"));
+  EXPECT_TRUE(root.setInt("id", 7));
+  JsonMutValue list = root.setNewArray("addresses");
+  EXPECT_TRUE(list.appendString("a"));
+  EXPECT_TRUE(list.appendInt(-1733829387123));
+  EXPECT_TRUE(list.appendNewObject().setBool("ok", true));
+  EXPECT_TRUE(list.appendParsed(" [null , 2.5] "));
+  EXPECT_EQ(doc.serialize(), "{\"name\":\"客户端\",\"version\":\"2.0.2\",\"id\":7,"
+                             "\"addresses\":[\"a\",-1733829387123,{\"ok\":true},[null,2.5]]}");
+}
+
+TEST(JsonBuild, ReplaceFlagKeepsOneMemberOrAddsASecond) {
+  JsonMutableDocument doc;
+  JsonMutValue root = doc.createObjectRoot();
+  root.setInt("k", 1);
+  root.setString("other", "x");
+  root.setInt("k", 2);
+  EXPECT_EQ(doc.serialize(), R"({"k":2,"other":"x"})");
+  root.setInt("k", 3, false);
+  EXPECT_EQ(doc.serialize(), R"({"k":2,"other":"x","k":3})");
+  EXPECT_TRUE(root.removeMember("k"));
+  EXPECT_EQ(doc.serialize(), R"({"other":"x"})");
+  EXPECT_FALSE(root.removeMember("k"));
+}
+
+TEST(JsonBuild, ArrayIndexReplacesOrFails) {
+  JsonMutableDocument doc;
+  JsonMutValue arr = doc.createArrayRoot();
+  arr.appendInt(1);
+  arr.appendInt(2);
+  EXPECT_TRUE(arr.element(1).assignString("two"));
+  EXPECT_FALSE(arr.element(2).assignString("beyond"));  // one past the end is beyond it
+  EXPECT_TRUE(arr.appendNull());
+  EXPECT_EQ(doc.serialize(), R"([1,"two",null])");
+  EXPECT_TRUE(arr.removeElement(0));
+  EXPECT_FALSE(arr.removeElement(2));
+  EXPECT_EQ(doc.serialize(), R"(["two",null])");
+  // Setters of the wrong kind of container do nothing.
+  EXPECT_FALSE(arr.setInt("k", 1));
+  EXPECT_FALSE(doc.root().element(0).appendInt(1));
+  EXPECT_FALSE(JsonMutValue().assignInt(1));
+  EXPECT_FALSE(arr.appendDouble(std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_EQ(doc.serialize(), R"(["two",null])");
+}
+
+TEST(JsonBuild, ParsedTextReplacesAMemberOnlyWhenValid) {
+  JsonMutableDocument doc;
+  ASSERT_TRUE(doc.parse(R"({"code":0,"msg":"ok","data":"c2VjcmV0"})"));
+  EXPECT_FALSE(doc.root().setParsed("data", "[{\"input\":"));
+  EXPECT_EQ(doc.member("data").text(), "c2VjcmV0");
+  EXPECT_TRUE(doc.root().setParsed("data", R"([{"input":"x","policies":[]}])"));
+  EXPECT_EQ(doc.at("/data/0/input").text(), "x");
+  EXPECT_EQ(doc.serialize(), R"({"code":0,"msg":"ok","data":[{"input":"x","policies":[]}]})");
+}
+
+TEST(JsonBuild, HandlesStayValidWhileTheDocumentGrows) {
+  JsonMutableDocument doc;
+  ASSERT_TRUE(doc.parse(R"({"data":[{"input":"a","sites":[{"name":"s1"}]}]})"));
+  JsonMutValue data = doc.member("data");
+  JsonMutValue entry = data.element(0);
+  JsonMutValue sites = entry.member("sites");
+  // Growing the containers that hold these values moves them inside the library.
+  JsonMutValue policies = entry.setNewArray("policies");
+  for (int i = 0; i < 50; ++i) entry.setInt("k" + std::to_string(i), i);
+  for (int i = 0; i < 50; ++i) data.appendNewObject();
+  JsonMutValue policy = policies.appendNewObject();
+  for (int i = 0; i < 50; ++i) policies.appendNull();
+  EXPECT_TRUE(policy.setInt("type", 1));
+  EXPECT_TRUE(policy.setString("object", sites.element(0).member("name").text()));
+  EXPECT_EQ(doc.at("/data/0/policies/0").toJson(), R"({"type":1,"object":"s1"})");
+  EXPECT_EQ(data.size(), 51u);
+
+  // A handle whose place is gone reads as nothing; a new root invalidates every handle.
+  JsonMutValue last = data.element(50);
+  data.removeElement(0);
+  EXPECT_FALSE(last);
+  doc.createObjectRoot();
+  EXPECT_FALSE(data);
+  EXPECT_FALSE(data.appendInt(1));
+  EXPECT_EQ(doc.serialize(), "{}");
+}
+
+TEST(JsonBuild, MutableReadsFollowTheSameRules) {
+  JsonMutableDocument doc;
+  ASSERT_TRUE(doc.parse(R"({"code":"20103","flag":1,"sites":[{"acceptor":{"distance":16000.7}}]})"));
+  EXPECT_EQ(doc.member("code").toInt(), 20103);
+  EXPECT_FALSE(doc.member("flag").toBool());
+  EXPECT_EQ(doc.at("/sites/0/acceptor/distance").toInt(), 16000);
+  EXPECT_FALSE(doc.at("sites"));
+  EXPECT_FALSE(doc.parse(""));
+  EXPECT_EQ(doc.serialize(), "");
+  EXPECT_FALSE(doc.root().setInt("a", 1));
+}
+
+struct EscapeCase {
+  const char* name;
+  std::string value;
+  std::uint32_t flags;
+  std::string want;  // the serialised string, quotes included
+};
+
+TEST(JsonSerialize, EscapesOnlyWhatJsonRequires) {
+  const EscapeCase cases[] = {
+      {"quote and backslash", "a\"b\\c", 0, R"("a\"b\\c")"},
+      {"slash stays", "http://x/y", 0, R"("http://x/y")"},
+      {"named controls", "\b\t\n\f\r", 0, R"("\b\t\n\f\r")"},
+      {"other controls", std::string("\x00\x01\x1F\x7F", 4), 0, "\"\\u0000\\u0001\\u001F\x7F\""},
+      {"utf-8 as it is", utf8Text(u8"中/文"), 0, "\"" + utf8Text(u8"中/文") + "\""},
+      // "誠" is D5 5C in GBK: byte by byte its second byte is a backslash to escape...
+      {"gbk without the flag", "\xD5\x5C", 0, "\"\xD5\\\\\""},
+      // ...with the double-byte flag the pair is copied whole.
+      {"gbk pair kept", "\xD5\x5C\xAB\x7C\xD6\xD0", kJsonDoubleByteText, "\"\xD5\x5C\xAB\x7C\xD6\xD0\""},
+      {"pair then escapes", "\xD5\x5C\"\n", kJsonDoubleByteText, "\"\xD5\x5C\\\"\\n\""},
+      {"lead byte at the end", "a\xD6", kJsonDoubleByteText, "\"a\xD6\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    JsonMutableDocument doc;
+    doc.createArrayRoot().appendString(c.value);
+    EXPECT_EQ(doc.serialize(c.flags), "[" + c.want + "]");
+    // Keys are written the same way.
+    JsonMutableDocument keyed;
+    keyed.createObjectRoot().setInt(c.value, 1);
+    EXPECT_EQ(keyed.serialize(c.flags), "{" + c.want + ":1}");
+  }
+}
+
+TEST(JsonSerialize, NumbersAndEmptyContainers) {
+  JsonMutableDocument doc;
+  ASSERT_TRUE(doc.parse("[1,-2,3.5,1e2,0.1,-0.0,12345678901234,18446744073709551615,{},[],true]"));
+  EXPECT_EQ(doc.serialize(), "[1,-2,3.5,100.0,0.1,-0.0,12345678901234,18446744073709551615,{},[],true]");
+  JsonMutableDocument empty;
+  EXPECT_EQ(empty.serialize(), "");
+}
+
+TEST(JsonSerialize, GbkTextSurvivesTheTripToUtf8AndBack) {
+  // The request body is built from GBK texts, serialised with the double-byte flag, and
+  // reaches the service as UTF-8; the service must read back the very characters.
+  const std::string address = "北京市朝阳区誠珅路\"1\"号\\2";
+  JsonMutableDocument doc;
+  doc.createObjectRoot().setString("address", address);
+  const std::string gbkBody = doc.serialize(kJsonDoubleByteText);
+  JsonDocument wire;
+  ASSERT_TRUE(wire.parse(gbkToUtf8(gbkBody))) << wire.errorText();
+  EXPECT_EQ(utf8ToGbk(wire.member("address").text()), address);
+}
+
+TEST(JsonSerialize, ParsedDoubleByteFlagCarriesOver) {
+  JsonMutableDocument doc;
+  ASSERT_TRUE(doc.parse("[\"\xD6\xD0\"]", kJsonDoubleByteText));  // not UTF-8, accepted
+  doc.root().appendString("\xD5\x5C");
+  EXPECT_EQ(doc.serialize(), "[\"\xD6\xD0\",\"\xD5\x5C\"]");
+}
+
+}  // namespace
+}  // namespace pv
