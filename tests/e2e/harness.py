@@ -14,8 +14,8 @@ CLIENT = os.environ["PV_CLIENT"]
 FIXTURE = os.environ["PV_FIXTURE"]
 ARTEFACTS = pathlib.Path(os.environ["PV_ARTEFACTS"])
 
-# A driver command waits at most its own bound (10 s by default) plus Wine's start.
-DRIVER_BOUND_S = 60
+# Beyond a driver command's own wait: Wine's start and the lookups of windows and controls.
+DRIVER_MARGIN_S = 60
 
 
 class DriverResult:
@@ -38,8 +38,10 @@ def wine_path(path):
 
 def driver(*args):
     """Runs driver.exe with the arguments; its output is UTF-8."""
+    # Any number among the arguments may be a wait in milliseconds: allow for the longest.
+    waits = [int(a) for a in args if a.isdigit() and len(a) <= 7]
     done = subprocess.run([WINE_RUN, DRIVER, *args], stdin=subprocess.DEVNULL,
-                          capture_output=True, timeout=DRIVER_BOUND_S)
+                          capture_output=True, timeout=DRIVER_MARGIN_S + max(waits, default=0) / 1000)
     return DriverResult(done.returncode, done.stdout.decode("utf-8", "replace"),
                         done.stderr.decode("utf-8", "replace"))
 
@@ -63,6 +65,14 @@ class WineProgram:
             return self.process.wait(timeout=seconds)
         except subprocess.TimeoutExpired:
             return None
+
+    def wait_window(self, title, seconds):
+        """Waits for the program's visible window `title`; gives up early if the program ends."""
+        deadline = time.monotonic() + seconds
+        while True:
+            found = driver("wait-window", title, "2000")
+            if found.code == 0 or not self.running() or time.monotonic() >= deadline:
+                return found
 
     def stop(self, title=None):
         """Asks the window to close, then ends the program if it does not; never leaves it."""

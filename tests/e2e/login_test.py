@@ -12,9 +12,9 @@ class LoginWindowTest(unittest.TestCase):
     def test_login_window_title_and_disabled_login_button(self):
         client = harness.WineProgram(harness.CLIENT, "client.log")
         try:
-            found = driver("wait-window", LOGIN_TITLE, "60000")
-            self.assertEqual(found.code, 0, f"no login window: {found}; client log in "
-                                            f"{client.log_path}")
+            found = client.wait_window(LOGIN_TITLE, 60)
+            self.assertEqual(found.code, 0, f"no login window: {found}; client exit code "
+                                            f"{client.process.poll()}, log in {client.log_path}")
             self.assertEqual(driver("title", LOGIN_TITLE).line, LOGIN_TITLE)
 
             login = driver("enabled", LOGIN_TITLE, "按钮_登录")

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# test.sh: every test level, native and under Wine. One line per level, then the closing
+# line "N passed, N failed" over all levels; exits non-zero on any failure.
+#
+# Levels: unit and integration (build/native), unit under Wine and e2e (build/win32), and
+# any other label a build registers. One Wine session (display, prefix, persistent
+# server) serves the whole win32 part and is ended on the way out, whatever happens.
+# A level alone: ctest --test-dir build/native -L unit, ctest --test-dir build/win32 -L e2e.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+results=$repo/build/test-results
+begun=$SECONDS
+
+passed=0
+failed=0
+child=
+
+# Runs a command in the background so that a signal reaches us (and through us the
+# command) at once; returns its exit code.
+bounded() {
+  "$@" &
+  child=$!
+  wait "$child"
+  local rc=$?
+  child=
+  return $rc
+}
+
+finish() {
+  [[ -n $child ]] && kill "$child" 2>/dev/null && wait "$child" 2>/dev/null
+  declare -F pv_wine_cleanup >/dev/null && pv_wine_cleanup
+}
+trap finish EXIT
+trap 'echo "test: interrupted" >&2; exit 130' INT TERM
+
+# Counts passed and failed cases of a ctest JUnit file: prints "PASSED FAILED".
+count_junit() {
+  python3 - "$1" <<'PY'
+import sys
+import xml.etree.ElementTree as ET
+try:
+    root = ET.parse(sys.argv[1]).getroot()
+except (OSError, ET.ParseError):
+    print(0, 0)
+    sys.exit()
+passed = failed = 0
+for case in root.iter("testcase"):
+    status = case.get("status", "run")
+    if status == "disabled":
+        continue
+    if status == "notrun" or case.find("failure") is not None or case.find("error") is not None:
+        failed += 1
+    else:
+        passed += 1
+print(passed, failed)
+PY
+}
+
+# level NAME BUILD-FOLDER CTEST-SELECTION... : runs the selected tests, prints the level's line.
+level() {
+  local name=$1 build=$2 junit=$results/$1.xml started=$SECONDS
+  shift 2
+  rm -f "$junit"
+  echo "test: level $name"
+  bounded timeout -k 30 3600 ctest --test-dir "$build" --output-on-failure --no-tests=ignore \
+    --parallel 2 --output-junit "$junit" "$@"
+  local rc=$? p f
+  read -r p f < <(count_junit "$junit")
+  # ctest failing with no failed case (killed, timed out, broken test list) is a failure too.
+  ((rc != 0 && f == 0)) && f=1
+  passed=$((passed + p))
+  failed=$((failed + f))
+  LEVEL_LINES+=("level $name: $p passed, $f failed ($((SECONDS - started)) s)")
+  echo "${LEVEL_LINES[-1]}"
+}
+
+# Levels named by label; tests with any other label form one more level per build.
+levels_of() {
+  local build=$1 prefix=$2
+  shift 2
+  local label pattern
+  for label in "$@"; do
+    level "$prefix$label" "$build" -L "^$label\$"
+  done
+  pattern="^($(IFS='|'; echo "$*"))\$"
+  if ctest --test-dir "$build" -N -LE "$pattern" 2>/dev/null | grep -q '^  *Test *#'; then
+    level "${prefix}other" "$build" -LE "$pattern"
+  fi
+}
+
+LEVEL_LINES=()
+mkdir -p "$results"
+
+bounded bash scripts/install-deps.sh || { echo "test: installing the dependencies failed"; exit 1; }
+
+if bounded bash scripts/build.sh native; then
+  levels_of build/native "" unit integration
+else
+  echo "test: the native build failed"
+  LEVEL_LINES+=("build native: failed")
+  failed=$((failed + 1))
+fi
+
+if bounded bash scripts/build.sh win32; then
+  source scripts/wine-env.sh
+  if pv_wine_ensure_display && pv_wine_ensure_prefix && pv_wine_start_server; then
+    echo "test: Wine on display $DISPLAY, prefix $WINEPREFIX"
+    levels_of build/win32 "wine-" unit e2e
+  else
+    echo "test: Wine could not be set up"
+    LEVEL_LINES+=("wine set-up: failed")
+    failed=$((failed + 1))
+  fi
+else
+  echo "test: the win32 build failed"
+  LEVEL_LINES+=("build win32: failed")
+  failed=$((failed + 1))
+fi
+
+echo
+echo "test: summary ($((SECONDS - begun)) s)"
+printf '  %s\n' "${LEVEL_LINES[@]}"
+echo "$passed passed, $failed failed"
+((failed == 0))
