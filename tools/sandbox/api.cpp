@@ -1,0 +1,535 @@
+#include "tools/sandbox/api.h"
+
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <random>
+#include <thread>
+
+#include "core/crypto/base64.h"
+#include "tools/sandbox/codes.h"
+#include "tools/sandbox/protocol.h"
+
+namespace pv::sandbox {
+namespace {
+
+using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+
+// Answers remembered against replays; past this many the oldest are forgotten first.
+constexpr size_t kMaxAnswered = 1000000;
+
+std::string writeJson(const std::function<void(Writer&)>& fill) {
+  rapidjson::StringBuffer buffer;
+  Writer w(buffer);
+  fill(w);
+  return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+void text(Writer& w, const char* key, std::string_view value) {
+  w.Key(key);
+  w.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
+}
+
+void integer(Writer& w, const char* key, int64_t value) {
+  w.Key(key);
+  w.Int64(value);
+}
+
+void boolean(Writer& w, const char* key, bool value) {
+  w.Key(key);
+  w.Bool(value);
+}
+
+ApiResponse answer(int code, std::string_view msg, std::string_view dataJson = "",
+                   int status = 200) {
+  ApiResponse r;
+  r.status = status;
+  r.code = code;
+  r.body = envelope(code, msg, dataJson);
+  return r;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+bool endsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// A decimal text of at most nine digits, so it fits an int; -1 for anything else.
+int smallNumber(std::string_view text) {
+  if (text.empty() || text.size() > 9) return -1;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+std::string queryValue(const ApiRequest& request, const std::string& key) {
+  const auto it = request.query.find(key);
+  return it == request.query.end() ? std::string() : it->second;
+}
+
+// A JSON object body with string members only where `keys` say; false when it is not.
+bool readStrings(const std::string& body, std::initializer_list<std::pair<const char*, std::string*>> keys) {
+  rapidjson::Document doc;
+  doc.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(body.data(), body.size());
+  if (doc.HasParseError() || !doc.IsObject()) return false;
+  for (const auto& [key, out] : keys) {
+    const auto it = doc.FindMember(key);
+    if (it == doc.MemberEnd() || !it->value.IsString()) return false;
+    out->assign(it->value.GetString(), it->value.GetStringLength());
+  }
+  return true;
+}
+
+std::string randomBytes(size_t count) {
+  static thread_local std::mt19937 generator{std::random_device{}()};
+  std::string out(count, '\0');
+  for (char& c : out) c = static_cast<char>(generator() & 0xFF);
+  return out;
+}
+
+}  // namespace
+
+struct SandboxApi::Route {
+  std::string_view endpoint, method, path;
+  enum Shape { kExact, kPicture, kPick } shape;
+};
+
+std::string envelope(int code, std::string_view msg, std::string_view dataJson) {
+  std::string out = writeJson([&](Writer& w) {
+    w.StartObject();
+    integer(w, "code", code);
+    text(w, "msg", msg);
+    w.EndObject();
+  });
+  if (!dataJson.empty()) {
+    out.pop_back();
+    out += ",\"data\":";
+    out += dataJson;
+    out += '}';
+  }
+  return out;
+}
+
+SandboxApi::SandboxApi(const RuleBase& rules, const Gazetteer& gazetteer, int64_t tokenLifetime,
+                       ApiOptions options)
+    : rules_(rules), gazetteer_(gazetteer), options_(options), screener_(rules, gazetteer),
+      sessions_(tokenLifetime) {}
+
+ApiResponse SandboxApi::handle(const ApiRequest& request) {
+  static const Route kRoutes[] = {
+      {"auth", "POST", "/pub/auth", Route::kExact},
+      {"account", "GET", "/account", Route::kExact},
+      {"token", "PUT", "/auth/token", Route::kExact},
+      {"versions", "POST", "/pub/versions/check", Route::kExact},
+      {"global", "GET", "/pub/global", Route::kExact},
+      {"picture", "GET", "/pub/contact/", Route::kPicture},
+      {"products", "GET", "/pub/serviceProducts", Route::kExact},
+      {"services", "GET", "/serviceBusinesses", Route::kExact},
+      {"pick", "POST", "/effectiveServiceBusinesses/", Route::kPick},
+  };
+
+  if (startsWith(request.path, kControlPrefix) && options_.control) return control(request);
+  if (!startsWith(request.path, std::string(kApiPrefix) + "/")) {
+    return answer(code::kNotFound, "没有这个接口", "", 404);
+  }
+  const std::string_view path = std::string_view(request.path).substr(kApiPrefix.size());
+
+  std::string allow;
+  for (const Route& route : kRoutes) {
+    std::string_view rest;
+    bool fits = false;
+    switch (route.shape) {
+      case Route::kExact:
+        fits = path == route.path;
+        break;
+      case Route::kPicture:
+        fits = startsWith(path, route.path) && path.size() > route.path.size();
+        if (fits) rest = path.substr(route.path.size());
+        break;
+      case Route::kPick:
+        fits = startsWith(path, route.path) && endsWith(path, "/pick") &&
+               path.size() > route.path.size() + 5;
+        if (fits) rest = path.substr(route.path.size(), path.size() - route.path.size() - 5);
+        fits = fits && rest.find('/') == std::string_view::npos;
+        break;
+    }
+    if (!fits) continue;
+    const bool head = request.method == "HEAD" && route.method == "GET";
+    if (request.method != route.method && !head) {
+      allow = route.method;
+      continue;
+    }
+    ApiResponse r = dispatch(request, route, rest);
+    r.endpoint = route.endpoint;
+    return r;
+  }
+  if (!allow.empty()) {
+    ApiResponse r = answer(code::kMethodNotAllowed, "此接口不接受 " + request.method + " 请求", "", 405);
+    r.allow = allow;
+    return r;
+  }
+  return answer(code::kNotFound, "没有这个接口", "", 404);
+}
+
+ApiResponse SandboxApi::dispatch(const ApiRequest& request, const Route& route, std::string_view rest) {
+  const std::optional<Fault> fault = faults_.take(route.endpoint);
+  if (fault && fault->delayMs > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
+  }
+
+  ApiResponse r;
+  if (fault && fault->code) {
+    r = answer(*fault->code, fault->msg, "", fault->status ? fault->status : 200);
+  } else if (fault && fault->status) {
+    r = answer(code::kInternal, fault->msg.empty() ? "服务器繁忙，请稍后再试" : fault->msg, "",
+               fault->status);
+  } else if (route.endpoint == "auth") {
+    r = login(request);
+  } else if (route.endpoint == "account") {
+    r = account(request);
+  } else if (route.endpoint == "token") {
+    r = refreshToken(request);
+  } else if (route.endpoint == "versions") {
+    r = checkVersion(request);
+  } else if (route.endpoint == "global") {
+    r = global(request);
+  } else if (route.endpoint == "picture") {
+    r = picture(rest);
+  } else if (route.endpoint == "products") {
+    r = products(request);
+  } else if (route.endpoint == "services") {
+    r = services(request);
+  } else {
+    r = pick(request, rest, fault ? &*fault : nullptr);
+  }
+
+  if (fault) {
+    r.faulted = true;
+    if (fault->body == "truncated") {
+      r.body.resize(r.body.size() / 2);
+    } else if (fault->body == "garbage") {
+      r.contentType = "text/html; charset=utf-8";
+      r.body = "<html><body><h1>Bad Gateway</h1>upstream sent nothing usable</body></html>";
+    } else if (fault->body == "disconnect") {
+      r.disconnect = true;
+    }
+  }
+  if (request.method == "HEAD") r.body.clear();
+  return r;
+}
+
+bool SandboxApi::authenticate(const ApiRequest& request, int& accountId, ApiResponse& refusal) const {
+  std::string token;
+  const std::string& header = request.authentication;
+  if (header.size() > 7 && (header.compare(0, 7, "Bearer ") == 0 || header.compare(0, 7, "bearer ") == 0)) {
+    token = header.substr(7);
+  }
+  switch (sessions_.check(token, clock_.now(), accountId)) {
+    case Sessions::Check::kOk:
+      return rules_.accountById(accountId) != nullptr ||
+             (refusal = answer(code::kTokenUnknown, "登录信息无效，请重新登录"), false);
+    case Sessions::Check::kMissing:
+      refusal = answer(code::kNoToken, "请先登录");
+      return false;
+    case Sessions::Check::kExpired:
+      refusal = answer(code::kTokenExpired, "登录已过期，请重新登录");
+      return false;
+    case Sessions::Check::kUnknown:
+      break;
+  }
+  refusal = answer(code::kTokenUnknown, "登录信息无效，请重新登录");
+  return false;
+}
+
+ApiResponse SandboxApi::login(const ApiRequest& request) {
+  std::string name, password;
+  if (!readStrings(request.body, {{"username", &name}, {"password", &password}})) {
+    return answer(code::kBadRequest, "请求格式错误：需要 username 与 password");
+  }
+  if (name.empty()) return answer(code::kBadRequest, "请输入账号");
+  const Account* a = rules_.accountByName(name);
+  if (!a) return answer(code::kUnknownAccount, "账号不存在");
+  if (a->password != password) return answer(code::kWrongPassword, "账号或密码错误");
+  const std::string token = sessions_.open(a->id, clock_.now());
+  return answer(code::kOk, "登录成功", writeJson([&](Writer& w) {
+                  w.StartObject();
+                  text(w, "token", token);
+                  integer(w, "expiresIn", sessions_.lifetime());
+                  integer(w, "userID", a->id);
+                  w.EndObject();
+                }));
+}
+
+ApiResponse SandboxApi::account(const ApiRequest& request) {
+  int id = 0;
+  ApiResponse refusal;
+  if (!authenticate(request, id, refusal)) return refusal;
+  const Account* a = rules_.accountById(id);
+  return answer(code::kOk, "成功", writeJson([&](Writer& w) {
+                  w.StartObject();
+                  integer(w, "id", a->id);
+                  text(w, "username", a->username);
+                  text(w, "account", a->account);
+                  w.EndObject();
+                }));
+}
+
+ApiResponse SandboxApi::refreshToken(const ApiRequest& request) {
+  int id = 0;
+  ApiResponse refusal;
+  if (!authenticate(request, id, refusal)) return refusal;
+  // The old token stays valid until it expires: other threads of the client may still be
+  // sending it while the new one is on its way.
+  const std::string token = sessions_.open(id, clock_.now());
+  return answer(code::kOk, "成功", writeJson([&](Writer& w) {
+                  w.StartObject();
+                  text(w, "token", token);
+                  integer(w, "expiresIn", sessions_.lifetime());
+                  w.EndObject();
+                }));
+}
+
+ApiResponse SandboxApi::checkVersion(const ApiRequest& request) {
+  std::string name, versionText;
+  if (!readStrings(request.body, {{"name", &name}, {"version", &versionText}})) {
+    return answer(code::kBadRequest, "请求格式错误：需要 name 与 version");
+  }
+  const ClientVersion* current = name == rules_.clientName ? rules_.version(versionText) : nullptr;
+  const ClientVersion* latest = rules_.latest();
+  return answer(code::kOk, "检测成功", writeJson([&](Writer& w) {
+                  w.StartObject();
+                  w.Key("current");
+                  w.StartObject();
+                  integer(w, "id", current ? current->id : 0);
+                  text(w, "name", name);
+                  text(w, "version", versionText);
+                  boolean(w, "forbidden", current ? current->forbidden : true);
+                  w.EndObject();
+                  w.Key("latest");
+                  w.StartObject();
+                  integer(w, "id", latest ? latest->id : 0);
+                  text(w, "version", latest ? latest->version : versionText);
+                  text(w, "download", rules_.downloadUrl);
+                  w.EndObject();
+                  w.EndObject();
+                }));
+}
+
+ApiResponse SandboxApi::global(const ApiRequest&) {
+  const Contact& c = rules_.contact;
+  const auto picturePath = [](std::string_view file) {
+    return std::string(kApiPrefix) + "/pub/contact/" + std::string(file);
+  };
+  return answer(code::kOk, "成功", writeJson([&](Writer& w) {
+                  w.StartObject();
+                  w.Key("service");
+                  w.StartObject();
+                  text(w, "qq", c.qq);
+                  text(w, "qqHref", c.qqHref);
+                  text(w, "qqQr", c.qqPicture.empty() ? "" : picturePath("qq.png"));
+                  text(w, "wechat", c.wechat);
+                  text(w, "wechatQr", c.wechatPicture.empty() ? "" : picturePath("wechat.png"));
+                  w.EndObject();
+                  w.EndObject();
+                }));
+}
+
+ApiResponse SandboxApi::picture(std::string_view name) {
+  const std::string* bytes = name == "qq.png"       ? &rules_.contact.qqPicture
+                             : name == "wechat.png" ? &rules_.contact.wechatPicture
+                                                    : nullptr;
+  if (!bytes || bytes->empty()) return answer(code::kNotFound, "没有这张图片", "", 404);
+  ApiResponse r;
+  r.contentType = "image/png";
+  r.body = *bytes;
+  return r;
+}
+
+ApiResponse SandboxApi::products(const ApiRequest& request) {
+  const std::string typeText = queryValue(request, "serviceTypeID");
+  const std::string forbiddenText = queryValue(request, "forbidden");
+  const int type = typeText.empty() ? -1 : smallNumber(typeText);
+  if (!typeText.empty() && type < 0) return answer(code::kBadRequest, "serviceTypeID 必须是数字");
+  if (!forbiddenText.empty() && forbiddenText != "true" && forbiddenText != "false") {
+    return answer(code::kBadRequest, "forbidden 必须是 true 或 false");
+  }
+  std::vector<const Project*> list;
+  for (const Project& p : rules_.projects) {
+    if (type >= 0 && p.serviceTypeId != type) continue;
+    if (!forbiddenText.empty() && p.forbidden != (forbiddenText == "true")) continue;
+    list.push_back(&p);
+  }
+  // Without all=true the list comes in pages (page from 1, pageSize up to 100).
+  const size_t total = list.size();
+  if (queryValue(request, "all") != "true") {
+    const int page = std::max(1, smallNumber(queryValue(request, "page")));
+    const int sizeAsked = smallNumber(queryValue(request, "pageSize"));
+    const size_t size = sizeAsked < 1 ? 20 : std::min(sizeAsked, 100);
+    const size_t first = std::min(total, (static_cast<size_t>(page) - 1) * size);
+    list = std::vector<const Project*>(list.begin() + first,
+                                       list.begin() + std::min(total, first + size));
+  }
+  return answer(code::kOk, "成功", writeJson([&](Writer& w) {
+                  w.StartObject();
+                  w.Key("list");
+                  w.StartArray();
+                  for (const Project* p : list) {
+                    w.StartObject();
+                    integer(w, "id", p->id);
+                    text(w, "name", p->name);
+                    text(w, "notice", p->notice);
+                    integer(w, "serviceTypeID", p->serviceTypeId);
+                    boolean(w, "forbidden", p->forbidden);
+                    w.EndObject();
+                  }
+                  w.EndArray();
+                  integer(w, "total", static_cast<int64_t>(total));
+                  w.EndObject();
+                }));
+}
+
+ApiResponse SandboxApi::services(const ApiRequest& request) {
+  int id = 0;
+  ApiResponse refusal;
+  if (!authenticate(request, id, refusal)) return refusal;
+  const std::string asked = queryValue(request, "currentUserID");
+  if (!asked.empty() && smallNumber(asked) != id) {
+    return answer(code::kNotYours, "无权查看其他用户的服务");
+  }
+  return answer(code::kOk, "成功", writeJson([&](Writer& w) {
+                  w.StartObject();
+                  w.Key("list");
+                  w.StartArray();
+                  int count = 0;
+                  for (const Service& s : rules_.services) {
+                    if (s.owner != id) continue;
+                    ++count;
+                    w.StartObject();
+                    integer(w, "id", s.id);
+                    integer(w, "serviceProductID", s.project);
+                    text(w, "alias", s.alias);
+                    boolean(w, "enabled", s.enabled);
+                    w.EndObject();
+                  }
+                  w.EndArray();
+                  integer(w, "total", count);
+                  w.EndObject();
+                }));
+}
+
+ApiResponse SandboxApi::pick(const ApiRequest& request, std::string_view idText, const Fault* fault) {
+  int accountId = 0;
+  ApiResponse refusal;
+  if (!authenticate(request, accountId, refusal)) return refusal;
+  const int pathId = smallNumber(idText);
+  if (pathId < 0) return answer(code::kUnknownService, "服务不存在");
+
+  PickVerification v = verifyPickRequest(request.body, clock_.now(), rules_.maxAddresses);
+  if (v.code != 0) return answer(v.code, v.msg);
+  const PickRequest& r = v.request;
+
+  const ClientVersion* version = rules_.version(r.version);
+  if (!version || version->forbidden) {
+    return answer(code::kVersionUnsupported, "当前客户端版本已停止支持，请下载新版");
+  }
+  if (r.serviceBusinessId != pathId) {
+    return answer(code::kServiceMismatch, "请求的服务与地址栏中的服务不一致");
+  }
+  const Service* service = rules_.serviceById(pathId);
+  if (!service) return answer(code::kUnknownService, "服务不存在");
+  if (service->owner != accountId) return answer(code::kNotYours, "无权使用该服务");
+  if (!service->enabled) return answer(code::kServiceDisabled, "该服务已停用");
+  if (!firstAnswer(v.seal, r.timestamp)) {
+    return answer(code::kReplayed, "重复的请求：该请求已经应答过");
+  }
+
+  std::vector<std::string> addresses = r.addresses;
+  if (fault && fault->body == "fewer") {
+    const size_t keep = fault->entries >= 0 ? static_cast<size_t>(fault->entries)
+                                            : addresses.size() - 1;
+    addresses.resize(std::min(keep, addresses.size()));
+  }
+  const std::string plain = screener_.verdictsJson(service->project, addresses);
+  std::string data;
+  if (fault && fault->body == "undecryptable") {
+    data = base64Encode(randomBytes((plain.size() / 16 + 1) * 16));
+  } else {
+    data = sealAnswer(plain, v.responseKey, v.responseIv);
+    if (data.empty()) return answer(code::kInternal, "服务器加密失败", "", 500);
+  }
+  return answer(code::kOk, "查询成功", writeJson([&](Writer& w) { w.String(data.data(), data.size()); }));
+}
+
+bool SandboxApi::firstAnswer(const std::string& seal, int64_t timestamp) {
+  const int64_t oldest = clock_.now() - kTimestampWindow;
+  std::lock_guard lock(answeredMutex_);
+  while (!answeredOrder_.empty() &&
+         (answeredOrder_.front().first < oldest || answeredOrder_.size() >= kMaxAnswered)) {
+    answered_.erase(answeredOrder_.front().second);
+    answeredOrder_.pop_front();
+  }
+  if (!answered_.insert(seal).second) return false;
+  answeredOrder_.emplace_back(timestamp, seal);
+  return true;
+}
+
+ApiResponse SandboxApi::control(const ApiRequest& request) {
+  const std::string_view what = std::string_view(request.path).substr(kControlPrefix.size());
+  if (what == "/faults") {
+    if (request.method == "GET") return answer(code::kOk, "成功", faults_.describe());
+    if (request.method == "DELETE") {
+      faults_.clear();
+      return answer(code::kOk, "已清除");
+    }
+    if (request.method == "POST") {
+      std::vector<Fault> faults;
+      std::string error;
+      if (!parseFaults(request.body, faults, error)) return answer(code::kBadRequest, error, "", 400);
+      faults_.add(faults);
+      return answer(code::kOk, "已添加", faults_.describe());
+    }
+  } else if (what == "/clock") {
+    if (request.method == "GET" || request.method == "POST") {
+      if (request.method == "POST") {
+        rapidjson::Document doc;
+        doc.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(request.body.data(), request.body.size());
+        if (doc.HasParseError() || !doc.IsObject() || !doc.HasMember("offsetSeconds") ||
+            !doc["offsetSeconds"].IsInt64()) {
+          return answer(code::kBadRequest, "需要 {\"offsetSeconds\": 整数}", "", 400);
+        }
+        clock_.setOffset(doc["offsetSeconds"].GetInt64());
+      }
+      return answer(code::kOk, "成功", writeJson([&](Writer& w) {
+                      w.StartObject();
+                      integer(w, "now", clock_.now());
+                      integer(w, "offsetSeconds", clock_.offset());
+                      w.EndObject();
+                    }));
+    }
+  } else if (what == "/reset") {
+    if (request.method == "POST") {
+      faults_.clear();
+      clock_.setOffset(0);
+      sessions_.clear();
+      std::lock_guard lock(answeredMutex_);
+      answered_.clear();
+      answeredOrder_.clear();
+      return answer(code::kOk, "已重置");
+    }
+  } else {
+    return answer(code::kNotFound, "没有这个控制接口", "", 404);
+  }
+  return answer(code::kMethodNotAllowed, "此控制接口不接受 " + request.method + " 请求", "", 405);
+}
+
+}  // namespace pv::sandbox
