@@ -35,12 +35,19 @@ constexpr std::string_view kPeoples[] = {
     "德昂", "保安", "裕固", "京", "塔塔尔", "独龙", "鄂伦春", "赫哲", "门巴", "珞巴", "基诺"};
 
 void cutPeoples(std::string& name) {
+  // A one-character people only goes with its "族"; longer names also go without it.
+  static const std::vector<std::string> kSuffixes = [] {
+    std::vector<std::string> out;
+    for (std::string_view people : kPeoples) {
+      out.push_back(std::string(people) + "族");
+      if (utf8Length(people) > 1) out.emplace_back(people);
+    }
+    return out;
+  }();
   for (bool again = true; again;) {
     again = false;
-    for (std::string_view people : kPeoples) {
-      // A one-character people only goes with its "族"; longer names also go without it.
-      if (cutSuffix(name, std::string(people) + "族") ||
-          (utf8Length(people) > 1 && cutSuffix(name, people))) {
+    for (const std::string& suffix : kSuffixes) {
+      if (endsWith(name, suffix) && cutSuffix(name, suffix)) {
         again = true;
         break;
       }
@@ -167,6 +174,8 @@ void Gazetteer::index() {
   byCode_.clear();
   for (auto& names : names_) names.clear();
   longestName_ = {};
+  byCode_.reserve(entries_.size());
+  for (auto& names : names_) names.reserve(entries_.size() * 2);
   for (const Entry& e : entries_) byCode_.emplace(e.code, &e);
   for (const Entry& e : entries_) {
     if (e.level == 1 && isMunicipalityContainer(e.name)) {

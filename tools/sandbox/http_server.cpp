@@ -106,6 +106,12 @@ HttpServer::HttpServer(SandboxApi& api, const ServerOptions& options)
   httplib::Server& s = impl_->server;
   const int threads = options.threads;
   s.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
+  // The library's default also sets SO_REUSEPORT, which lets a second sandbox bind the
+  // same port and quietly share its calls; a busy port must be an error instead.
+  s.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   s.set_payload_max_length(options.maxBody);
   // The library reads a PUT or POST without Content-Length until the connection closes;
   // a short read timeout bounds how long such a request holds a thread.
