@@ -241,21 +241,24 @@ EngineTarget engineTarget(std::string_view url) {
   const int searchFrom = startsWith(lowerUrl, scheme) ? static_cast<int>(scheme.size()) + 1 : 1;
   const int hostAt = target.host.empty() ? -1 : findText(lowerUrl, target.host, searchFrom);
   const size_t afterHost = hostAt < 0 ? 0 : static_cast<size_t>(hostAt - 1) + target.host.size();
-  if (const size_t slash = url.find('/', afterHost); slash != std::string_view::npos && hostAt > 0) {
-    target.path = std::string(url.substr(slash));
-  } else if (const size_t query = url.find('?', afterHost); query != std::string_view::npos && hostAt > 0) {
-    target.path = "/" + std::string(url.substr(query));
-  } else {
-    target.path = "/";
+  std::string_view rest;  // path and query, or the query alone
+  if (hostAt > 0) {
+    if (const size_t slash = url.find('/', afterHost); slash != std::string_view::npos) {
+      rest = url.substr(slash);
+    } else if (const size_t query = url.find('?', afterHost); query != std::string_view::npos) {
+      rest = url.substr(query);
+    }
   }
+  if (!rest.starts_with('/')) target.path.push_back('/');
+  target.path.append(rest);
   return target;
 }
 
 std::string engineUrl(const EngineTarget& target) {
   std::string url = target.secure ? "https://" : "http://";
   url += target.host;
-  if (target.port != (target.secure ? 443 : 80)) url += ":" + std::to_string(target.port);
-  return url + target.path;
+  if (target.port != (target.secure ? 443 : 80)) url.append(":").append(std::to_string(target.port));
+  return url.append(target.path);
 }
 
 std::string engineAgent(std::string_view headers) {
