@@ -150,7 +150,9 @@ TEST(JsonLookup, KeysAndPointers) {
     SCOPED_TRACE(c.pointer);
     const JsonValue v = doc.at(c.pointer);
     EXPECT_EQ(static_cast<bool>(v), c.want != nullptr);
-    if (c.want) EXPECT_EQ(v.text(), c.want);
+    if (c.want) {
+      EXPECT_EQ(v.text(), c.want);
+    }
   }
   struct IndexCase {
     const char* pointer;
@@ -253,7 +255,7 @@ TEST(JsonBuild, HandlesStayValidWhileTheDocumentGrows) {
   JsonMutValue sites = entry.member("sites");
   // Growing the containers that hold these values moves them inside the library.
   JsonMutValue policies = entry.setNewArray("policies");
-  for (int i = 0; i < 50; ++i) entry.setInt("k" + std::to_string(i), i);
+  for (int i = 0; i < 50; ++i) entry.setInt(std::to_string(i), i);
   for (int i = 0; i < 50; ++i) data.appendNewObject();
   JsonMutValue policy = policies.appendNewObject();
   for (int i = 0; i < 50; ++i) policies.appendNull();
@@ -297,7 +299,7 @@ TEST(JsonSerialize, EscapesOnlyWhatJsonRequires) {
       {"slash stays", "http://x/y", 0, R"("http://x/y")"},
       {"named controls", "\b\t\n\f\r", 0, R"("\b\t\n\f\r")"},
       {"other controls", std::string("\x00\x01\x1F\x7F", 4), 0, "\"\\u0000\\u0001\\u001F\x7F\""},
-      {"utf-8 as it is", utf8Text(u8"中/文"), 0, "\"" + utf8Text(u8"中/文") + "\""},
+      {"utf-8 as it is", utf8Text(u8"中/文"), 0, utf8Text(u8"\"中/文\"")},
       // "誠" is D5 5C in GBK: byte by byte its second byte is a backslash to escape...
       {"gbk without the flag", "\xD5\x5C", 0, "\"\xD5\\\\\""},
       // ...with the double-byte flag the pair is copied whole.
