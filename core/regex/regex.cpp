@@ -65,6 +65,49 @@ class Marks {
   uint32_t generation_ = 1;
 };
 
+// The units a match can begin with, for patterns that cannot match the empty text.
+class FirstUnits {
+ public:
+  static std::optional<FirstUnits> of(const Program& program, const std::vector<CharSet>& sets) {
+    FirstUnits first;
+    std::vector<bool> seen(program.insts.size());
+    std::vector<int> stack{program.start};
+    while (!stack.empty()) {
+      const int pc = stack.back();
+      stack.pop_back();
+      if (seen[static_cast<size_t>(pc)]) continue;
+      seen[static_cast<size_t>(pc)] = true;
+      const Inst& inst = program.insts[static_cast<size_t>(pc)];
+      switch (inst.op) {
+        case Op::Match:
+          return std::nullopt;
+        case Op::Set:
+          if (inst.x == 0) return std::nullopt;  // any unit: nothing to skip
+          for (const CharRange& r : sets[static_cast<size_t>(inst.x)]) {
+            for (uint32_t c = r.lo; c <= r.hi; ++c) first.bits_[c >> 6] |= uint64_t{1} << (c & 63);
+          }
+          break;
+        case Op::Jmp:
+          stack.push_back(inst.x);
+          break;
+        case Op::Split:
+          stack.push_back(inst.x);
+          stack.push_back(inst.y);
+          break;
+        default:  // groups and assertions: look past them
+          stack.push_back(pc + 1);
+          break;
+      }
+    }
+    return first;
+  }
+
+  bool has(char16_t c) const noexcept { return (bits_[c >> 6] >> (c & 63)) & 1; }
+
+ private:
+  std::vector<uint64_t> bits_ = std::vector<uint64_t>(1024);
+};
+
 class PikeVm {
  public:
   PikeVm(const Program& program, const std::vector<CharSet>& sets, int slotCount)
@@ -72,16 +115,33 @@ class PikeVm {
         current_(program.insts.size()), next_(program.insts.size()),
         work_(static_cast<size_t>(slotCount)) {}
 
-  // Runs from `from`, stepping over units before `limit` only; fills `slots` (slotCount
-  // entries) with the highest-priority match.
-  bool run(std::u16string_view text, size_t from, size_t limit, int startPc, int32_t* slots) {
+  // Runs from `from`, stepping over units before `limit` only, and fills `slots`
+  // (slotCount entries) with the highest-priority match. Unless anchored, a new thread
+  // starts at every position, below the threads already running, until a match is found;
+  // while no thread runs, positions whose unit cannot begin a match are skipped.
+  bool run(std::u16string_view text, size_t from, size_t limit, int startPc, bool anchored,
+           const FirstUnits* first, int32_t* slots) {
     current_.clear();
-    std::fill(work_.begin(), work_.end(), -1);
-    addThread(current_, startPc, text, from);
+    if (anchored) {
+      std::fill(work_.begin(), work_.end(), -1);
+      addThread(current_, startPc, text, from);
+    }
     bool matched = false;
     for (size_t pos = from;; ++pos) {
-      if (current_.pcs.empty()) break;
+      if (!anchored && !matched) {
+        if (current_.pcs.empty() && first != nullptr) {
+          while (pos < limit && !first->has(text[pos])) ++pos;
+          if (pos >= limit) break;
+        }
+        std::fill(work_.begin(), work_.end(), -1);
+        addThread(current_, startPc, text, pos);
+      }
       const bool canStep = pos < limit && pos < text.size();
+      if (current_.pcs.empty()) {
+        if (anchored || matched || !canStep) break;
+        current_.clear();  // forget what the failed start visited here
+        continue;
+      }
       const char16_t unit = canStep ? text[pos] : 0;
       next_.clear();
       for (size_t i = 0; i < current_.pcs.size(); ++i) {
@@ -371,6 +431,7 @@ struct Regex::Impl {
   std::optional<LazyDfa> backwardDfa;
   std::optional<PikeVm> spanVm;   // whole match only
   std::optional<PikeVm> groupVm;  // every group
+  std::optional<FirstUnits> firstUnits;
   std::vector<int32_t> slots;
 };
 
@@ -401,7 +462,9 @@ Regex Regex::compile(std::u16string_view pattern, RegexOptions options) {
   auto impl = std::make_unique<Impl>();
   impl->syntax = std::move(*syntax);
   impl->forward = std::move(*forward);
-  if (!impl->syntax.hasAssertions) {
+  if (impl->syntax.hasAssertions) {
+    impl->firstUnits = FirstUnits::of(impl->forward, impl->syntax.sets);
+  } else {
     impl->backward = compileProgram(impl->syntax, true, options.multiline);
     impl->alphabet = buildAlphabet(impl->syntax.sets);
     if (!impl->backward || !impl->alphabet) return regex;
@@ -442,13 +505,14 @@ bool Regex::search(std::u16string_view text, size_t from, RegexMatches& out, boo
     if (begin < 0) return false;
     if (slotCount > 2) {
       if (!vm().run(text, static_cast<size_t>(begin), static_cast<size_t>(end), m.forward.start,
-                    m.slots.data())) {
+                    true, nullptr, m.slots.data())) {
         return false;
       }
     }
     m.slots[0] = static_cast<int32_t>(begin);
     m.slots[1] = static_cast<int32_t>(end);
-  } else if (!vm().run(text, from, text.size(), m.forward.unanchoredStart, m.slots.data())) {
+  } else if (!vm().run(text, from, text.size(), m.forward.start, false,
+                       m.firstUnits ? &*m.firstUnits : nullptr, m.slots.data())) {
     return false;
   }
   // Without groups asked for, their slots stay unset: every match has the same stride.
