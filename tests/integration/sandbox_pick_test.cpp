@@ -1,0 +1,408 @@
+// The screening call end to end: requests signed by the client's builder, verified and
+// answered by the sandbox, answers decrypted with the key the builder derived.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/screening/request.h"
+#include "core/text/codepage.h"
+#include "tests/integration/sandbox_fixture.h"
+#include "tests/unit/utf8_literal.h"
+
+namespace pv::testing {
+namespace {
+
+constexpr int kVillageLimit = 15000;  // the client's default village distance, metres
+
+struct Screening {
+  Reply reply;
+  JsonDocument verdicts;  // the decrypted data; empty when refused or undecryptable
+};
+
+std::string pickPath(int serviceId) {
+  return "/effectiveServiceBusinesses/" + std::to_string(serviceId) + "/pick";
+}
+
+class PickTest : public SandboxTest {
+ protected:
+  void SetUp() override {
+    SandboxTest::SetUp();
+    token_ = api().login();
+    ASSERT_FALSE(token_.empty());
+  }
+
+  Reply post(int pathId, const std::string& body) {
+    return api().call("POST", pickPath(pathId), body, token_);
+  }
+
+  // Screens GBK addresses as the client does: build, send, decrypt.
+  Screening screen(const std::vector<std::string>& addresses, int serviceId = 101) {
+    const ScreeningRequest request = buildScreeningRequest(serviceId, addresses);
+    Screening s;
+    s.reply = post(serviceId, request.body);
+    if (s.reply.code() == 0) {
+      s.verdicts.parse(decryptData(s.reply.json.at("/data").text(), request.responseKey,
+                                   request.responseIv));
+    }
+    return s;
+  }
+
+  std::string token_;
+};
+
+std::vector<int> policyTypes(JsonValue verdict) {
+  std::vector<int> types;
+  for (JsonValue p : verdict.member("policies").elements()) types.push_back(p.member("type").toInt());
+  return types;
+}
+
+long long nearestDistance(JsonValue verdict) {
+  long long nearest = -1;
+  for (JsonValue site : verdict.member("sites").elements()) {
+    const long long d = site.at("/acceptor/distance").toInt64();
+    if (nearest < 0 || d < nearest) nearest = d;
+  }
+  return nearest;
+}
+
+enum class Distance { kAny, kWithinVillageLimit, kBeyondVillageLimit };
+
+struct VerdictCase {
+  const char* name;
+  const char* address;  // GBK, as the client holds it
+  std::vector<int> types;
+  bool village;
+  Distance distance;
+};
+
+const VerdictCase kVerdictCases[] = {
+    {"blind area", "浙江省杭州市西湖区转塘街道之江路1号", {1}, false, Distance::kAny},
+    {"blind area by street office", "北京朝阳区首都机场街道机场路1号", {1}, false, Distance::kAny},
+    {"surcharge", "杭州市余杭区文一西路998号", {2}, false, Distance::kAny},
+    {"false address by keyword", "浙江省杭州市上城区测试地址", {3}, false, Distance::kAny},
+    {"false address by pattern", "杭州市西湖区黄龙体育中心附近", {3}, false, Distance::kAny},
+    {"other restriction", "杭州市西湖区浙江大学玉泉校区", {99}, false, Distance::kAny},
+    {"village within the distance", "浙江省杭州市西湖区双浦镇铜鉴湖村", {}, true,
+     Distance::kWithinVillageLimit},
+    {"village beyond the distance", "浙江省杭州市淳安县枫树岭镇下姜村3组", {2}, true,
+     Distance::kBeyondVillageLimit},
+    {"in no rule", "浙江省杭州市上城区湖滨街道平海路1号", {}, false, Distance::kAny},
+};
+
+TEST_F(PickTest, VerdictsForATableOfAddresses) {
+  for (const VerdictCase& c : kVerdictCases) {
+    SCOPED_TRACE(c.name);
+    const Screening s = screen({c.address});
+    ASSERT_EQ(s.reply.code(), 0) << s.reply.body;
+    EXPECT_FALSE(s.reply.msg().empty());  // the client decrypts only when msg is not empty
+    ASSERT_TRUE(s.verdicts.root().isArray()) << "data did not decrypt to an array";
+    ASSERT_EQ(s.verdicts.root().size(), 1u);
+    const JsonValue v = s.verdicts.at("/0");
+    EXPECT_EQ(v.member("input").text(), gbkToUtf8(c.address));
+    EXPECT_FALSE(v.at("/analysis/address").text().empty());
+    EXPECT_TRUE(v.member("policies").isArray());
+    EXPECT_EQ(policyTypes(v), c.types);
+    EXPECT_EQ(v.member("isVillage").type(), JsonType::Boolean);
+    EXPECT_EQ(v.member("isVillage").toBool(), c.village);
+    ASSERT_TRUE(v.member("sites").isArray());
+    const long long nearest = nearestDistance(v);
+    if (c.distance == Distance::kWithinVillageLimit) {
+      EXPECT_GE(nearest, 0);
+      EXPECT_LT(nearest, kVillageLimit);
+    } else if (c.distance == Distance::kBeyondVillageLimit) {
+      EXPECT_GE(nearest, kVillageLimit);
+    }
+  }
+}
+
+TEST_F(PickTest, PoliciesAndSitesCarryEveryMemberTheClientReads) {
+  const Screening s = screen({"浙江省杭州市西湖区转塘街道之江路1号", "杭州市西湖区浙江大学玉泉校区"});
+  ASSERT_EQ(s.reply.code(), 0) << s.reply.body;
+  const JsonValue blind = s.verdicts.at("/0/policies/0");
+  EXPECT_EQ(blind.member("type").toInt(), 1);
+  EXPECT_EQ(blind.member("pass").type(), JsonType::Boolean);
+  EXPECT_FALSE(blind.member("pass").toBool());
+  EXPECT_EQ(blind.member("typeStr").text(), utf8Text(u8"盲区停发"));
+  EXPECT_EQ(blind.member("object").text(), utf8Text(u8"转塘街道"));
+  for (const char* key : {"color", "typeName", "shortTypeName", "modeStr", "source", "creator", "remark"}) {
+    EXPECT_FALSE(blind.member(key).text().empty()) << key;
+  }
+  EXPECT_GE(blind.member("mode").toInt(), 1);
+  EXPECT_TRUE(s.verdicts.at("/1/policies/0/pass").toBool()) << "a hint-only rule";
+
+  const JsonValue site = s.verdicts.at("/0/sites/0");
+  for (const char* key : {"title", "name", "linkPerson", "linkPhone", "groupName", "address",
+                          "deliveryArea", "specialArea"}) {
+    EXPECT_TRUE(site.member(key).isString()) << key;
+  }
+  EXPECT_FALSE(site.member("name").text().empty());
+  EXPECT_TRUE(site.member("labels").isArray());
+  EXPECT_FALSE(site.at("/firstSite/name").text().empty());
+  EXPECT_TRUE(site.member("extra").isObject());
+  EXPECT_FALSE(site.at("/acceptor/fmtAddress").text().empty());
+  EXPECT_GT(site.at("/acceptor/distance").toInt64(), 0);
+  // Sites come nearest first.
+  const JsonValue sites = s.verdicts.at("/0/sites");
+  for (size_t i = 1; i < sites.size(); ++i) {
+    EXPECT_LE(sites.element(i - 1).at("/acceptor/distance").toInt64(),
+              sites.element(i).at("/acceptor/distance").toInt64());
+  }
+}
+
+TEST_F(PickTest, AddressesAreReadIntoDivisionsAndVillageMarks) {
+  struct Case {
+    const char* address;
+    std::u8string_view districts;  // joined with "|"
+    bool village;
+  };
+  const Case cases[] = {
+      {"杭州西湖区西溪路88号", u8"浙江省|杭州市|西湖区", false},  // a road, not 西溪街道
+      {"北京市北京市朝阳区三里屯街道工体北路", u8"北京市|朝阳区|三里屯街道", false},
+      {"吉林市昌邑区解放大路", u8"吉林省|吉林市|昌邑区", false},
+      {"延边州延吉市", u8"吉林省|延边朝鲜族自治州|延吉市", false},
+      {"上海浦东张江镇", u8"上海市|浦东新区|张江镇", false},
+      {"湖北省仙桃市干河街道", u8"湖北省|仙桃市|干河街道", false},
+      {"浙江省杭州市西湖区转塘街道象山村12号", u8"浙江省|杭州市|西湖区|转塘街道", true},
+      {"浙江省杭州市西湖区中关村大街1号", u8"浙江省|杭州市|西湖区", false},
+      {"浙江省杭州市上城区曹杨新村5号", u8"浙江省|杭州市|上城区", false},
+      {"浙江省杭州市淳安县枫树岭镇五组", u8"浙江省|杭州市|淳安县|枫树岭镇", true},
+      {"ＡＢＣ１２３号", u8"", false},
+  };
+  std::vector<std::string> addresses;
+  for (const Case& c : cases) addresses.push_back(c.address);
+  const Screening s = screen(addresses);
+  ASSERT_EQ(s.reply.code(), 0) << s.reply.body;
+  ASSERT_EQ(s.verdicts.root().size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].address);
+    const JsonValue v = s.verdicts.root().element(i);
+    std::string joined;
+    for (JsonValue d : v.member("districts").elements()) joined += (joined.empty() ? "" : "|") + d.text();
+    EXPECT_EQ(joined, utf8Text(cases[i].districts));
+    EXPECT_EQ(v.member("isVillage").toBool(), cases[i].village);
+  }
+  EXPECT_EQ(s.verdicts.at("/10/analysis/address").text(), utf8Text(u8"ABC123号"));
+}
+
+TEST_F(PickTest, ABatchOfTwentyAnswersEachAddressInOrderAsItWouldAlone) {
+  std::vector<std::string> batch;
+  for (const VerdictCase& c : kVerdictCases) batch.push_back(c.address);
+  for (int i = 0; batch.size() < 20; ++i) {
+    batch.push_back("浙江省杭州市西湖区文三路" + std::to_string(100 + i) + "号");
+  }
+  const Screening all = screen(batch);
+  ASSERT_EQ(all.reply.code(), 0) << all.reply.body;
+  ASSERT_EQ(all.verdicts.root().size(), 20u);
+  for (size_t i = 0; i < batch.size(); ++i) {
+    SCOPED_TRACE(batch[i]);
+    const Screening one = screen({batch[i]});
+    ASSERT_EQ(one.reply.code(), 0);
+    EXPECT_EQ(all.verdicts.root().element(i).toJson(), one.verdicts.at("/0").toJson());
+  }
+
+  batch.push_back("浙江省杭州市西湖区文三路1号");
+  const Screening tooMany = screen(batch);
+  EXPECT_NE(tooMany.reply.code(), 0);
+  EXPECT_TRUE(tooMany.verdicts.empty());
+}
+
+TEST_F(PickTest, RulesBelongToTheServicesProject) {
+  const char* address = "浙江省杭州市西湖区双浦镇铜鉴湖村";
+  EXPECT_EQ(policyTypes(screen({address}, 101).verdicts.at("/0")), std::vector<int>{});
+  EXPECT_EQ(policyTypes(screen({address}, 201).verdicts.at("/0")), std::vector<int>{1});
+}
+
+// Another byte in the same place: digits, letters and other characters stay of their kind
+// where they can, so that the copy still looks like a request.
+char otherByte(char c) {
+  if (c >= '0' && c <= '9') return static_cast<char>('0' + (c - '0' + 1) % 10);
+  if (c >= 'a' && c <= 'z') return static_cast<char>('a' + (c - 'a' + 1) % 26);
+  if (c >= 'A' && c <= 'Z') return static_cast<char>('A' + (c - 'A' + 1) % 26);
+  return static_cast<char>(c ^ 0x01);
+}
+
+TEST_F(PickTest, AChangeOfAnyByteGetsARefusalNeverAVerdict) {
+  const ScreeningRequest request = buildScreeningRequest(101, {"浙江省杭州市西湖区转塘街道之江路1号"});
+  ASSERT_EQ(post(101, request.body).code(), 0);
+  for (size_t i = 0; i < request.body.size(); ++i) {
+    std::string copy = request.body;
+    copy[i] = otherByte(copy[i]);
+    const Reply r = post(101, copy);
+    ASSERT_EQ(r.status, 200) << "byte " << i;
+    EXPECT_NE(r.code(), 0) << "byte " << i << ": " << copy;
+    EXPECT_TRUE(r.json.at("/data").text().empty()) << "byte " << i;
+  }
+}
+
+TEST_F(PickTest, ChangedFieldsOfAFreshRequestFailTheSignature) {
+  const std::vector<std::string> addresses = {"浙江省杭州市西湖区转塘街道之江路1号"};
+  struct Case {
+    const char* name;
+    std::string from, to;
+    int pathId;
+  };
+  const std::string address = gbkToUtf8(addresses[0]);
+  const Case cases[] = {
+      {"timestamp", "\"timestamp\":", "\"timestamp\":1", 101},  // filled in below
+      {"service", "\"serviceBusinessID\":101", "\"serviceBusinessID\":201", 201},
+      {"address", address, gbkToUtf8("浙江省杭州市西湖区转塘街道之江路2号"), 101},
+      {"version", "\"version\":\"2.0.2\"", "\"version\":\"2.0.1\"", 101},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string body = buildScreeningRequest(101, addresses).body;
+    const size_t at = body.find(c.from);
+    ASSERT_NE(at, std::string::npos);
+    if (std::string(c.name) == "timestamp") {
+      // One second earlier: still inside the window, so only the signature can tell.
+      const size_t digits = at + c.from.size();
+      const size_t end = body.find(',', digits);
+      const long long t = std::stoll(body.substr(digits, end - digits));
+      body.replace(digits, end - digits, std::to_string(t - 1));
+    } else {
+      body.replace(at, c.from.size(), c.to);
+    }
+    const Reply r = post(c.pathId, body);
+    EXPECT_EQ(r.code(), 40003) << r.body;
+    EXPECT_FALSE(r.msg().empty());
+  }
+}
+
+TEST_F(PickTest, MembersOutOfOrderAreRefused) {
+  const ScreeningRequest request = buildScreeningRequest(101, {"浙江省杭州市上城区湖滨街道平海路1号"});
+  JsonDocument sent;
+  ASSERT_TRUE(sent.parse(request.body));
+  JsonMutableDocument reordered;
+  JsonMutValue root = reordered.createObjectRoot();
+  for (const char* key : {"serviceBusinessID", "addresses", "source", "timestamp", "version", "sign"}) {
+    root.setParsed(key, sent.member(key).toJson());
+  }
+  const Reply r = post(101, reordered.serialize());
+  EXPECT_NE(r.code(), 0);
+  EXPECT_NE(r.msg().find("addresses"), std::string::npos) << r.msg();
+}
+
+TEST_F(PickTest, ARepeatedRequestIsRefusedButARetryAfterAServerErrorIsAnswered) {
+  const ScreeningRequest request = buildScreeningRequest(101, {"浙江省杭州市上城区湖滨街道平海路1号"});
+  api().addFaults(R"({"endpoint":"pick","status":502})");
+  EXPECT_EQ(post(101, request.body).status, 502);
+  const Reply answered = post(101, request.body);  // the client's retry sends the same body
+  EXPECT_EQ(answered.code(), 0) << answered.body;
+  const Reply again = post(101, request.body);
+  EXPECT_EQ(again.code(), 40006);
+  EXPECT_TRUE(again.json.at("/data").text().empty());
+}
+
+TEST_F(PickTest, TheTimestampMayBeUpTo300SecondsFromTheServiceClock) {
+  const struct {
+    long long offset;  // service clock minus client clock; the request is built just before
+    bool accepted;
+  } cases[] = {{299, true}, {302, false}, {-299, true}, {-302, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.offset);
+    api().setClockOffset(c.offset);
+    const Screening s = screen({"浙江省杭州市上城区湖滨街道平海路1号"});
+    if (c.accepted) {
+      EXPECT_EQ(s.reply.code(), 0) << s.reply.body;
+    } else {
+      EXPECT_EQ(s.reply.code(), 40004) << s.reply.body;
+    }
+  }
+}
+
+TEST_F(PickTest, InvalidSessionsGetSessionCodes) {
+  const ScreeningRequest request = buildScreeningRequest(101, {"浙江省杭州市上城区湖滨街道平海路1号"});
+  for (const std::string& token : {std::string(), std::string("not-a-token")}) {
+    const Reply r = api().call("POST", pickPath(101), request.body, token);
+    EXPECT_GE(r.code(), 20001);
+    EXPECT_LE(r.code(), 20099);
+  }
+  api().setClockOffset(2 * 3600 + 10);
+  const Reply expired = post(101, buildScreeningRequest(101, {"浙江省杭州市"}).body);
+  EXPECT_GE(expired.code(), 20001);
+  EXPECT_LE(expired.code(), 20099);
+  EXPECT_FALSE(expired.msg().empty());
+}
+
+TEST_F(PickTest, OnlyTheAccountsOwnEnabledServiceScreens) {
+  const std::vector<std::string> one = {"浙江省杭州市上城区湖滨街道平海路1号"};
+  const struct {
+    const char* name;
+    int built, path, code;
+  } cases[] = {
+      {"path names another service", 101, 201, 40007},
+      {"another account's service", 401, 401, 40301},
+      {"no such service", 999, 999, 40401},
+      {"disabled service", 204, 204, 40302},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Reply r = post(c.path, buildScreeningRequest(c.built, one).body);
+    EXPECT_EQ(r.code(), c.code) << r.body;
+  }
+}
+
+TEST_F(PickTest, ScreeningFaults) {
+  const std::vector<std::string> three = {"杭州市余杭区文一西路998号", "浙江省杭州市上城区测试地址",
+                                          "浙江省杭州市上城区湖滨街道平海路1号"};
+  api().addFaults(R"({"endpoint":"pick","body":"undecryptable"})");
+  const Screening undecryptable = screen(three);
+  EXPECT_EQ(undecryptable.reply.code(), 0);
+  EXPECT_FALSE(undecryptable.reply.msg().empty());
+  EXPECT_FALSE(undecryptable.reply.json.at("/data").text().empty());
+  EXPECT_TRUE(undecryptable.verdicts.empty());
+
+  api().addFaults(R"({"endpoint":"pick","body":"fewer"})");
+  EXPECT_EQ(screen(three).verdicts.root().size(), 2u);
+  api().addFaults(R"({"endpoint":"pick","body":"fewer","entries":0})");
+  const Screening none = screen(three);
+  EXPECT_TRUE(none.verdicts.root().isArray());
+  EXPECT_EQ(none.verdicts.root().size(), 0u);
+
+  api().addFaults(utf8Text(u8R"({"endpoint":"pick","code":20002,"msg":"登录已过期"})"));
+  const Screening expired = screen(three);
+  EXPECT_EQ(expired.reply.code(), 20002);
+  EXPECT_EQ(expired.reply.msg(), utf8Text(u8"登录已过期"));
+
+  EXPECT_EQ(screen(three).verdicts.root().size(), 3u);
+}
+
+std::string readAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(PickVersion, AVersionTheServiceNoLongerSupportsGets20701) {
+  // The default rules with the current version blocked, beside copies of its pictures.
+  const std::filesystem::path rules = defaultRulesPath();
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("sandbox-blocked-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  for (const char* picture : {"contact-qq.png", "contact-wechat.png"}) {
+    std::filesystem::copy_file(rules.parent_path() / picture, folder / picture,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  std::string text = readAll(rules);
+  const std::string current = R"({"id": 3, "version": "2.0.2", "forbidden": false})";
+  const size_t at = text.find(current);
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, current.size(), R"({"id": 3, "version": "2.0.2", "forbidden": true})");
+  std::ofstream(folder / "rules.json", std::ios::binary) << text;
+
+  SandboxProcess sandbox({"--rules", (folder / "rules.json").string()});
+  ASSERT_NE(sandbox.port(), 0);
+  SandboxClient api(sandbox.port());
+  const std::string token = api.login();
+  const Reply r = api.call("POST", pickPath(101),
+                           buildScreeningRequest(101, {"浙江省杭州市上城区湖滨街道平海路1号"}).body, token);
+  EXPECT_EQ(r.code(), 20701);
+  EXPECT_FALSE(r.msg().empty());
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace pv::testing
