@@ -3,9 +3,14 @@
 // cross-built and run under Wine), then httpRequest and webRequest end to end.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 #include "core/net/http_request.h"
 #include "core/net/http_transport.h"
 #include "tests/support/loopback_http_server.h"
+#include "tests/support/loopback_tls_server.h"
 #include "tests/unit/utf8_literal.h"
 
 namespace pv {
@@ -217,6 +222,32 @@ TEST_P(Transports, ThroughAProxy) {
   EXPECT_TRUE(arrived[0].target.starts_with("http://parcelvane.test")) << arrived[0].target;
   EXPECT_EQ(arrived[0].pathAndQuery(), "/via-proxy?x=1");
   EXPECT_EQ(arrived[0].header("Proxy-Authorization"), "Basic dXNlcjpwYXNz");
+}
+
+// An https server whose certificate no trusted authority signed gets no request. Natively
+// the loopback TLS server tells that the client refused the certificate. A Windows test
+// process has no TLS server of its own: there a server started outside stands in when
+// PV_TEST_TLS_URL names it (any HTTPS server on 127.0.0.1 with a self-signed certificate).
+TEST_P(Transports, AnUntrustedCertificateIsRefused) {
+  test::LoopbackTlsServer tls;
+  std::string url = tls.listening() ? tls.url("/secret") : std::string();
+  if (const char* external = std::getenv("PV_TEST_TLS_URL"); url.empty() && external) url = external;
+  if (url.empty()) GTEST_SKIP() << "no TLS server for this target; PV_TEST_TLS_URL may name one";
+  HttpWireRequest request;
+  request.method = "GET";
+  request.url = url;
+  request.timeoutMs = 5000;
+  const std::optional<HttpWireResponse> got = transport().exchange(request);
+  ASSERT_TRUE(got.has_value());
+  EXPECT_EQ(got->status, 0);
+  EXPECT_EQ(got->body, "");
+  if (!tls.listening()) return;
+  std::string outcome;
+  for (int i = 0; i < 100 && outcome.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    outcome = tls.handshakeOutcome();
+  }
+  EXPECT_NE(outcome.find("unknown ca"), std::string::npos) << outcome;
 }
 
 TEST_P(Transports, HttpRequestSendsTheCompletedNormalisedRequest) {
