@@ -1,0 +1,307 @@
+// The Ui port's properties on real windows and controls. User-interface thread only.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include "platform/win32/ui/picture_bitmap.h"
+#include "platform/win32/ui/ui_impl.h"
+
+namespace pv::win32ui {
+namespace {
+
+using K = ControlKind;
+
+bool hasText(K kind) {
+  switch (kind) {
+    case K::Edit: case K::RichEdit: case K::TransparentLabel: case K::Label: case K::Button:
+    case K::CheckBox: case K::RadioButton: case K::ComboBox: case K::Hyperlink:
+    case K::StatusBar:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string richEditText(HWND hwnd) {
+  // CRLF line ends, as the text was set: the control keeps bare CRs inside.
+  GETTEXTLENGTHEX lengthQuery{GTL_USECRLF | GTL_NUMCHARS, 1200};
+  const LRESULT length = SendMessageW(hwnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  GETTEXTEX query{};
+  query.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  query.flags = GT_USECRLF;
+  query.codepage = 1200;  // UTF-16
+  const LRESULT got = SendMessageW(hwnd, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                   reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return fromWide(text);
+}
+
+int statusPartCount(HWND hwnd) { return static_cast<int>(SendMessageW(hwnd, SB_GETPARTS, 0, 0)); }
+
+std::string statusPartText(HWND hwnd, int part) {
+  if (part < 0 || part >= statusPartCount(hwnd)) return {};
+  const LRESULT info = SendMessageW(hwnd, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0);
+  const size_t length = LOWORD(info);
+  std::wstring text(length + 1, L'\0');
+  SendMessageW(hwnd, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(wcsnlen(text.c_str(), length));
+  return fromWide(text);
+}
+
+bool setStatusPartText(HWND hwnd, int part, std::string_view text) {
+  if (part < 0 || part >= statusPartCount(hwnd)) return false;
+  return SendMessageW(hwnd, SB_SETTEXTW, static_cast<WPARAM>(part),
+                      reinterpret_cast<LPARAM>(toWide(text).c_str())) != 0;
+}
+
+std::string comboItemText(HWND hwnd, int index) {
+  const LRESULT length = SendMessageW(hwnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == CB_ERR) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT got = SendMessageW(hwnd, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                                   reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return fromWide(text);
+}
+
+int comboCount(HWND hwnd) {
+  const LRESULT n = SendMessageW(hwnd, CB_GETCOUNT, 0, 0);
+  return n == CB_ERR ? 0 : static_cast<int>(n);
+}
+
+// A combo box (or tab control) control, or null.
+ControlState* listControl(Impl& impl, Window window, std::string_view name, K kind) {
+  ControlState* c = impl.find(window, name);
+  return c && c->hwnd && c->def->kind == kind ? c : nullptr;
+}
+
+}  // namespace
+
+bool Impl::show(Window window) {
+  WindowState& w = state(window);
+  if (!w.hwnd) return false;
+  // The borderless quick tip appears without taking the focus from the operator's program.
+  ShowWindow(w.hwnd, w.def->border == Border::None ? SW_SHOWNA : SW_SHOW);
+  UpdateWindow(w.hwnd);
+  return true;
+}
+
+bool Impl::hide(Window window) {
+  WindowState& w = state(window);
+  if (!w.hwnd) return false;
+  ShowWindow(w.hwnd, SW_HIDE);
+  return true;
+}
+
+bool Impl::isShown(Window window) {
+  WindowState& w = state(window);
+  return w.hwnd && IsWindowVisible(w.hwnd);
+}
+
+std::string Impl::title(Window window) {
+  WindowState& w = state(window);
+  return w.hwnd ? windowText(w.hwnd) : std::string();
+}
+
+bool Impl::setTitle(Window window, std::string_view title) {
+  WindowState& w = state(window);
+  return w.hwnd && SetWindowTextW(w.hwnd, toWide(title).c_str());
+}
+
+std::string Impl::text(Window window, std::string_view name) {
+  ControlState* c = find(window, name);
+  if (!c || !c->hwnd || !hasText(c->def->kind)) return {};
+  switch (c->def->kind) {
+    case K::StatusBar: return statusPartText(c->hwnd, 0);
+    case K::RichEdit: return richEditText(c->hwnd);
+    default: return windowText(c->hwnd);
+  }
+}
+
+bool Impl::setText(Window window, std::string_view name, std::string_view text) {
+  ControlState* c = find(window, name);
+  if (!c || !c->hwnd || !hasText(c->def->kind)) return false;
+  const std::wstring wide = toWide(text);
+  if (wide.empty() && !text.empty()) return false;  // not GBK
+  if (c->def->has(kDigitsOnly) && !onlyDigits(wide)) return false;
+  if (c->def->kind == K::StatusBar) return setStatusPartText(c->hwnd, 0, text);
+  if (c->def->kind == K::ComboBox && c->def->has(kDropDownList)) {
+    // CB_FINDSTRINGEXACT ignores case; the items must match byte for byte.
+    for (int i = 0, n = comboCount(c->hwnd); i < n; ++i) {
+      if (comboItemText(c->hwnd, i) == text) {
+        return SendMessageW(c->hwnd, CB_SETCURSEL, static_cast<WPARAM>(i), 0) != CB_ERR;
+      }
+    }
+    return false;
+  }
+  return SetWindowTextW(c->hwnd, wide.c_str()) != 0;
+}
+
+bool Impl::visible(Window window, std::string_view name) {
+  ControlState* c = find(window, name);
+  return c && c->hwnd && (GetWindowLongW(c->hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool Impl::setVisible(Window window, std::string_view name, bool visible) {
+  ControlState* c = find(window, name);
+  if (!c || !c->hwnd) return false;
+  ShowWindow(c->hwnd, visible ? SW_SHOWNA : SW_HIDE);
+  return true;
+}
+
+bool Impl::enabled(Window window, std::string_view name) {
+  ControlState* c = find(window, name);
+  return c && c->hwnd && IsWindowEnabled(c->hwnd);
+}
+
+bool Impl::setEnabled(Window window, std::string_view name, bool enabled) {
+  ControlState* c = find(window, name);
+  if (!c || !c->hwnd) return false;
+  EnableWindow(c->hwnd, enabled ? TRUE : FALSE);
+  return true;
+}
+
+bool Impl::checked(Window window, std::string_view name) {
+  ControlState* c = find(window, name);
+  if (!c || !c->hwnd) return false;
+  if (c->def->kind != K::CheckBox && c->def->kind != K::RadioButton) return false;
+  return SendMessageW(c->hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool Impl::setChecked(Window window, std::string_view name, bool checked) {
+  ControlState* c = find(window, name);
+  if (!c || !c->hwnd) return false;
+  if (c->def->kind != K::CheckBox && c->def->kind != K::RadioButton) return false;
+  if (c->def->kind == K::RadioButton && checked) {
+    // BM_SETCHECK alone leaves the group's other button selected too.
+    for (ControlState& other : state(window).controls) {
+      if (&other != c && other.hwnd && other.def->kind == K::RadioButton &&
+          other.def->page == c->def->page) {
+        SendMessageW(other.hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
+      }
+    }
+  }
+  SendMessageW(c->hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  return true;
+}
+
+int Impl::selectedIndex(Window window, std::string_view name) {
+  if (ControlState* c = listControl(*this, window, name, K::ComboBox)) {
+    const LRESULT at = SendMessageW(c->hwnd, CB_GETCURSEL, 0, 0);
+    return at == CB_ERR ? -1 : static_cast<int>(at);
+  }
+  if (ControlState* c = listControl(*this, window, name, K::TabControl)) {
+    return static_cast<int>(SendMessageW(c->hwnd, TCM_GETCURSEL, 0, 0));
+  }
+  return -1;
+}
+
+bool Impl::setSelectedIndex(Window window, std::string_view name, int index) {
+  if (ControlState* c = listControl(*this, window, name, K::ComboBox)) {
+    if (index >= 0 && index < comboCount(c->hwnd)) {
+      return SendMessageW(c->hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0) != CB_ERR;
+    }
+    SendMessageW(c->hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetWindowTextW(c->hwnd, L"");
+    return index == -1;
+  }
+  if (ControlState* c = listControl(*this, window, name, K::TabControl)) {
+    if (index < 0 || index >= static_cast<int>(c->def->pages.size())) return false;
+    showPage(state(window), index);
+    return true;
+  }
+  return false;
+}
+
+int Impl::itemCount(Window window, std::string_view name) {
+  ControlState* c = listControl(*this, window, name, K::ComboBox);
+  return c ? comboCount(c->hwnd) : 0;
+}
+
+std::string Impl::itemText(Window window, std::string_view name, int index) {
+  ControlState* c = listControl(*this, window, name, K::ComboBox);
+  if (!c || index < 0 || index >= comboCount(c->hwnd)) return {};
+  return comboItemText(c->hwnd, index);
+}
+
+int Impl::itemValue(Window window, std::string_view name, int index) {
+  ControlState* c = listControl(*this, window, name, K::ComboBox);
+  if (!c || index < 0 || index >= comboCount(c->hwnd)) return 0;
+  return static_cast<int>(SendMessageW(c->hwnd, CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+}
+
+int Impl::addItem(Window window, std::string_view name, std::string_view text, int value) {
+  ControlState* c = listControl(*this, window, name, K::ComboBox);
+  if (!c) return -1;
+  const LRESULT at =
+      SendMessageW(c->hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(text).c_str()));
+  if (at < 0) return -1;
+  SendMessageW(c->hwnd, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(value));
+  return static_cast<int>(at);
+}
+
+bool Impl::clearItems(Window window, std::string_view name) {
+  ControlState* c = listControl(*this, window, name, K::ComboBox);
+  if (!c) return false;
+  SendMessageW(c->hwnd, CB_RESETCONTENT, 0, 0);
+  SetWindowTextW(c->hwnd, L"");
+  return true;
+}
+
+int Impl::timerInterval(Window window, std::string_view name) {
+  ControlState* c = find(window, name);
+  return c && c->def->kind == K::Timer ? c->interval : 0;
+}
+
+bool Impl::setTimerInterval(Window window, std::string_view name, int milliseconds) {
+  ControlState* c = find(window, name);
+  if (!c || c->def->kind != K::Timer || milliseconds < 0) return false;
+  HWND owner = state(window).hwnd;
+  KillTimer(owner, c->timerId);
+  c->interval = milliseconds;
+  if (milliseconds > 0) SetTimer(owner, c->timerId, static_cast<UINT>(milliseconds), nullptr);
+  return true;
+}
+
+std::string Impl::picture(Window window, std::string_view name) {
+  ControlState* c = find(window, name);
+  return c && c->def->kind == K::PictureBox ? c->pictureBytes : std::string();
+}
+
+bool Impl::setPicture(Window window, std::string_view name, std::string_view bytes) {
+  ControlState* c = find(window, name);
+  if (!c || !c->hwnd || c->def->kind != K::PictureBox) return false;
+  UniqueBitmap bitmap = decodePicture(bytes, c->def->rect.width, c->def->rect.height);
+  if (!bitmap) return false;
+  c->picture = std::move(bitmap);
+  c->pictureBytes = bytes;
+  InvalidateRect(c->hwnd, nullptr, TRUE);
+  return true;
+}
+
+std::string Impl::linkTarget(Window window, std::string_view name) {
+  ControlState* c = find(window, name);
+  return c && c->def->kind == K::Hyperlink ? c->target : std::string();
+}
+
+bool Impl::setLinkTarget(Window window, std::string_view name, std::string_view target) {
+  ControlState* c = find(window, name);
+  if (!c || c->def->kind != K::Hyperlink) return false;
+  c->target = target;
+  return true;
+}
+
+std::string Impl::statusText(Window window, std::string_view name, int part) {
+  ControlState* c = listControl(*this, window, name, K::StatusBar);
+  return c ? statusPartText(c->hwnd, part) : std::string();
+}
+
+bool Impl::setStatusText(Window window, std::string_view name, int part, std::string_view text) {
+  ControlState* c = listControl(*this, window, name, K::StatusBar);
+  return c && setStatusPartText(c->hwnd, part, text);
+}
+
+}  // namespace pv::win32ui

@@ -1,0 +1,151 @@
+#pragma once
+// Inside of the Win32 Ui adapter, shared by its source files. Everything here runs on the
+// user-interface thread only; Win32Ui hands other threads' calls over before reaching it.
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <vector>
+
+#include "core/ui/ui.h"
+#include "platform/win32/ui/handles.h"
+#include "platform/win32/unique.h"
+
+namespace pv::win32ui {
+
+class Impl;
+struct WindowState;
+
+inline constexpr UINT kRunCallMessage = WM_APP + 1;  // lParam: std::function<void()>*
+inline constexpr int kControlIdBase = 100;  // child id = base + index in the table
+inline constexpr int kMenuIdBase = 1000;    // menu item id = base + running index
+
+struct ControlState {
+  const ControlDef* def = nullptr;
+  WindowState* window = nullptr;
+  HWND hwnd = nullptr;  // destroyed with its parent; null for timers
+  UINT_PTR timerId = 0;
+  int interval = 0;
+  std::string target;
+  bool visited = false;
+  std::string pictureBytes;  // last set through setPicture
+  UniqueBitmap picture;      // at the box's size, premultiplied alpha
+};
+
+struct WindowState {
+  Window id = Window::Login;
+  Impl* impl = nullptr;
+  const WindowDef* def = nullptr;
+  HWND hwnd = nullptr;  // null while not loaded; DestroyWindow'd by destroy() or the operator
+  HWND tab = nullptr;
+  std::vector<HWND> pages;
+  // Sized once per load and never resized while loaded: subclass procs hold pointers.
+  std::vector<ControlState> controls;
+  UniqueBitmap backgroundBitmap;
+  UniqueBrush background;  // the background picture as a pattern brush, tiled from (0, 0)
+};
+
+class Impl {
+ public:
+  explicit Impl(EventHub& events);
+  ~Impl();
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+
+  // Runs `call` on the user-interface thread and returns its result, or `fallback` when
+  // that thread no longer takes calls.
+  template <class F, class R = std::invoke_result_t<F&>>
+  R onUiThread(F&& call, R fallback = R{}) {
+    if (GetCurrentThreadId() == uiThread_) return call();
+    R result = fallback;
+    std::function<void()> run = [&] { result = call(); };
+    SendMessageW(dispatcher_.get(), kRunCallMessage, 0, reinterpret_cast<LPARAM>(&run));
+    return result;
+  }
+
+  int runMessageLoop();
+
+  // Windows (window_build.cpp).
+  bool load(Window window, bool show);
+  bool destroy(Window window);
+  // Called on WM_NCDESTROY of a top-level window: forget it, end the loop after the last.
+  void windowGone(WindowState& w);
+
+  // Events. Handlers' exceptions stop here: they must not unwind through user32.
+  void raise(Window window, std::string_view control, Event event, int key = 0);
+  bool raiseCancellable(Window window, Event event);  // true when a handler cancelled
+
+  WindowState& state(Window window) { return windows_[static_cast<size_t>(window)]; }
+  ControlState* find(Window window, std::string_view name);
+  HFONT font(int size, bool bold, bool underline);
+  void showPage(WindowState& w, int page);
+
+  // Control properties (control_ops.cpp), as the Ui port describes them.
+  bool show(Window window);
+  bool hide(Window window);
+  bool isShown(Window window);
+  std::string title(Window window);
+  bool setTitle(Window window, std::string_view title);
+  std::string text(Window window, std::string_view name);
+  bool setText(Window window, std::string_view name, std::string_view text);
+  bool visible(Window window, std::string_view name);
+  bool setVisible(Window window, std::string_view name, bool visible);
+  bool enabled(Window window, std::string_view name);
+  bool setEnabled(Window window, std::string_view name, bool enabled);
+  bool checked(Window window, std::string_view name);
+  bool setChecked(Window window, std::string_view name, bool checked);
+  int selectedIndex(Window window, std::string_view name);
+  bool setSelectedIndex(Window window, std::string_view name, int index);
+  int itemCount(Window window, std::string_view name);
+  std::string itemText(Window window, std::string_view name, int index);
+  int itemValue(Window window, std::string_view name, int index);
+  int addItem(Window window, std::string_view name, std::string_view text, int value);
+  bool clearItems(Window window, std::string_view name);
+  int timerInterval(Window window, std::string_view name);
+  bool setTimerInterval(Window window, std::string_view name, int milliseconds);
+  std::string picture(Window window, std::string_view name);
+  bool setPicture(Window window, std::string_view name, std::string_view bytes);
+  std::string linkTarget(Window window, std::string_view name);
+  bool setLinkTarget(Window window, std::string_view name, std::string_view target);
+  std::string statusText(Window window, std::string_view name, int part);
+  bool setStatusText(Window window, std::string_view name, int part, std::string_view text);
+
+  HINSTANCE instance() const noexcept { return instance_; }
+
+ private:
+  void createControl(WindowState& w, size_t index);
+  void createTabPages(WindowState& w, ControlState& tab);
+
+  EventHub& events_;
+  DWORD uiThread_ = 0;
+  HINSTANCE instance_ = nullptr;
+  bool comInitialised_ = false;
+  UniqueModule richEditModule_;
+  UniqueWindow dispatcher_;
+  UniqueIcon bigIcon_;
+  UniqueIcon smallIcon_;
+  std::map<std::tuple<int, bool, bool>, UniqueFont> fonts_;
+  std::array<WindowState, 4> windows_;
+  int liveWindows_ = 0;
+};
+
+// Window procedures (window_proc.cpp).
+LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK pictureBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK dispatcherProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK controlSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR data);
+
+// UTF-16 at the Win32 edge, converted with code page 936 whatever the system's code page.
+std::wstring toWide(std::string_view gbk);
+std::string fromWide(std::wstring_view wide);
+std::string windowText(HWND hwnd);
+bool onlyDigits(std::wstring_view text);
+COLORREF toColorRef(std::uint32_t rgb);
+
+}  // namespace pv::win32ui

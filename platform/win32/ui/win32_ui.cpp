@@ -1,0 +1,267 @@
+#include "platform/win32/ui/win32_ui.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "core/text/codepage.h"
+#include "platform/win32/ui/names.h"
+#include "platform/win32/ui/picture_bitmap.h"
+#include "platform/win32/ui/ui_impl.h"
+
+namespace pv {
+namespace win32ui {
+
+std::wstring toWide(std::string_view gbk) {
+  const std::u16string wide = gbkToUtf16(gbk);
+  return {wide.begin(), wide.end()};
+}
+
+std::string fromWide(std::wstring_view wide) {
+  return utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+}
+
+std::string windowText(HWND hwnd) {
+  const int length = GetWindowTextLengthW(hwnd);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(hwnd, text.data(), length + 1);
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return fromWide(text);
+}
+
+bool onlyDigits(std::wstring_view text) {
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+  }
+  return true;
+}
+
+COLORREF toColorRef(std::uint32_t rgb) {
+  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+namespace {
+
+void registerClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, HBRUSH background,
+                   HCURSOR cursor) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hCursor = cursor;
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
+  RegisterClassExW(&wc);  // already registered by an earlier Win32Ui: fine
+}
+
+}  // namespace
+
+Impl::Impl(EventHub& events) : events_(events) {
+  uiThread_ = GetCurrentThreadId();
+  instance_ = GetModuleHandleW(nullptr);
+  // WIC decodes the pictures; it needs COM on this thread.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  comInitialised_ = SUCCEEDED(com);
+  richEditModule_.reset(LoadLibraryW(L"Msftedit.dll"));
+
+  HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+  registerClass(instance_, kTopLevelWindowClass, windowProc, nullptr, arrow);
+  registerClass(instance_, kTabPageWindowClass, windowProc, nullptr, arrow);
+  registerClass(instance_, kPictureBoxWindowClass, pictureBoxProc, nullptr, arrow);
+  registerClass(instance_, kDispatcherWindowClass, dispatcherProc, nullptr, nullptr);
+  dispatcher_.reset(CreateWindowExW(0, kDispatcherWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, instance_, nullptr));
+
+  const int icon = appIconResourceId();
+  bigIcon_.reset(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(icon), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXICON),
+                                               GetSystemMetrics(SM_CYICON), 0)));
+  smallIcon_.reset(static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(icon), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXSMICON),
+                                                 GetSystemMetrics(SM_CYSMICON), 0)));
+  for (Window w : kAllWindows) {
+    state(w).id = w;
+    state(w).impl = this;
+  }
+}
+
+Impl::~Impl() {
+  for (Window w : kAllWindows) destroy(w);
+  dispatcher_.reset();
+  fonts_.clear();
+  if (comInitialised_) CoUninitialize();
+}
+
+int Impl::runMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // Tab and the arrow keys move between controls as in a dialog.
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    bool ours = false;
+    for (const WindowState& w : windows_) ours = ours || (root && w.hwnd == root);
+    if (ours && IsDialogMessageW(root, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+ControlState* Impl::find(Window window, std::string_view name) {
+  WindowState& w = state(window);
+  if (!w.hwnd) return nullptr;
+  for (ControlState& c : w.controls) {
+    if (c.def->name == name) return &c;
+  }
+  return nullptr;
+}
+
+HFONT Impl::font(int size, bool bold, bool underline) {
+  // Controls without a size in the tables get the usual 9-point Chinese UI size.
+  const int height = size > 0 ? size : 12;
+  auto& slot = fonts_[{height, bold, underline}];
+  if (!slot) {
+    LOGFONTW lf{};
+    lf.lfHeight = -height;  // character height, not cell height
+    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    lf.lfUnderline = underline ? TRUE : FALSE;
+    lf.lfCharSet = GB2312_CHARSET;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    slot.reset(CreateFontIndirectW(&lf));
+  }
+  return slot.get();
+}
+
+void Impl::raise(Window window, std::string_view control, Event event, int key) {
+  if (!state(window).hwnd) return;
+  EventArgs args{.window = window, .control = std::string(control), .event = event, .key = key};
+  try {
+    events_.raise(args);
+  } catch (...) {
+    // A failing handler must not take the window procedure down with it.
+  }
+}
+
+bool Impl::raiseCancellable(Window window, Event event) {
+  EventArgs args{.window = window, .event = event};
+  try {
+    events_.raise(args);
+  } catch (...) {
+  }
+  return args.cancel;
+}
+
+}  // namespace win32ui
+
+Win32Ui::Win32Ui() : impl_(std::make_unique<win32ui::Impl>(events())) {}
+Win32Ui::~Win32Ui() = default;
+
+int Win32Ui::runMessageLoop() { return impl_->runMessageLoop(); }
+
+bool Win32Ui::load(Window window, bool show) {
+  return impl_->onUiThread([&] { return impl_->load(window, show); });
+}
+bool Win32Ui::isLoaded(Window window) const {
+  return impl_->onUiThread([&] { return impl_->state(window).hwnd != nullptr; });
+}
+bool Win32Ui::show(Window window) {
+  return impl_->onUiThread([&] { return impl_->show(window); });
+}
+bool Win32Ui::hide(Window window) {
+  return impl_->onUiThread([&] { return impl_->hide(window); });
+}
+bool Win32Ui::isShown(Window window) const {
+  return impl_->onUiThread([&] { return impl_->isShown(window); });
+}
+bool Win32Ui::destroy(Window window) {
+  return impl_->onUiThread([&] { return impl_->destroy(window); });
+}
+std::string Win32Ui::title(Window window) const {
+  return impl_->onUiThread([&] { return impl_->title(window); });
+}
+bool Win32Ui::setTitle(Window window, std::string_view title) {
+  return impl_->onUiThread([&] { return impl_->setTitle(window, title); });
+}
+bool Win32Ui::raise(Window window, std::string_view control, Event event) {
+  return impl_->onUiThread([&] {
+    if (!impl_->state(window).hwnd) return false;
+    impl_->raise(window, control, event);
+    return true;
+  });
+}
+std::string Win32Ui::text(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->text(window, name); });
+}
+bool Win32Ui::setText(Window window, std::string_view name, std::string_view text) {
+  return impl_->onUiThread([&] { return impl_->setText(window, name, text); });
+}
+bool Win32Ui::visible(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->visible(window, name); });
+}
+bool Win32Ui::setVisible(Window window, std::string_view name, bool visible) {
+  return impl_->onUiThread([&] { return impl_->setVisible(window, name, visible); });
+}
+bool Win32Ui::enabled(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->enabled(window, name); });
+}
+bool Win32Ui::setEnabled(Window window, std::string_view name, bool enabled) {
+  return impl_->onUiThread([&] { return impl_->setEnabled(window, name, enabled); });
+}
+bool Win32Ui::checked(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->checked(window, name); });
+}
+bool Win32Ui::setChecked(Window window, std::string_view name, bool checked) {
+  return impl_->onUiThread([&] { return impl_->setChecked(window, name, checked); });
+}
+int Win32Ui::selectedIndex(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->selectedIndex(window, name); }, -1);
+}
+bool Win32Ui::setSelectedIndex(Window window, std::string_view name, int index) {
+  return impl_->onUiThread([&] { return impl_->setSelectedIndex(window, name, index); });
+}
+int Win32Ui::itemCount(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->itemCount(window, name); });
+}
+std::string Win32Ui::itemText(Window window, std::string_view name, int index) const {
+  return impl_->onUiThread([&] { return impl_->itemText(window, name, index); });
+}
+int Win32Ui::itemValue(Window window, std::string_view name, int index) const {
+  return impl_->onUiThread([&] { return impl_->itemValue(window, name, index); });
+}
+int Win32Ui::addItem(Window window, std::string_view name, std::string_view text, int value) {
+  return impl_->onUiThread([&] { return impl_->addItem(window, name, text, value); }, -1);
+}
+bool Win32Ui::clearItems(Window window, std::string_view name) {
+  return impl_->onUiThread([&] { return impl_->clearItems(window, name); });
+}
+int Win32Ui::timerInterval(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->timerInterval(window, name); });
+}
+bool Win32Ui::setTimerInterval(Window window, std::string_view name, int milliseconds) {
+  return impl_->onUiThread([&] { return impl_->setTimerInterval(window, name, milliseconds); });
+}
+std::string Win32Ui::picture(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->picture(window, name); });
+}
+bool Win32Ui::setPicture(Window window, std::string_view name, std::string_view bytes) {
+  return impl_->onUiThread([&] { return impl_->setPicture(window, name, bytes); });
+}
+std::string Win32Ui::linkTarget(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->linkTarget(window, name); });
+}
+bool Win32Ui::setLinkTarget(Window window, std::string_view name, std::string_view target) {
+  return impl_->onUiThread([&] { return impl_->setLinkTarget(window, name, target); });
+}
+std::string Win32Ui::statusText(Window window, std::string_view name, int part) const {
+  return impl_->onUiThread([&] { return impl_->statusText(window, name, part); });
+}
+bool Win32Ui::setStatusText(Window window, std::string_view name, int part,
+                            std::string_view text) {
+  return impl_->onUiThread([&] { return impl_->setStatusText(window, name, part, text); });
+}
+
+}  // namespace pv

@@ -1,0 +1,71 @@
+#pragma once
+// The Ui port on Win32: every window of the tables is a real top-level window and every
+// control a real child window at its table position (controls of a tab page are children
+// of the page, whose origin is the tab control's top-left corner), each carrying its name
+// in the kControlNameProperty property (names.h).
+//
+// Threads: construct, run the message loop and destroy on the user-interface thread. The
+// Ui operations may be called from any thread: a call from another thread is handed to the
+// user-interface thread through a message-only window and waits for its result, so calls
+// run one at a time in the order they arrive. A worker must not call while the
+// user-interface thread waits for that worker (it never does: workers are not joined).
+#include <memory>
+
+#include "core/ui/ui.h"
+
+namespace pv {
+
+namespace win32ui {
+class Impl;
+}
+
+class Win32Ui final : public Ui {
+ public:
+  Win32Ui();
+  ~Win32Ui() override;
+  Win32Ui(const Win32Ui&) = delete;
+  Win32Ui& operator=(const Win32Ui&) = delete;
+
+  // Pumps messages until the last of our windows is gone; returns the exit code (0).
+  int runMessageLoop();
+
+  bool load(Window window, bool show) override;
+  bool isLoaded(Window window) const override;
+  bool show(Window window) override;
+  bool hide(Window window) override;
+  bool isShown(Window window) const override;
+  bool destroy(Window window) override;
+  std::string title(Window window) const override;
+  bool setTitle(Window window, std::string_view title) override;
+  bool raise(Window window, std::string_view control, Event event) override;
+
+  std::string text(Window window, std::string_view name) const override;
+  bool setText(Window window, std::string_view name, std::string_view text) override;
+  bool visible(Window window, std::string_view name) const override;
+  bool setVisible(Window window, std::string_view name, bool visible) override;
+  bool enabled(Window window, std::string_view name) const override;
+  bool setEnabled(Window window, std::string_view name, bool enabled) override;
+  bool checked(Window window, std::string_view name) const override;
+  bool setChecked(Window window, std::string_view name, bool checked) override;
+  int selectedIndex(Window window, std::string_view name) const override;
+  bool setSelectedIndex(Window window, std::string_view name, int index) override;
+  int itemCount(Window window, std::string_view name) const override;
+  std::string itemText(Window window, std::string_view name, int index) const override;
+  int itemValue(Window window, std::string_view name, int index) const override;
+  int addItem(Window window, std::string_view name, std::string_view text, int value) override;
+  bool clearItems(Window window, std::string_view name) override;
+  int timerInterval(Window window, std::string_view name) const override;
+  bool setTimerInterval(Window window, std::string_view name, int milliseconds) override;
+  std::string picture(Window window, std::string_view name) const override;
+  bool setPicture(Window window, std::string_view name, std::string_view bytes) override;
+  std::string linkTarget(Window window, std::string_view name) const override;
+  bool setLinkTarget(Window window, std::string_view name, std::string_view target) override;
+  std::string statusText(Window window, std::string_view name, int part) const override;
+  bool setStatusText(Window window, std::string_view name, int part,
+                     std::string_view text) override;
+
+ private:
+  std::unique_ptr<win32ui::Impl> impl_;
+};
+
+}  // namespace pv

@@ -1,0 +1,346 @@
+// Creating the windows and their controls from the tables.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include "platform/win32/ui/names.h"
+#include "platform/win32/ui/picture_bitmap.h"
+#include "platform/win32/ui/ui_impl.h"
+
+namespace pv::win32ui {
+namespace {
+
+using K = ControlKind;
+
+constexpr int kDropListHeight = 200;  // the list of a combo box below its field
+
+UniqueMenu buildMenu(const WindowDef& def) {
+  if (def.menus.empty()) return {};
+  UniqueMenu bar(CreateMenu());
+  if (!bar) return {};
+  int id = kMenuIdBase;
+  for (const MenuDef& m : def.menus) {
+    UniqueMenu popup(CreatePopupMenu());
+    if (!popup) return {};
+    for (const std::string& item : m.items) {
+      AppendMenuW(popup.get(), MF_STRING, static_cast<UINT_PTR>(id++), toWide(item).c_str());
+    }
+    if (AppendMenuW(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup.get()),
+                    toWide(m.caption).c_str())) {
+      popup.release();  // the bar owns it now
+    }
+  }
+  return bar;
+}
+
+bool overlaps(const Rect& a, const Rect& b) {
+  return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+         b.top < a.top + a.height;
+}
+
+}  // namespace
+
+bool Impl::load(Window window, bool show) {
+  WindowState& w = state(window);
+  if (!w.hwnd) {
+    const WindowDef& def = windowDef(window);
+    w.def = &def;
+    if (def.background != Asset::None) {
+      w.backgroundBitmap = decodePicture(assetBytes(def.background));
+      if (w.backgroundBitmap) w.background.reset(CreatePatternBrush(w.backgroundBitmap.get()));
+    }
+
+    DWORD style = WS_CLIPCHILDREN;
+    DWORD exStyle = 0;
+    if (def.border == Border::Fixed) {
+      style |= WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    } else {
+      // The quick tip pops up over whatever the operator works in, without taking a
+      // taskbar button.
+      style |= WS_POPUP;
+      exStyle |= WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+    }
+    UniqueMenu menu = buildMenu(def);
+    RECT outer{0, 0, def.clientWidth, def.clientHeight};
+    AdjustWindowRectEx(&outer, style, menu ? TRUE : FALSE, exStyle);
+
+    // WM_NCCREATE records the handle in w.hwnd, so messages sent during creation already
+    // find their window.
+    HWND hwnd = CreateWindowExW(exStyle, kTopLevelWindowClass, toWide(def.title).c_str(), style,
+                                def.x, def.y, outer.right - outer.left, outer.bottom - outer.top,
+                                nullptr, menu.get(), instance_, &w);
+    if (!hwnd) {
+      w.background.reset();
+      w.backgroundBitmap.reset();
+      return false;
+    }
+    menu.release();  // destroyed with the window
+    w.hwnd = hwnd;
+    ++liveWindows_;
+    if (def.icon != Asset::None) {
+      SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+      SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    }
+
+    w.controls.clear();
+    w.controls.resize(def.controls.size());
+    for (size_t i = 0; i < def.controls.size(); ++i) {
+      w.controls[i].def = &def.controls[i];
+      w.controls[i].window = &w;
+    }
+    for (size_t i = 0; i < def.controls.size(); ++i) createControl(w, i);
+
+    raise(window, "", Event::Created);
+    if (!w.hwnd) return false;  // a handler destroyed it again
+  }
+  if (show) this->show(window);
+  return true;
+}
+
+void Impl::createControl(WindowState& w, size_t index) {
+  ControlState& c = w.controls[index];
+  const ControlDef& d = *c.def;
+
+  if (d.kind == K::Timer) {
+    c.timerId = index + 1;
+    c.interval = d.interval;
+    if (c.interval > 0) SetTimer(w.hwnd, c.timerId, static_cast<UINT>(c.interval), nullptr);
+    return;
+  }
+
+  HWND parent = w.hwnd;
+  if (d.page >= 0) {
+    if (static_cast<size_t>(d.page) >= w.pages.size()) return;
+    parent = w.pages[static_cast<size_t>(d.page)];
+  }
+  const Rect r = placedRect(*w.def, d);
+
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  DWORD exStyle = 0;
+  if (!d.has(kHidden)) style |= WS_VISIBLE;
+  if (d.has(kDisabled)) style |= WS_DISABLED;
+  if (d.has(kTabStop)) style |= WS_TABSTOP;
+  // Each radio button run is one group; every other control closes the group before it.
+  const bool radioAfterRadio = d.kind == K::RadioButton && index > 0 &&
+                               w.controls[index - 1].def->kind == K::RadioButton &&
+                               w.controls[index - 1].def->page == d.page;
+  if (!radioAfterRadio) style |= WS_GROUP;
+
+  const wchar_t* className = L"STATIC";
+  std::wstring caption = toWide(d.caption);
+  int height = r.height;
+  void* createParam = nullptr;
+  const DWORD align = d.has(kCentred) ? SS_CENTER : d.has(kRightAligned) ? SS_RIGHT : SS_LEFT;
+
+  switch (d.kind) {
+    case K::Edit:
+      className = L"EDIT";
+      if (d.has(kMultiLine)) {
+        style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+      } else {
+        style |= ES_AUTOHSCROLL;
+      }
+      if (d.has(kVerticalScroll)) style |= WS_VSCROLL;
+      if (d.has(kPassword)) style |= ES_PASSWORD;
+      if (d.has(kDigitsOnly)) style |= ES_NUMBER;
+      if (d.has(kSingleBorder)) {
+        style |= WS_BORDER;
+      } else {
+        exStyle |= WS_EX_CLIENTEDGE;
+      }
+      break;
+    case K::RichEdit:
+      className = MSFTEDIT_CLASS;
+      style |= ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
+      if (d.has(kSingleBorder)) {
+        style |= WS_BORDER;
+      } else {
+        exStyle |= WS_EX_CLIENTEDGE;
+      }
+      break;
+    case K::TransparentLabel:
+    case K::Label:
+    case K::Hyperlink:
+      // One line, centred in the height: a caption a little wider than its label is cut at
+      // the edge instead of wrapping into a line the label has no room for.
+      style |= SS_NOPREFIX | SS_NOTIFY | SS_CENTERIMAGE | align;
+      break;
+    case K::Button:
+      className = L"BUTTON";
+      style |= BS_PUSHBUTTON;
+      break;
+    case K::CheckBox:
+      className = L"BUTTON";
+      style |= BS_AUTOCHECKBOX;
+      break;
+    case K::RadioButton:
+      className = L"BUTTON";
+      style |= BS_AUTORADIOBUTTON;
+      break;
+    case K::ComboBox:
+      className = L"COMBOBOX";
+      style |= WS_VSCROLL | (d.has(kDropDownList) ? CBS_DROPDOWNLIST : CBS_DROPDOWN | CBS_AUTOHSCROLL);
+      height += kDropListHeight;
+      break;
+    case K::PictureBox:
+      className = kPictureBoxWindowClass;
+      createParam = &c;
+      break;
+    case K::TabControl:
+      className = WC_TABCONTROLW;
+      style |= WS_CLIPCHILDREN;
+      exStyle |= WS_EX_CONTROLPARENT;
+      caption.clear();
+      break;
+    case K::StatusBar:
+      // Placed by us (at the bottom edge), not by the control itself.
+      className = STATUSCLASSNAMEW;
+      style |= CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER;
+      caption.clear();
+      break;
+    case K::WebBrowser:
+      // Stands in for the embedded page until the browser control is hosted.
+      style |= SS_CENTER | SS_CENTERIMAGE;
+      break;
+    case K::Timer:
+      return;
+  }
+
+  HWND hwnd = CreateWindowExW(exStyle, className, caption.c_str(), style, r.left, r.top, r.width,
+                              height, parent,
+                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kControlIdBase + index)),
+                              instance_, createParam);
+  if (!hwnd) return;
+  c.hwnd = hwnd;
+
+  if (const ATOM atom = GlobalAddAtomW(toWide(d.name).c_str())) {
+    if (!SetPropW(hwnd, kControlNameProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(atom)))) {
+      GlobalDeleteAtom(atom);
+    }
+  }
+  SetWindowSubclass(hwnd, controlSubclassProc, 1, reinterpret_cast<DWORD_PTR>(&c));
+  const bool underline = d.kind == K::Hyperlink || d.has(kUnderlined);
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font(d.fontSize, d.has(kBold), underline)),
+               FALSE);
+
+  switch (d.kind) {
+    case K::Edit:
+      if (d.has(kPassword)) SendMessageW(hwnd, EM_SETPASSWORDCHAR, L'*', 0);
+      if (d.has(kMultiLine)) SendMessageW(hwnd, EM_SETLIMITTEXT, 0, 0);  // no 32K ceiling
+      break;
+    case K::RichEdit:
+      SendMessageW(hwnd, EM_SETBKGNDCOLOR, 0, RGB(255, 255, 255));
+      SendMessageW(hwnd, EM_EXLIMITTEXT, 0, 64 * 1024 * 1024);
+      SetWindowTextW(hwnd, caption.c_str());  // after the limit: the guide text is long
+      break;
+    case K::Hyperlink:
+      c.target = d.target;
+      break;
+    case K::CheckBox:
+    case K::RadioButton:
+      if (d.has(kTicked)) SendMessageW(hwnd, BM_SETCHECK, BST_CHECKED, 0);
+      break;
+    case K::ComboBox:
+      for (const ComboItem& item : d.items) {
+        const LRESULT at = SendMessageW(hwnd, CB_ADDSTRING, 0,
+                                        reinterpret_cast<LPARAM>(toWide(item.text).c_str()));
+        if (at >= 0) SendMessageW(hwnd, CB_SETITEMDATA, static_cast<WPARAM>(at), item.value);
+      }
+      // The field's height follows the table instead of the font.
+      SendMessageW(hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), r.height - 6);
+      if (d.selected >= 0) {
+        SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(d.selected), 0);
+      } else if (!d.has(kDropDownList)) {
+        SetWindowTextW(hwnd, caption.c_str());
+      }
+      break;
+    case K::PictureBox:
+      if (d.picture != Asset::None) c.picture = decodePicture(assetBytes(d.picture), r.width, r.height);
+      break;
+    case K::TabControl:
+      createTabPages(w, c);
+      break;
+    case K::StatusBar: {
+      std::vector<int> edges;
+      int right = 0;
+      for (const StatusPart& p : d.parts) {
+        right += p.width;
+        edges.push_back(p.width == kRestWidth ? -1 : right);
+      }
+      SendMessageW(hwnd, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+      for (size_t i = 0; i < d.parts.size(); ++i) {
+        SendMessageW(hwnd, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(toWide(d.parts[i].text).c_str()));
+      }
+      break;
+    }
+    default:
+      break;
+  }
+
+  // Children are stacked below the ones created before them; a control laid over an
+  // earlier one (the distance boxes over their check boxes' captions) must come on top.
+  for (size_t j = 0; j < index; ++j) {
+    const ControlDef& earlier = *w.controls[j].def;
+    if (w.controls[j].hwnd && earlier.page == d.page && overlaps(placedRect(*w.def, earlier), r)) {
+      SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      break;
+    }
+  }
+}
+
+void Impl::createTabPages(WindowState& w, ControlState& tab) {
+  const ControlDef& d = *tab.def;
+  w.tab = tab.hwnd;
+  for (size_t i = 0; i < d.pages.size(); ++i) {
+    std::wstring title = toWide(d.pages[i]);
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = title.data();
+    SendMessageW(tab.hwnd, TCM_INSERTITEMW, i, reinterpret_cast<LPARAM>(&item));
+  }
+  // A page covers the whole tab control, so that its controls keep the table's
+  // coordinates, but only its body shows and takes the mouse: the strip stays the tab's.
+  // The body starts right below the strip; pages are laid out from there (their first
+  // controls sit at y 23 and x 1).
+  RECT strip{};
+  SendMessageW(tab.hwnd, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&strip));
+  const RECT body{1, strip.bottom + 1, d.rect.width - 1, d.rect.height - 1};
+  for (size_t i = 0; i < d.pages.size(); ++i) {
+    HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, kTabPageWindowClass, L"",
+                                WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, d.rect.width,
+                                d.rect.height, tab.hwnd, nullptr, instance_, &w);
+    if (!page) continue;
+    UniqueRegion region(CreateRectRgn(body.left, body.top, body.right, body.bottom));
+    if (region && SetWindowRgn(page, region.get(), FALSE)) region.release();
+    w.pages.push_back(page);
+  }
+  showPage(w, d.selected >= 0 ? d.selected : 0);
+}
+
+void Impl::showPage(WindowState& w, int page) {
+  if (!w.tab) return;
+  SendMessageW(w.tab, TCM_SETCURSEL, static_cast<WPARAM>(page), 0);
+  for (size_t i = 0; i < w.pages.size(); ++i) {
+    ShowWindow(w.pages[i], static_cast<int>(i) == page ? SW_SHOWNA : SW_HIDE);
+  }
+}
+
+bool Impl::destroy(Window window) {
+  WindowState& w = state(window);
+  if (!w.hwnd) return false;
+  DestroyWindow(w.hwnd);  // WM_DESTROY raises Destroying; WM_NCDESTROY calls windowGone
+  return true;
+}
+
+void Impl::windowGone(WindowState& w) {
+  w.hwnd = nullptr;
+  w.tab = nullptr;
+  w.pages.clear();
+  w.controls.clear();
+  w.background.reset();
+  w.backgroundBitmap.reset();
+  if (--liveWindows_ == 0) PostQuitMessage(0);
+}
+
+}  // namespace pv::win32ui
