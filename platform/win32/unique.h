@@ -83,4 +83,21 @@ struct ModuleTraits {
 };
 using UniqueModule = Unique<ModuleTraits>;
 
+// Registry keys from RegCreateKeyExW / RegOpenKeyExW (never the predefined HKEY_* roots).
+struct RegistryKeyTraits {
+  using Raw = HKEY;
+  static Raw empty() noexcept { return nullptr; }
+  static void close(Raw h) noexcept { RegCloseKey(h); }
+};
+using UniqueRegistryKey = Unique<RegistryKeyTraits>;
+
+// Memory the system allocated with LocalAlloc for the caller (CryptProtectData output,
+// FormatMessageW with FORMAT_MESSAGE_ALLOCATE_BUFFER).
+struct LocalMemoryTraits {
+  using Raw = HLOCAL;
+  static Raw empty() noexcept { return nullptr; }
+  static void close(Raw h) noexcept { LocalFree(h); }
+};
+using UniqueLocalMemory = Unique<LocalMemoryTraits>;
+
 }  // namespace pv
