@@ -1,7 +1,9 @@
 #include "core/regex/regex_matcher.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "core/regex/regex.h"
 #include "core/text/codepage.h"
 #include "core/text/text.h"
 
@@ -11,14 +13,10 @@ namespace {
 constexpr char16_t kReplacementUnit = 0xFFFD;
 constexpr size_t kMaxSubjectBytes = size_t{1} << 28;
 
-struct DecodedText {
-  std::u16string units;
-  std::vector<uint32_t> offsets;  // byte offset of each unit, then the text's size
-};
-
 bool isGbkTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 
-// Byte length of the character at `at`: two for a lead byte with a trail after it.
+// Byte length of the character at `at`: two for a lead byte with a trail after it. Unit i
+// of the converted text is always the i-th character counted this way.
 size_t characterLength(std::string_view gbk, size_t at) {
   const auto c = static_cast<unsigned char>(gbk[at]);
   return isGbkLeadByte(c) && at + 1 < gbk.size() &&
@@ -27,27 +25,20 @@ size_t characterLength(std::string_view gbk, size_t at) {
              : 1;
 }
 
-// Converts the characters starts[first..last) of `gbk` (each starting at starts[i] and
-// ending where the next starts, starts[last] being the end) and appends one unit per
-// character. A piece that fails is halved until the failing characters are alone; those
-// become U+FFFD, so one bad byte does not blank the whole text.
-void convertPieces(std::string_view gbk, const std::vector<uint32_t>& starts, size_t first,
-                   size_t last, DecodedText& out) {
-  std::vector<std::pair<size_t, size_t>> pending{{first, last}};
+// Converts the characters starts[first..last) of `gbk` (each ending where the next starts)
+// and appends one unit per character. A piece that fails is halved until the failing
+// characters are alone; those become U+FFFD, so one bad byte does not blank the text.
+void convertPieces(std::string_view gbk, const std::vector<size_t>& starts, std::u16string& out) {
+  std::vector<std::pair<size_t, size_t>> pending{{0, starts.size() - 1}};
   while (!pending.empty()) {
     const auto [a, b] = pending.back();
     pending.pop_back();
     if (a == b) continue;
-    const std::string_view piece = gbk.substr(starts[a], starts[b] - starts[a]);
-    std::u16string units = gbkToUtf16(piece);
+    const std::u16string units = gbkToUtf16(gbk.substr(starts[a], starts[b] - starts[a]));
     if (units.size() == b - a) {
-      for (size_t i = a; i < b; ++i) {
-        out.units.push_back(units[i - a]);
-        out.offsets.push_back(starts[i]);
-      }
+      out += units;
     } else if (b - a == 1) {
-      out.units.push_back(kReplacementUnit);
-      out.offsets.push_back(starts[a]);
+      out.push_back(kReplacementUnit);
     } else {
       const size_t mid = a + (b - a) / 2;
       pending.emplace_back(mid, b);
@@ -56,24 +47,46 @@ void convertPieces(std::string_view gbk, const std::vector<uint32_t>& starts, si
   }
 }
 
-DecodedText decodeGbk(std::string_view gbk) {
-  DecodedText out;
-  std::vector<uint32_t> starts;
-  starts.reserve(gbk.size() + 1);
-  for (size_t i = 0; i < gbk.size(); i += characterLength(gbk, i)) starts.push_back(static_cast<uint32_t>(i));
-  const size_t characters = starts.size();
-  starts.push_back(static_cast<uint32_t>(gbk.size()));
+std::u16string decodeGbk(std::string_view gbk) {
+  size_t characters = 0;
+  for (size_t i = 0; i < gbk.size(); i += characterLength(gbk, i)) ++characters;
+  std::u16string units = gbkToUtf16(gbk);
+  if (units.size() == characters) return units;
+  std::vector<size_t> starts;
+  starts.reserve(characters + 1);
+  for (size_t i = 0; i < gbk.size(); i += characterLength(gbk, i)) starts.push_back(i);
+  starts.push_back(gbk.size());
+  units.clear();
+  units.reserve(characters);
+  convertPieces(gbk, starts, units);
+  return units;
+}
 
-  out.units = gbkToUtf16(gbk);
-  if (out.units.size() == characters) {
-    out.offsets = std::move(starts);
-    return out;
+// Byte offsets of the subject for every span boundary of `matches`, in the same layout
+// (per match: begin and end of the match, then of each group; -1 when unset). Matches do
+// not overlap and their groups lie inside them, so one walk over the subject serves all.
+std::vector<int32_t> byteSpans(std::string_view gbk, const RegexMatches& matches) {
+  const int groups = matches.groupCount();
+  const size_t stride = 2 * static_cast<size_t>(groups + 1);
+  std::vector<int32_t> out(static_cast<size_t>(matches.size()) * stride, -1);
+  std::vector<std::pair<int32_t, size_t>> bounds;  // (unit, slot)
+  int32_t unit = 0;
+  size_t byte = 0;
+  for (int m = 0; m < matches.size(); ++m) {
+    bounds.clear();
+    for (int g = 0; g <= groups; ++g) {
+      const RegexSpan span = matches.span(m, g);
+      if (span.begin < 0) continue;
+      const size_t slot = static_cast<size_t>(m) * stride + 2 * static_cast<size_t>(g);
+      bounds.emplace_back(span.begin, slot);
+      bounds.emplace_back(span.end, slot + 1);
+    }
+    std::sort(bounds.begin(), bounds.end());
+    for (const auto& [target, slot] : bounds) {
+      for (; unit < target && byte < gbk.size(); ++unit) byte += characterLength(gbk, byte);
+      out[slot] = static_cast<int32_t>(byte);
+    }
   }
-  out.units.clear();
-  out.units.reserve(characters);
-  out.offsets.reserve(characters + 1);
-  convertPieces(gbk, starts, 0, characters, out);
-  out.offsets.push_back(static_cast<uint32_t>(gbk.size()));
   return out;
 }
 
@@ -85,8 +98,9 @@ bool RegexMatcher::execute(std::string_view pattern, std::string_view subject, b
                            bool multiline, bool global, bool quotePlaceholder) noexcept {
   hasExpression_ = true;
   valid_ = false;
-  matches_ = {};
-  offsets_.clear();
+  matchCount_ = 0;
+  groupCount_ = 0;
+  spans_.clear();
   try {
     pattern_ = quotePlaceholder ? replaceAll(pattern, "#引号", "\"") : std::string(pattern);
     subject_ = subject;
@@ -97,55 +111,56 @@ bool RegexMatcher::execute(std::string_view pattern, std::string_view subject, b
     if (pattern16.empty() && !pattern_.empty()) return false;
     Regex regex = Regex::compile(pattern16, {.ignoreCase = !caseSensitive, .multiline = multiline});
     if (!regex.valid()) return false;
-    DecodedText text = decodeGbk(subject_);
-    offsets_ = std::move(text.offsets);
-    matches_ = regex.findAll(text.units, global, regex.groupCount() > 0);
+    const RegexMatches matches = regex.findAll(decodeGbk(subject_), global, regex.groupCount() > 0);
+    spans_ = byteSpans(subject_, matches);
+    matchCount_ = matches.size();
+    groupCount_ = matches.groupCount();
     valid_ = true;
     return true;
   } catch (...) {
     // Out of memory on a huge subject: no matches, like any failed execute.
-    matches_ = {};
-    offsets_.clear();
+    matchCount_ = 0;
+    groupCount_ = 0;
+    spans_.clear();
     return false;
   }
 }
 
 std::string RegexMatcher::patternText() const { return hasExpression_ ? pattern_ : std::string(); }
 
-int RegexMatcher::matchCount() const noexcept { return valid_ ? matches_.size() : 0; }
+int RegexMatcher::matchCount() const noexcept { return valid_ ? matchCount_ : 0; }
 
-int RegexMatcher::subMatchCount() const noexcept {
-  return matchCount() > 0 ? matches_.groupCount() : 0;
-}
+int RegexMatcher::subMatchCount() const noexcept { return matchCount() > 0 ? groupCount_ : 0; }
 
-std::string RegexMatcher::slice(RegexSpan span, int* position) const {
-  if (span.begin < 0 || static_cast<size_t>(span.end) >= offsets_.size()) {
+std::string RegexMatcher::slice(int n, int k, int* position) const {
+  if (n < 1 || n > matchCount() || k < 0 || k > groupCount_) {
     if (position) *position = -1;
     return {};
   }
-  const uint32_t begin = offsets_[static_cast<size_t>(span.begin)];
-  const uint32_t end = offsets_[static_cast<size_t>(span.end)];
-  if (position) *position = static_cast<int>(begin);
-  return subject_.substr(begin, end - begin);
+  const size_t slot = static_cast<size_t>(n - 1) * 2 * static_cast<size_t>(groupCount_ + 1) +
+                      2 * static_cast<size_t>(k);
+  const int32_t begin = spans_[slot];
+  const int32_t end = spans_[slot + 1];
+  if (position) *position = begin;
+  if (begin < 0) return {};
+  return subject_.substr(static_cast<size_t>(begin), static_cast<size_t>(end - begin));
 }
 
-std::string RegexMatcher::matchText(int n, int* position) const {
-  return slice(matchCount() > 0 ? matches_.span(n - 1) : RegexSpan{}, position);
-}
+std::string RegexMatcher::matchText(int n, int* position) const { return slice(n, 0, position); }
 
 std::string RegexMatcher::subMatchText(int n, int k, int* position) const {
-  return slice(matchCount() > 0 && k >= 1 ? matches_.span(n - 1, k) : RegexSpan{}, position);
+  return slice(n, k >= 1 ? k : -1, position);
 }
 
 std::string RegexMatcher::replaceMatches(std::string_view replacement) const {
   if (!valid_) return subject_;
   std::string out;
   size_t copied = 0;
-  const int groups = matches_.groupCount();
-  for (int m = 0; m < matches_.size(); ++m) {
-    const RegexSpan whole = matches_.span(m);
-    const size_t begin = offsets_[static_cast<size_t>(whole.begin)];
-    const size_t end = offsets_[static_cast<size_t>(whole.end)];
+  for (int m = 1; m <= matchCount_; ++m) {
+    int position = 0;
+    const std::string matched = slice(m, 0, &position);
+    const size_t begin = static_cast<size_t>(position);
+    const size_t end = begin + matched.size();
     out.append(subject_, copied, begin - copied);
     copied = end;
     // '$' and digits are below every GBK trail byte, so a byte-wise scan cannot mistake
@@ -160,7 +175,7 @@ std::string RegexMatcher::replaceMatches(std::string_view replacement) const {
       if (next == '$') {
         out.push_back('$');
       } else if (next == '&') {
-        out.append(subject_, begin, end - begin);
+        out += matched;
       } else if (next == '`') {
         out.append(subject_, 0, begin);
       } else if (next == '\'') {
@@ -168,23 +183,18 @@ std::string RegexMatcher::replaceMatches(std::string_view replacement) const {
       } else if (isDigit(next)) {
         // Two digits when they name a group, else one; "$0" and unknown groups stay as written.
         const char third = i + 2 < replacement.size() ? replacement[i + 2] : '\0';
+        const int two = (next - '0') * 10 + (third - '0');
         int group = 0;
-        size_t used = 0;
-        if (isDigit(third) && (next - '0') * 10 + (third - '0') >= 1 &&
-            (next - '0') * 10 + (third - '0') <= groups) {
-          group = (next - '0') * 10 + (third - '0');
-          used = 2;
-        } else if (next != '0' && next - '0' <= groups) {
+        if (isDigit(third) && two >= 1 && two <= groupCount_) {
+          group = two;
+          ++i;
+        } else if (next != '0' && next - '0' <= groupCount_) {
           group = next - '0';
-          used = 1;
-        }
-        if (used == 0) {
+        } else {
           out.push_back('$');
           continue;
         }
-        out += slice(matches_.span(m, group), nullptr);
-        i += used;
-        continue;
+        out += slice(m, group, nullptr);
       } else {
         out.push_back('$');
         continue;

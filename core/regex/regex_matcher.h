@@ -12,11 +12,10 @@
 // is empty and every query gives 0 or the empty text. An invalid pattern leaves no
 // matches. Objects are values: a copy holds the same pattern, subject and matches. One
 // thread at a time per object.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "core/regex/regex.h"
 
 namespace pv {
 
@@ -50,14 +49,18 @@ class RegexMatcher {
   int subMatchCount() const noexcept;
 
  private:
-  std::string slice(RegexSpan span, int* position) const;
+  // Text of group k (0: the whole match) of match n (from 1).
+  std::string slice(int n, int k, int* position) const;
 
   bool hasExpression_ = false;
   bool valid_ = false;
+  int matchCount_ = 0;
+  int groupCount_ = 0;
   std::string pattern_;
   std::string subject_;
-  std::vector<uint32_t> offsets_;  // byte offset of each unit of the subject, then its size
-  RegexMatches matches_;
+  // Byte offsets in the subject, per match: begin and end of the match, then of each
+  // group (-1 for a group that took no part).
+  std::vector<int32_t> spans_;
 };
 
 }  // namespace pv
