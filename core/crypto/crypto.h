@@ -60,6 +60,8 @@ class CryptoToolkit {
   // (a longer key is cut to that length); RC2 and RC4 take the key as given. Any other
   // algorithm, a shorter key or an empty one: empty result and `error` "KeyError".
   // `iv` is needed unless `mode` is ECB, at least one block long (its first block is used).
+  // CBC and ECB with AES and 3DES give the same bytes everywhere; other modes and DES, RC2
+  // and RC4 go to the provider as given, and the Linux backend refuses them.
   //
   // `error` (optional) is empty on success, else the failing step and the platform's
   // reason: "_GetAcquireContext:", "CryptImportKey:", "CryptSetKeyParam:" (decryption's
