@@ -1,0 +1,57 @@
+#include "core/system/workers.h"
+
+#include <thread>
+#include <utility>
+
+namespace pv {
+
+namespace {
+void runGuarded(const WorkerJob& job) noexcept {
+  try {
+    if (job) job();
+  } catch (...) {
+  }
+}
+}  // namespace
+
+void ThreadWorkers::start(WorkerJob job) noexcept {
+  try {
+    std::jthread thread([job = std::move(job)] { runGuarded(job); });
+    thread.detach();
+  } catch (...) {
+    // No thread to be had: the job is dropped, as a failed start of any worker would be.
+  }
+}
+
+void ManualWorkers::start(WorkerJob job) noexcept {
+  try {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(job));
+  } catch (...) {
+  }
+}
+
+size_t ManualWorkers::pending() const {
+  std::lock_guard lock(mutex_);
+  return queue_.size();
+}
+
+bool ManualWorkers::runNext() {
+  WorkerJob job;
+  {
+    std::lock_guard lock(mutex_);
+    if (queue_.empty()) return false;
+    job = std::move(queue_.front());
+    queue_.pop_front();
+  }
+  runGuarded(job);
+  return true;
+}
+
+size_t ManualWorkers::runAll(size_t limit) {
+  size_t ran = 0;
+  while (ran < limit && runNext()) ++ran;
+  return ran;
+}
+
+}  // namespace pv
