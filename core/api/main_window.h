@@ -1,0 +1,28 @@
+#pragma once
+// What the session brings to the main window when it opens: the title with the version,
+// the greeting, the customer-service page, and the first load of the project list.
+#include <string_view>
+
+#include "core/api/client.h"
+
+namespace pv {
+
+inline constexpr std::string_view kGreetingLabel = "透明标签_用户名";
+inline constexpr std::string_view kQqLabel = "透明标签_QQ";
+inline constexpr std::string_view kWechatLabel = "透明标签_微信";
+inline constexpr std::string_view kContactLink = "超级链接框_联系";
+inline constexpr std::string_view kQqPicture = "图片框_qq客服";
+inline constexpr std::string_view kWechatPicture = "图片框_微信客服";
+
+// "欢迎您，" + the session's user name.
+void greetUser(Ui& ui, const ApiSession& session);
+
+// The contact page from the record as it stands; a main window opened before the global
+// information arrived keeps the built-in contact.
+void fillContactPage(Ui& ui, const ServiceContact& contact);
+
+// The main window was created (user-interface thread): version in the title, greeting,
+// contact page, and the project list loading on a worker.
+void onMainWindowCreated(ClientContext& client);
+
+}  // namespace pv
