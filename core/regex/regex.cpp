@@ -7,11 +7,15 @@
 // worst case or its recursion per character.
 #include "core/regex/regex.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "core/regex/regex_program.h"
 

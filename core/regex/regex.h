@@ -57,8 +57,9 @@ class Regex {
   bool valid() const noexcept;
   int groupCount() const noexcept;
 
-  // The first match that begins at or after `from`. The groups are filled only when
-  // `withGroups` is set (finding them costs a second pass over the match).
+  // Appends the first match that begins at or after `from` to `out` (empty, or holding
+  // matches of this Regex). The groups are filled only when `withGroups` is set (finding
+  // them costs a second pass over the match).
   bool search(std::u16string_view text, size_t from, RegexMatches& out, bool withGroups);
 
   // Every match, left to right, each search starting where the previous match ended and
