@@ -1,7 +1,6 @@
 #pragma once
-// A parcelvane-sandbox of the test's own on a free loopback port, and a small HTTP client
-// for it. Each test program starts one for its tests (and more where a test needs other
-// options); the process is stopped when the test program ends.
+// The sandbox the tests of a program share, and a small HTTP client for it. A test that
+// needs other options starts a SandboxProcess of its own.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,27 +8,9 @@
 #include <vector>
 
 #include "core/json/json.h"
+#include "tests/integration/sandbox_process.h"
 
 namespace pv::testing {
-
-class SandboxProcess {
- public:
-  // Starts the sandbox with `args` added to "--port 0"; port() is 0 when it did not start.
-  explicit SandboxProcess(const std::vector<std::string>& args = {});
-  ~SandboxProcess();
-  SandboxProcess(const SandboxProcess&) = delete;
-  SandboxProcess& operator=(const SandboxProcess&) = delete;
-
-  int port() const { return port_; }
-  bool running() const;
-  // Ends it with SIGTERM (SIGKILL after 5 s); the exit status as waitpid gives it, -1 when
-  // it had already gone or could not be reaped.
-  int stop();
-
- private:
-  int pid_ = -1;
-  int port_ = 0;
-};
 
 struct Reply {
   int status = 0;           // 0: no answer (connection refused, dropped, timed out)
@@ -76,8 +57,5 @@ class SandboxTest : public ::testing::Test {
  private:
   std::unique_ptr<SandboxClient> client_;
 };
-
-// The default rules file shipped beside the sandbox program.
-std::string defaultRulesPath();
 
 }  // namespace pv::testing

@@ -173,6 +173,7 @@ bool Gazetteer::load(const std::string& path, std::string& error) {
 void Gazetteer::index() {
   byCode_.clear();
   for (auto& names : names_) names.clear();
+  shortForms_.clear();
   longestName_ = {};
   byCode_.reserve(entries_.size());
   for (auto& names : names_) names.reserve(entries_.size() * 2);
@@ -194,7 +195,9 @@ void Gazetteer::index() {
 }
 
 void Gazetteer::addName(const Entry& entry, const std::string& name, bool full) {
-  names_[entry.level][name].push_back({&entry, name.size(), full});
+  const std::string_view key = full && &name == &entry.name ? std::string_view(entry.name)
+                                                             : shortForms_.emplace_back(name);
+  names_[entry.level][key].push_back({&entry, name.size(), full});
   longestName_[entry.level] = std::max(longestName_[entry.level], utf8Length(name));
 }
 
@@ -209,7 +212,7 @@ std::vector<Gazetteer::Match> Gazetteer::matchesAt(std::string_view text, int le
   size_t end = 0;
   for (size_t chars = 1; chars <= longestName_[level] && end < text.size(); ++chars) {
     end += utf8CharLength(text, end);
-    const auto it = names_[level].find(std::string(text.substr(0, end)));
+    const auto it = names_[level].find(text.substr(0, end));
     if (it == names_[level].end()) continue;
     for (const Match& m : it->second) {
       if (!startsWith(m.entry->code, parent)) continue;

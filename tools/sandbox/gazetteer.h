@@ -3,6 +3,7 @@
 // offices) and the address parser built on them. Loaded once at start and read-only
 // afterwards, so any number of request threads may parse at once.
 #include <array>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -57,7 +58,9 @@ class Gazetteer {
 
   std::vector<Entry> entries_;  // sorted by code
   std::unordered_map<std::string_view, const Entry*> byCode_;
-  std::array<std::unordered_map<std::string, std::vector<Match>>, 4> names_;
+  // Keys view texts owned by entries_ or shortForms_, so a lookup needs no copy.
+  std::array<std::unordered_map<std::string_view, std::vector<Match>>, 4> names_;
+  std::deque<std::string> shortForms_;
   std::array<size_t, 4> longestName_{};  // in characters
 };
 

@@ -10,7 +10,7 @@ class SandboxApi;
 
 struct ServerOptions {
   int port = 18080;                 // 0: any free port
-  int threads = 64;                 // requests served at once
+  int threads = 256;                // connections served at once (idle keep-alive ones included)
   size_t maxBody = 1024 * 1024;     // larger bodies get 413
 };
 

@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "  --gazetteer FILE     divisions list (default: divisions.tsv beside the program)\n"
     "  --faults FILE        faults to start with, as POST /__control/faults takes them\n"
     "  --token-lifetime S   seconds a login token lives (default 7200)\n"
-    "  --threads N          requests served at once (default 64)\n"
+    "  --threads N          connections served at once (default 256)\n"
     "  --max-body BYTES     largest request body (default 1048576)\n"
     "  --no-control         do not serve /__control/...\n"
     "The first line on standard output names the address once the service listens;\n"
