@@ -208,6 +208,22 @@ TEST_F(PickTest, ABatchOfTwentyAnswersEachAddressInOrderAsItWouldAlone) {
   EXPECT_TRUE(tooMany.verdicts.empty());
 }
 
+TEST_F(PickTest, EscapedAndDoubleByteCharactersKeepTheSignatureValid) {
+  // "碶" is D5 5C in GBK: its second byte is a backslash.
+  const std::vector<std::string> addresses = {
+      "浙江省宁波市北仑区大碶街道\"新大路\"1号",
+      "浙江省杭州市上城区平海路1号\\2\t室/3\r\n",
+      "浙江省杭州市上城区\x01平海路\x1f",
+  };
+  const Screening s = screen(addresses);
+  ASSERT_EQ(s.reply.code(), 0) << s.reply.body;
+  ASSERT_EQ(s.verdicts.root().size(), addresses.size());
+  for (size_t i = 0; i < addresses.size(); ++i) {
+    EXPECT_EQ(s.verdicts.root().element(i).member("input").text(), gbkToUtf8(addresses[i]));
+  }
+  EXPECT_EQ(s.verdicts.at("/0/analysis/street").text(), utf8Text(u8"大碶街道"));
+}
+
 TEST_F(PickTest, RulesBelongToTheServicesProject) {
   const char* address = "浙江省杭州市西湖区双浦镇铜鉴湖村";
   EXPECT_EQ(policyTypes(screen({address}, 101).verdicts.at("/0")), std::vector<int>{});
