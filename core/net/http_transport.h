@@ -47,6 +47,13 @@ struct HttpWireResponse {
   int status = 0;          // 0 when no response arrived
 };
 
+// Whether a response of this status asks for the credentials the request carries: 401 for
+// the server's, 407 for the proxy's. Transports answer such a challenge once.
+inline bool asksForCredentials(int status, const HttpWireRequest& request) noexcept {
+  return (status == 401 && request.credentialsFor == CredentialTarget::Server) ||
+         (status == 407 && request.credentialsFor == CredentialTarget::Proxy);
+}
+
 // A response body larger than this is refused as a failure rather than held in memory.
 inline constexpr size_t kMaxResponseBytes = 64u << 20;
 

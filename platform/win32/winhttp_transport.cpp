@@ -40,9 +40,7 @@ int statusOf(HINTERNET request) {
 // When the server (401) or the proxy (407) asks and we hold credentials for it, answer with
 // the strongest scheme it offers; true when they were set and the request should go again.
 bool answerChallenge(HINTERNET request, int status, const HttpWireRequest& wire) {
-  const bool asked = (status == 401 && wire.credentialsFor == CredentialTarget::Server) ||
-                     (status == 407 && wire.credentialsFor == CredentialTarget::Proxy);
-  if (!asked) return false;
+  if (!asksForCredentials(status, wire)) return false;
   DWORD supported = 0, first = 0, target = 0;
   if (!WinHttpQueryAuthSchemes(request, &supported, &first, &target)) return false;
   DWORD scheme = 0;

@@ -137,10 +137,7 @@ class WinInetTransport final : public HttpTransport {
     const std::wstring headers = widenForHttp(block);
     if (!send(request.get(), headers, wire.body)) return HttpWireResponse{};
     // The credentials set above answer one challenge when the request goes again.
-    const int first = statusOf(request.get());
-    const bool asked = (first == 401 && wire.credentialsFor == CredentialTarget::Server) ||
-                       (first == 407 && wire.credentialsFor == CredentialTarget::Proxy);
-    if (asked) {
+    if (asksForCredentials(statusOf(request.get()), wire)) {
       std::string drained;
       readBody(request.get(), drained);
       if (!send(request.get(), headers, wire.body)) return HttpWireResponse{};

@@ -238,7 +238,10 @@ void LoopbackHttpServer::serve(Connection& connection) {
   }
   if (stopping_) return;
   request.body = received.substr(headEnd + 4, bodyLength);
-  const ScriptedResponse response = responseFor(request);
+  ScriptedResponse response = responseFor(request);
+  if (!response.requiredAuthorization.empty() &&
+      request.header("Authorization") != response.requiredAuthorization)
+    response = ScriptedResponse{401, "Unauthorized", {"WWW-Authenticate: Basic realm=\"loopback\""}, "who?"};
   {
     std::unique_lock lock(mutex_);
     requests_.push_back(request);

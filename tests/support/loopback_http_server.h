@@ -26,7 +26,7 @@ struct RecordedRequest {
   std::string target;   // as sent: "/path?query", or "http://host/path" through a proxy
   std::string version;  // "HTTP/1.1"
   std::vector<std::pair<std::string, std::string>> headers;  // values without outer blanks
-  std::string body;
+  std::string body{};
 
   // Value of the first field of that name (letter case ignored); empty when absent.
   std::string header(std::string_view name) const;
@@ -38,9 +38,12 @@ struct RecordedRequest {
 struct ScriptedResponse {
   int status = 200;
   std::string reason = "OK";
-  std::vector<std::string> headerLines;  // "Name: value", sent as given
-  std::string body;
+  std::vector<std::string> headerLines{};  // "Name: value", sent as given
+  std::string body{};
   int delayMs = 0;  // before the answer is sent
+  // When set, a request without this Authorization value is answered 401 with a Basic
+  // challenge instead.
+  std::string requiredAuthorization{};
 };
 
 class LoopbackHttpServer {

@@ -306,6 +306,22 @@ TEST_P(Transports, HttpRequestProxyCredentials) {
   EXPECT_EQ(server.requests()[0].header("Proxy-Authorization"), "Basic dXNlcjpwYXNz");
 }
 
+TEST_P(Transports, HttpRequestServerCredentialsAnswerAChallenge) {
+  ScriptedResponse secret = answer(200, "OK", {}, "secret");
+  secret.requiredAuthorization = "Basic dXNlcjpwYXNz";
+  server.route("/private", secret);
+  // With flag 0 the credentials are the server's; the proxy here is the server itself.
+  const HttpResponse got = httpRequest(
+      transport(), {.url = "http://parcelvane.test/private", .proxy = "127.0.0.1:" + std::to_string(server.port()),
+                    .timeoutSeconds = 5, .proxyUser = "user", .proxyPassword = "pass", .proxyFlag = 0});
+  EXPECT_EQ(got.statusCode, 200);
+  EXPECT_EQ(got.body, "secret");
+  const std::vector<RecordedRequest> arrived = server.requests();
+  ASSERT_EQ(arrived.size(), 2u);  // refused once, then answered
+  EXPECT_EQ(arrived[0].header("Proxy-Authorization"), "");
+  EXPECT_EQ(arrived[1].header("Authorization"), "Basic dXNlcjpwYXNz");
+}
+
 TEST_P(Transports, WebRequestDefaults) {
   server.route("/pic.png", answer(200, "OK", {"Content-Type: image/png"}, std::string("\x89PNG\r\n\x1A\n", 8)));
   const std::string url = server.url("/pic.png?V=Ab");
@@ -336,6 +352,18 @@ TEST_P(Transports, WebRequestPostAndCookies) {
   EXPECT_EQ(r.body, "名=值");  // the text's own GBK bytes
   EXPECT_EQ(r.header("Content-Type"), "application/x-www-form-urlencoded");
   EXPECT_EQ(r.header("Cookie"), "s=1; t=1");
+}
+
+TEST_P(Transports, WebRequestKeepsTheCookiesOfALongHeaderBlock) {
+  // Many ordinary lines rather than one long one: some transports cut a very long line.
+  std::vector<std::string> lines;
+  for (int i = 0; i < 100; ++i) lines.push_back("X-Padding-" + std::to_string(i) + ": " + std::string(60, 'p'));
+  lines.push_back("Set-Cookie: late=1; path=/long");
+  server.route("/long", answer(200, "OK", lines, ""));
+  const HttpResponse got = webRequest(transport(), {.url = server.url("/long"), .sendCookies = ""});
+  EXPECT_EQ(got.statusCode, 200);
+  EXPECT_GT(got.receivedHeaders.size(), 6000u);
+  EXPECT_EQ(got.receivedCookies, "late=1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Loopback, Transports, testing::ValuesIn(transportsOfThisTarget()),
