@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "core/crypto/base64.h"
 #include "core/net/http_request.h"
 #include "core/text/codepage.h"
 #include "core/text/text.h"
@@ -18,21 +19,6 @@ bool containsIgnoringCase(std::string_view text, std::string_view lowerPart) {
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && toLowerAscii(a) == toLowerAscii(b);
-}
-
-std::string base64(std::string_view bytes) {
-  constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    const size_t n = std::min<size_t>(3, bytes.size() - i);
-    unsigned group = 0;
-    for (size_t k = 0; k < 3; ++k)
-      group = group << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
-    for (size_t k = 0; k < 4; ++k)
-      out.push_back(k <= n ? kAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=');
-  }
-  return out;
 }
 
 bool isGbkTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
@@ -128,7 +114,7 @@ void addHeaderFields(std::vector<HttpHeaderField>& fields, std::string_view head
 std::string basicAuthorization(std::string_view user, std::string_view password) {
   std::string credentials(user);
   credentials.append(":").append(password);
-  return "Basic " + base64(credentials);
+  return "Basic " + base64Encode(credentials);
 }
 
 std::string cookiesFromHeaders(std::string_view rawHeaders) {
