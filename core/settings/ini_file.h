@@ -1,0 +1,58 @@
+#pragma once
+// Our own INI files, read and written the way the Windows private-profile functions treat
+// them, so that tests on any platform meet the same file behaviour the product meets:
+// section and key names compared without regard to ASCII case and blanks around them,
+// values without their outer blanks and without one pair of matching quotes, the first of
+// two equal sections or keys winning, comment and foreign lines kept as they were.
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/settings/settings_store.h"
+
+namespace pv {
+
+// One file's text as lines. Not thread-safe; IniFileStore guards its use.
+class IniDocument {
+ public:
+  IniDocument() = default;
+  // Lines end in CRLF or LF; any bytes are accepted.
+  explicit IniDocument(std::string_view text);
+
+  // The value, or the empty text when the section or key is missing.
+  std::string get(std::string_view section, std::string_view key) const;
+  // Replaces the key's line in place, or adds it at the end of its section, or adds the
+  // section at the end of the file. False, with nothing changed, when a name or the value
+  // holds a line break, or a name is empty or starts a section or comment, or a key holds
+  // "=": such a line would not read back as written.
+  bool set(std::string_view section, std::string_view key, std::string_view value);
+
+  // GBK lines ending in CRLF, as the private-profile functions write them.
+  std::string text() const;
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+// SettingsStore over IniDocument files in one folder: a bare name is a file in `folder`,
+// the empty name is kDefaultSettingsFile under `folder` (the folder standing in for the
+// program's folder). Writes replace the whole file. One lock serialises the calls.
+class IniFileStore final : public SettingsStore {
+ public:
+  explicit IniFileStore(std::filesystem::path folder);
+
+  std::string read(std::string_view file, std::string_view section, std::string_view key) override;
+  bool write(std::string_view file, std::string_view section, std::string_view key,
+             std::string_view value) override;
+
+  // Where `file` lives; empty when the name is not GBK text.
+  std::filesystem::path pathOf(std::string_view file) const;
+
+ private:
+  std::filesystem::path folder_;
+  std::mutex mutex_;
+};
+
+}  // namespace pv

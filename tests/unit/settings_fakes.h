@@ -1,0 +1,58 @@
+#pragma once
+// Fakes and fixtures shared by the settings tests.
+#include <atomic>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "core/settings/secret_protector.h"
+
+namespace pv::testing_settings {
+
+// Seals by reversing the bytes behind a marker, so a sealed value never shows the plain
+// text and a value sealed by anything else does not open. Refuses to seal "fail".
+class ReversingProtector final : public SecretProtector {
+ public:
+  std::string protect(std::string_view plain) override {
+    if (plain == "fail") return {};
+    return std::string(kMark) + std::string(plain.rbegin(), plain.rend());
+  }
+  std::optional<std::string> unprotect(std::string_view sealed) override {
+    if (sealed.substr(0, kMark.size()) != kMark) return std::nullopt;
+    sealed.remove_prefix(kMark.size());
+    return std::string(sealed.rbegin(), sealed.rend());
+  }
+
+ private:
+  static constexpr std::string_view kMark = "sealed:";
+};
+
+// A fresh, empty folder for one test, removed with everything in it afterwards.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    static std::atomic<int> counter{0};
+    path_ =
+        std::filesystem::temp_directory_path() /
+        ("pv-settings-" + std::to_string(std::random_device{}()) + "-" + std::to_string(counter++));
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::create_directories(path_, ignored);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace pv::testing_settings
