@@ -98,11 +98,13 @@ inline constexpr int kRestWidth = -1;                    // status-bar part taki
 struct ComboItem {
   std::string text;
   int value = 0;
+  friend bool operator==(const ComboItem&, const ComboItem&) = default;
 };
 
 struct StatusPart {
   int width = kRestWidth;
   std::string text;
+  friend bool operator==(const StatusPart&, const StatusPart&) = default;
 };
 
 struct ControlDef {

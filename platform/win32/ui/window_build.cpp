@@ -282,7 +282,8 @@ void Impl::createControl(WindowState& w, size_t index) {
   // earlier one (the distance boxes over their check boxes' captions) must come on top.
   for (size_t j = 0; j < index; ++j) {
     const ControlDef& earlier = *w.controls[j].def;
-    if (w.controls[j].hwnd && earlier.page == d.page && overlaps(placedRect(*w.def, earlier), r)) {
+    if (w.controls[j].hwnd && !earlier.has(kHidden) && earlier.page == d.page &&
+        overlaps(placedRect(*w.def, earlier), r)) {
       SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       break;
     }
