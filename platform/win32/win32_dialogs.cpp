@@ -1,0 +1,55 @@
+#include "platform/win32/win32_dialogs.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "core/text/codepage.h"
+#include "platform/win32/window_lookup.h"
+
+namespace pv {
+
+namespace {
+
+std::wstring wide(std::string_view gbk) {
+  const std::u16string text = gbkToUtf16(gbk);
+  return std::wstring(text.begin(), text.end());
+}
+
+UINT styleOf(const DialogMessage& m) {
+  UINT style = 0;
+  switch (m.buttons) {
+    case DialogButtons::Ok: style = MB_OK; break;
+    case DialogButtons::OkCancel: style = MB_OKCANCEL; break;
+    case DialogButtons::YesNo: style = MB_YESNO; break;
+  }
+  switch (m.icon) {
+    case DialogIcon::None: break;
+    case DialogIcon::Information: style |= MB_ICONINFORMATION; break;
+    case DialogIcon::Warning: style |= MB_ICONWARNING; break;
+    case DialogIcon::Error: style |= MB_ICONERROR; break;
+    case DialogIcon::Question: style |= MB_ICONQUESTION; break;
+  }
+  return style;
+}
+
+}  // namespace
+
+DialogAnswer Win32Dialogs::show(const DialogMessage& message) {
+  try {
+    HWND owner = message.owner ? findTopLevelWindow(*message.owner) : nullptr;
+    // Without an owner a worker's box would open behind the operator's window.
+    const UINT style = styleOf(message) | (owner ? 0u : static_cast<UINT>(MB_SETFOREGROUND));
+    switch (MessageBoxW(owner, wide(message.text).c_str(), wide(message.title).c_str(), style)) {
+      case IDOK: return DialogAnswer::Ok;
+      case IDCANCEL: return DialogAnswer::Cancel;
+      case IDYES: return DialogAnswer::Yes;
+      case IDNO: return DialogAnswer::No;
+      default: return DialogAnswer::None;
+    }
+  } catch (...) {
+    return DialogAnswer::None;
+  }
+}
+
+}  // namespace pv

@@ -1,0 +1,49 @@
+#pragma once
+// WindowExtras on Win32. Appended menu items reach their actions through a hook on the
+// window's procedure, installed on the user-interface thread as each window with a menu
+// bar is created; every message, the hooked commands included, then goes on to the
+// window's own procedure.
+//
+// Construct before the windows are loaded, on the user-interface thread, and keep it for
+// the life of the Ui it is given.
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <mutex>
+
+#include "core/ui/ui.h"
+#include "core/ui/window_extras.h"
+
+namespace pv {
+
+class Win32WindowExtras final : public WindowExtras {
+ public:
+  explicit Win32WindowExtras(Ui& ui);
+  Win32WindowExtras(const Win32WindowExtras&) = delete;
+  Win32WindowExtras& operator=(const Win32WindowExtras&) = delete;
+
+  bool appendMenuItem(Window window, int commandId, std::string_view caption) override;
+  void onMenuCommand(Window window, int commandId, std::function<void()> action) override;
+  bool showDropDown(Window window, std::string_view comboName) override;
+  // The login window's page view is a stand-in without a browser engine yet: nothing to
+  // navigate, so this reports false.
+  bool navigate(Window window, std::string_view browserName, std::string_view address) override;
+
+  struct Hook {
+    Win32WindowExtras* owner = nullptr;
+    Window window = Window::Login;
+  };
+  // Called by the hook on the user-interface thread; true when an action ran.
+  bool runCommand(Window window, WPARAM wParam);
+
+ private:
+  void hook(Window window);
+
+  std::array<Hook, std::size(kAllWindows)> hooks_{};
+  std::mutex mutex_;
+  std::map<std::pair<Window, int>, std::function<void()>> actions_;
+};
+
+}  // namespace pv
