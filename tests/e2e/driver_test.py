@@ -69,8 +69,8 @@ class DriverTest(unittest.TestCase):
         self.assertEqual((result.code, result.line), (0, "Edit 10 80 300 24"), result)
 
     def test_unknown_names_fail_within_the_bound(self):
-        for args in (["text", MAIN, "按钮_没有"], ["text", "没有这个窗口", "按钮_提问"],
-                     ["msgbox", "没有这个提示", "200"]):
+        for args in (["find", MAIN, "按钮_没有", "300"], ["find", "没有这个窗口", "按钮_提问", "300"],
+                     ["wait-window", "没有这个窗口", "300"], ["msgbox", "没有这个提示", "200"]):
             with self.subTest(args=args):
                 self.assertEqual(driver(*args).code, 1)
 
