@@ -1,0 +1,43 @@
+// The process-wide service client: the Win32 adapters of its ports and its records, made
+// once and kept until the process ends, since workers that are never joined may still use
+// them while the last window goes.
+#include "app/client_wiring.h"
+
+#include <string>
+
+#include "app/client_context.h"
+#include "core/api/global_info.h"
+#include "core/product/product.h"
+#include "platform/win32/shell_browser.h"
+#include "platform/win32/ui/picture_bitmap.h"
+#include "platform/win32/ui/win32_ui.h"
+#include "platform/win32/win32_dialogs.h"
+#include "platform/win32/win32_window_extras.h"
+
+namespace pv {
+
+ClientContext& clientContext(Win32Ui& ui) {
+  static ClientContext& context = [&ui]() -> ClientContext& {
+    auto* records = new ProcessRecords;
+    records->session.update([](ApiSession& s) { s.baseUrl = std::string(kApiBaseUrl); });
+    records->contact.store(defaultServiceContact(std::string(assetBytes(Asset::QqContactCard)),
+                                                 std::string(assetBytes(Asset::WechatContactCard))));
+    return *new ClientContext{ui,
+                              *new Win32Dialogs,
+                              *new ShellBrowser,
+                              *new Win32WindowExtras(ui),
+                              *new SystemClock,
+                              *new ThreadWorkers,
+                              platformHttpTransport(),
+                              platformWebTransport(),
+                              *records};
+  }();
+  return context;
+}
+
+void wireServiceClient(Win32Ui& ui) {
+  wireLoginWindow(ui);
+  wireMainWindow(ui);
+}
+
+}  // namespace pv

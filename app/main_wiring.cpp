@@ -1,0 +1,10 @@
+#include "app/client_context.h"
+#include "app/client_wiring.h"
+#include "core/api/client_events.h"
+#include "platform/win32/ui/win32_ui.h"
+
+namespace pv {
+
+void wireMainWindow(Win32Ui& ui) { registerMainWindowEvents(clientContext(ui)); }
+
+}  // namespace pv
