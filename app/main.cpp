@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/client_wiring.h"
 #include "core/product/product.h"
 #include "platform/win32/ui/win32_ui.h"
 
@@ -23,6 +24,7 @@ int run() {
     ui.setTitle(pv::Window::Login,
                 ui.title(pv::Window::Login) + std::string(pv::kProductVersion));
   });
+  pv::wireServiceClient(ui);
   if (!ui.load(pv::Window::Login, true)) return 1;
   return ui.runMessageLoop();
 }
