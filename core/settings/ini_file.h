@@ -3,7 +3,7 @@
 // them, so that tests on any platform meet the same file behaviour the product meets:
 // section and key names compared without regard to ASCII case and blanks around them,
 // values without their outer blanks and without one pair of matching quotes, the first of
-// two equal sections or keys winning, comment and foreign lines kept as they were.
+// two equal keys winning, comment and foreign lines kept as they were.
 #include <filesystem>
 #include <mutex>
 #include <string>

@@ -2,6 +2,8 @@
 // Fakes and fixtures shared by the settings tests.
 #include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <random>
 #include <string>
@@ -54,5 +56,11 @@ class ScratchFolder {
  private:
   std::filesystem::path path_;
 };
+
+// The bytes of a file, or none when it cannot be read.
+inline std::string fileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 }  // namespace pv::testing_settings

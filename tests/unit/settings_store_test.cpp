@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -20,12 +18,8 @@
 namespace pv {
 namespace {
 
+using testing_settings::fileBytes;
 using testing_settings::ScratchFolder;
-
-std::string fileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(IniDocument, ReadsValuesAsThePrivateProfileFunctionsDo) {
   const IniDocument doc(

@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
@@ -22,12 +20,8 @@
 namespace pv {
 namespace {
 
+using testing_settings::fileBytes;
 using testing_settings::ScratchFolder;
-
-std::string fileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::filesystem::path windowsFolder() {
   wchar_t buffer[MAX_PATH] = {};
