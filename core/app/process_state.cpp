@@ -1,0 +1,13 @@
+#include "core/app/process_state.h"
+
+namespace pv {
+
+void releaseProcessState(ProcessState& state) {
+  state.records.session.store({});
+  state.records.contact.store({});
+  state.records.update.store({});
+  state.records.productNotices.store({});
+  state.summaryList.store({});
+}
+
+}  // namespace pv
