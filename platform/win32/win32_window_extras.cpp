@@ -100,6 +100,8 @@ void Win32WindowExtras::onMenuCommand(Window window, int commandId, std::functio
 }
 
 bool Win32WindowExtras::showDropDown(Window window, std::string_view comboName) {
+  const ControlDef* def = findControl(window, comboName);
+  if (!def || def->kind != ControlKind::ComboBox) return false;
   HWND combo = findControlWindow(window, comboName);
   if (!combo) return false;
   SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
