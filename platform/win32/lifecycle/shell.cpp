@@ -1,0 +1,141 @@
+#include "platform/win32/lifecycle/shell.h"
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <wrl/client.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "core/text/codepage.h"
+#include "platform/win32/unique.h"
+
+namespace pv {
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+std::wstring wide(std::string_view gbk) {
+  const std::u16string text = gbkToUtf16(gbk);
+  return {text.begin(), text.end()};
+}
+
+std::string gbk(std::wstring_view text) {
+  return utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+}
+
+}  // namespace
+
+std::string runningProgramPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) return gbk(std::wstring_view(path.data(), n));
+    path.resize(path.size() * 2);  // cut short: ask again with more room
+  }
+  return {};
+}
+
+std::vector<std::string> splitCommandLine(std::wstring_view commandLine) {
+  const std::wstring line(commandLine);
+  int count = 0;
+  LPWSTR* raw = CommandLineToArgvW(line.c_str(), &count);
+  const UniqueLocalMemory owner(raw);
+  std::vector<std::string> arguments;
+  for (int i = 1; raw && i < count; ++i) arguments.push_back(gbk(raw[i]));
+  return arguments;
+}
+
+std::vector<std::string> programArguments() { return splitCommandLine(GetCommandLineW()); }
+
+std::string shellFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  return gbk(path);
+}
+
+bool ensureFolder(std::string_view path) {
+  const std::wstring folder = wide(path);
+  if (folder.empty()) return false;
+  if (CreateDirectoryW(folder.c_str(), nullptr)) return true;
+  const DWORD attributes = GetFileAttributesW(folder.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool createShortcut(const ShortcutEntry& shortcut) {
+  ComPtr<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)))) {
+    return false;
+  }
+  if (FAILED(link->SetPath(wide(shortcut.target).c_str()))) return false;
+  if (!shortcut.arguments.empty() && FAILED(link->SetArguments(wide(shortcut.arguments).c_str()))) {
+    return false;
+  }
+  if (FAILED(link->SetShowCmd(SW_SHOW))) return false;
+  ComPtr<IPersistFile> file;
+  if (FAILED(link.As(&file))) return false;
+  return SUCCEEDED(file->Save(wide(shortcut.path).c_str(), TRUE));
+}
+
+bool writeMachineTexts(std::string_view key, const std::vector<RegistryText>& values) {
+  HKEY raw = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const UniqueRegistryKey owner(raw);
+  bool all = true;
+  for (const RegistryText& value : values) {
+    const std::wstring text = wide(value.value);
+    const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));  // with the terminator
+    all &= RegSetValueExW(raw, wide(value.name).c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.c_str()), bytes) == ERROR_SUCCESS;
+  }
+  return all;
+}
+
+bool deleteFile(std::string_view path) {
+  const std::wstring file = wide(path);
+  return !file.empty() && DeleteFileW(file.c_str());
+}
+
+bool deleteFolderTree(std::string_view path) {
+  if (!isDeletableFolder(path)) return false;
+  const std::wstring folder = wide(path);
+  if (folder.empty()) return false;  // not convertible: the check above saw another text
+  std::error_code error;
+  std::filesystem::remove_all(std::filesystem::path(folder), error);
+  return !error;
+}
+
+bool writeHiddenFile(std::string_view path, std::string_view bytes) {
+  const std::wstring file = wide(path);
+  if (file.empty()) return false;
+  // An earlier file that is hidden or read-only would refuse to be replaced.
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  {
+    const UniqueFile out(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_HIDDEN, nullptr));
+    if (!out) return false;
+    DWORD written = 0;
+    if (!WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+      return false;
+    }
+  }
+  return SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN) != FALSE;
+}
+
+bool openWithShell(std::string_view path) {
+  const std::wstring file = wide(path);
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"Open", file.c_str(), nullptr, L"", SW_SHOWNORMAL));
+  return result > 32;
+}
+
+}  // namespace pv
