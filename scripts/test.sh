@@ -4,7 +4,7 @@
 #
 # Levels: unit and integration (build/native), unit under Wine and e2e (build/win32), and
 # any other label a build registers. One Wine session (display, prefix, persistent
-# server) serves the whole win32 part and is ended on the way out, whatever happens.
+# server, on an Xvfb of its own) serves the whole win32 part and is ended on the way out.
 # A level alone: ctest --test-dir build/native -L unit, ctest --test-dir build/win32 -L e2e.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -104,6 +104,9 @@ fi
 
 if bounded bash scripts/build.sh win32; then
   source scripts/wine-env.sh
+  # Tests get a screen of their own: nothing pops up on the developer's display, and
+  # every run sees the same screen size.
+  unset DISPLAY
   if pv_wine_ensure_display && pv_wine_ensure_prefix && pv_wine_start_server; then
     echo "test: Wine on display $DISPLAY, prefix $WINEPREFIX"
     levels_of build/win32 "wine-" unit e2e
