@@ -139,7 +139,7 @@ pv_wine_start_server() {
   # The first process of a server boots Wine's system processes, which inherit its file
   # descriptors: boot them here, on /dev/null, so no later test's pipe is held open.
   timeout 120 wineboot >/dev/null 2>&1 </dev/null
-  export PV_WINE_SERVER=1
+  return 0
 }
 
 # The server of a prefix listens on a socket in a folder named after the prefix's device
@@ -161,7 +161,6 @@ s.connect(sys.argv[1])' "$socket" >/dev/null 2>&1 && return 0
 pv_wine_stop_server() {
   [[ -n $pv_wine_started_server ]] || return 0
   pv_wine_started_server=
-  unset PV_WINE_SERVER
   timeout 30 wineserver -k >/dev/null 2>&1 </dev/null
   timeout 30 wineserver -w >/dev/null 2>&1 </dev/null
   return 0
