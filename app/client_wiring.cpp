@@ -3,13 +3,9 @@
 // them while the last window goes.
 #include "app/client_wiring.h"
 
-#include <string>
-
 #include "app/client_context.h"
-#include "core/api/global_info.h"
-#include "core/product/product.h"
+#include "app/startup.h"
 #include "platform/win32/shell_browser.h"
-#include "platform/win32/ui/picture_bitmap.h"
 #include "platform/win32/ui/win32_ui.h"
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_window_extras.h"
@@ -18,10 +14,8 @@ namespace pv {
 
 ClientContext& clientContext(Win32Ui& ui) {
   static ClientContext& context = [&ui]() -> ClientContext& {
-    auto* records = new ProcessRecords;
-    records->session.update([](ApiSession& s) { s.baseUrl = std::string(kApiBaseUrl); });
-    records->contact.store(defaultServiceContact(std::string(assetBytes(Asset::QqContactCard)),
-                                                 std::string(assetBytes(Asset::WechatContactCard))));
+    // Start-up made the records and set the API base URL and the built-in contact.
+    ProcessRecords* records = &processState().records;
     return *new ClientContext{ui,
                               *new Win32Dialogs,
                               *new ShellBrowser,

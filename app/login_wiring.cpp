@@ -1,5 +1,3 @@
-#include <mutex>
-
 #include "app/client_context.h"
 #include "app/client_wiring.h"
 #include "core/api/client_events.h"
@@ -12,11 +10,8 @@ void wireLoginWindow(Win32Ui& ui) {
   ClientContext& client = clientContext(ui);
   static LoginWebPage page(client.browser);
   registerLoginWindowEvents(client, page);
-  // The version check enables the login button, so it starts once the window exists.
-  ui.events().on(Window::Login, "", Event::Created, [&client](EventArgs&) {
-    static std::once_flag started;
-    std::call_once(started, [&client] { startLoginWorkers(client); });
-  });
 }
+
+void startStartupWorkers(Win32Ui& ui) { startLoginWorkers(clientContext(ui)); }
 
 }  // namespace pv
