@@ -81,13 +81,21 @@ class ServiceLoginTest(unittest.TestCase):
         self.client = harness.WineProgram(harness.CLIENT, "service-login.log")
         self.addCleanup(self.client.stop, MAIN_TITLE)
 
+    def diagnosis(self):
+        """What the operator would see, for a failure message: a screenshot and the status."""
+        shot = harness.ARTEFACTS / "service-login-failure.png"
+        driver("screenshot", harness.wine_path(shot))
+        status = driver("text", LOGIN_TITLE, "状态条").line
+        return (f"login status {status!r}; screen in {shot}; client log {self.client.log_path}; "
+                f"sandbox log tail {self.sandbox.log[-5:]}")
+
     def wait_state(self, title, name, state, want, ms="30000"):
         result = driver("wait-state", title, name, state, want, ms)
-        self.assertEqual(result.code, 0, result)
+        self.assertEqual(result.code, 0, f"{result}; {self.diagnosis()}")
 
     def login(self, use_enter):
         found = self.client.wait_window(LOGIN_TITLE, 60)
-        self.assertEqual(found.code, 0, f"no login window: {found}; log in {self.client.log_path}")
+        self.assertEqual(found.code, 0, f"no login window: {found}; {self.diagnosis()}")
         # Enabled by the version check's answer, not before.
         self.wait_state(LOGIN_TITLE, "按钮_登录", "enabled", "1")
         self.assertEqual(driver("set-text", LOGIN_TITLE, "编辑框_账户", "demo").code, 0)
@@ -98,7 +106,7 @@ class ServiceLoginTest(unittest.TestCase):
             pressed = driver("click", LOGIN_TITLE, "按钮_登录")
         self.assertEqual(pressed.code, 0, pressed)
         shown = driver("wait-window", MAIN_TITLE, "30000")
-        self.assertEqual(shown.code, 0, f"no main window: {shown}; log in {self.client.log_path}")
+        self.assertEqual(shown.code, 0, f"no main window: {shown}; {self.diagnosis()}")
         self.assertEqual(driver("wait-gone", LOGIN_TITLE, "15000").code, 0)
         self.assertEqual(driver("text", MAIN_TITLE, "透明标签_用户名").line, "欢迎您，演示用户")
 
