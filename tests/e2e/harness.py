@@ -12,6 +12,7 @@ WINE_RUN = os.environ["PV_WINE_RUN"]
 DRIVER = os.environ["PV_DRIVER"]
 CLIENT = os.environ["PV_CLIENT"]
 FIXTURE = os.environ["PV_FIXTURE"]
+STRANGER = os.environ.get("PV_STRANGER", "")
 ARTEFACTS = pathlib.Path(os.environ["PV_ARTEFACTS"])
 
 # Beyond a driver command's own wait: Wine's start and the lookups of windows and controls.
@@ -95,3 +96,43 @@ def wait_until(condition, seconds, step=0.2):
         if time.monotonic() >= deadline:
             return False
         time.sleep(step)
+
+
+def wine(*args, timeout=60):
+    """Runs a Wine program (reg, cmd, ...) to its end; output decoded from the GBK console."""
+    done = subprocess.run([WINE_RUN, *args], stdin=subprocess.DEVNULL, capture_output=True,
+                          timeout=timeout + DRIVER_MARGIN_S)
+    return DriverResult(done.returncode, done.stdout.decode("gbk", "replace"),
+                        done.stderr.decode("gbk", "replace"))
+
+
+def reg_query(key):
+    """The values of a registry key as {name: (type, data)}, or None when the key is missing."""
+    result = wine("reg", "query", key)
+    if result.code != 0:
+        return None
+    values = {}
+    for line in result.out.splitlines():
+        parts = line.strip().split("    ", 2)
+        if len(parts) >= 2 and parts[1].startswith("REG_"):
+            values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")
+    return values
+
+
+def user_profile():
+    """The Wine user's profile folder on the host (C:\\users\\NAME in the prefix)."""
+    users = pathlib.Path(os.environ["WINEPREFIX"]) / "drive_c" / "users"
+    profiles = [p for p in users.iterdir() if p.name not in ("Public", "Default")] if users.is_dir() else []
+    if len(profiles) != 1:
+        raise AssertionError(f"expected one Wine user profile under {users}, found {profiles}")
+    return profiles[0]
+
+
+def user_folder(relative):
+    """Host path of a folder of the Wine user ("Desktop" may be a link to elsewhere)."""
+    return (user_profile() / relative).resolve()
+
+
+def user_windows_folder(relative):
+    """The Windows name of the same folder, as programs in the prefix see it."""
+    return "C:\\users\\" + user_profile().name + "\\" + relative.replace("/", "\\")
