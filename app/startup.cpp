@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/client_wiring.h"
+#include "app/window_lifecycle.h"
 #include "core/api/global_info.h"
 #include "core/app/command_line.h"
 #include "core/product/product.h"
@@ -90,6 +91,7 @@ void runProgram() {
   ui.events().on(Window::Login, "", Event::Created, [&ui](EventArgs&) {
     ui.setTitle(Window::Login, ui.title(Window::Login) + std::string(kProductVersion));
   });
+  wireWindowLifecycle(ui);
   wireServiceClient(ui);
   if (!ui.load(Window::Login, true)) endProcess(1);
 

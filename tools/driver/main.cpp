@@ -41,7 +41,7 @@ constexpr wchar_t kUsageText[] =
     L"  click WIN NAME              click the control (refused when it is disabled)\n"
     L"  msgbox TITLE [MS [BUTTON]]  wait for a message box; print its text; press BUTTON\n"
     L"                              (a caption such as 确定 or 是, or IDOK IDCANCEL IDYES IDNO ...)\n"
-    L"  show WIN                    make a hidden window visible\n"
+    L"  show WIN                    make a window visible, on top of the others\n"
     L"  close WIN                   ask the window to close (WM_CLOSE)\n"
     L"  screenshot FILE.png [WIN]   save the whole screen, or the window's area, as PNG\n";
 
@@ -275,7 +275,11 @@ int run(const Command& c) {
   if (verb == L"show") {
     c.expect(2, 2);
     const HWND target = window(c.at(1));
-    ShowWindowAsync(target, SW_SHOWNA);
+    // On top as well: screenshots copy the screen, and a window loaded hidden behind
+    // another would otherwise show the other's pixels. Asynchronous, so a hung window
+    // cannot hold the driver; not activated, so focus stays where the test left it.
+    SetWindowPos(target, HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_ASYNCWINDOWPOS);
     if (!waitFor(kLookupMs, [&] { return IsWindowVisible(target) != FALSE; })) {
       fail(L"the window stayed hidden");
     }

@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "core/text/codepage.h"
+#include "platform/win32/settings_store.h"
 #include "platform/win32/unique.h"
 
 namespace pv {
@@ -30,16 +31,7 @@ std::string gbk(std::wstring_view text) {
 
 }  // namespace
 
-std::string runningProgramPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 6; ++attempt) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) return gbk(std::wstring_view(path.data(), n));
-    path.resize(path.size() * 2);  // cut short: ask again with more room
-  }
-  return {};
-}
+std::string runningProgramPath() { return gbk(runningExecutablePath().wstring()); }
 
 std::vector<std::string> splitCommandLine(std::wstring_view commandLine) {
   const std::wstring line(commandLine);
