@@ -36,16 +36,6 @@ def start_menu_folder():
     return harness.user_folder(PROGRAMS) / "Parcelvane"
 
 
-def scratch_copy(folder_name, exe_name="parcelvane.exe"):
-    """A fresh copy of the client in its own scratch folder (a name with a space and Chinese)."""
-    folder = SCRATCH / folder_name
-    shutil.rmtree(folder, ignore_errors=True)
-    folder.mkdir(parents=True)
-    copy = folder / exe_name
-    shutil.copy2(harness.CLIENT, copy)
-    return copy
-
-
 def remove_install_entries():
     desktop_link().unlink(missing_ok=True)
     shutil.rmtree(start_menu_folder(), ignore_errors=True)
@@ -61,6 +51,16 @@ def hidden_on_host(path):
 
 
 class LifecycleTest(unittest.TestCase):
+    def scratch_copy(self, folder_name):
+        """A fresh copy of the client in a scratch folder of its own, removed afterwards."""
+        folder = SCRATCH / folder_name
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir(parents=True)
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        copy = folder / "parcelvane.exe"
+        shutil.copy2(harness.CLIENT, copy)
+        return copy
+
     def start_client(self, exe, log_name, *args):
         client = harness.WineProgram(exe, log_name, *args)
         self.addCleanup(client.stop, LOGIN_TITLE)
@@ -94,7 +94,7 @@ class LifecycleTest(unittest.TestCase):
         self.close_client(second)
 
     def test_start_makes_shortcuts_and_uninstall_values(self):
-        copy = scratch_copy("安装 测试")
+        copy = self.scratch_copy("安装 测试")
         remove_install_entries()
         client = self.start_client(copy, "install-entries.log")
         self.assert_login_window(client)
@@ -135,7 +135,7 @@ class LifecycleTest(unittest.TestCase):
         self.close_client(client)
 
     def test_other_spellings_of_the_word_start_normally(self):
-        copy = scratch_copy("拼写 测试")
+        copy = self.scratch_copy("拼写 测试")
         for word in ("Unistall", "uninstall", "UNISTALL"):
             with self.subTest(word=word):
                 client = self.start_client(copy, "spelling.log", word)
@@ -146,7 +146,7 @@ class LifecycleTest(unittest.TestCase):
 
     def test_unistall_removes_shortcuts_and_opens_the_self_deletion_script(self):
         self.assertTrue(harness.STRANGER, "PV_STRANGER is not set")
-        copy = scratch_copy("卸载 测试")
+        copy = self.scratch_copy("卸载 测试")
         script = copy.parent / "tem.vbs"
         opened = copy.parent / "opened.txt"
         # What the uninstall has to remove, whatever a start made of it.
