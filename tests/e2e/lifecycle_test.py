@@ -11,9 +11,11 @@ import unittest
 
 import harness
 from harness import driver
+from service_login_test import Sandbox
 
 MARK = "Parcelvane（parcelvane.com）"
 LOGIN_TITLE = "登录 - " + MARK + "v2.0.2"
+MAIN_TITLE = MARK + "客户端v2.0.2"
 # A browser tab showing our web site: the mark in the title, another program's window.
 STRANGER_TITLE = MARK + "客户端v2.0.2 - 网页浏览器"
 UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Parcelvane"
@@ -91,6 +93,27 @@ class LifecycleTest(unittest.TestCase):
 
         self.assertTrue(stranger.running(), "the stranger's window was closed")
         self.assertEqual(driver("title", STRANGER_TITLE).line, STRANGER_TITLE)
+        self.close_client(second)
+
+    def test_second_copy_closes_the_first_copys_main_window_and_the_first_ends(self):
+        sandbox = Sandbox()
+        self.addCleanup(sandbox.stop)
+        first = self.start_client(harness.CLIENT, "first-copy-main.log")
+        self.addCleanup(first.stop, MAIN_TITLE)
+        self.assert_login_window(first)
+        self.assertEqual(driver("wait-state", LOGIN_TITLE, "按钮_登录", "enabled", "1", "30000").code, 0)
+        self.assertEqual(driver("set-text", LOGIN_TITLE, "编辑框_账户", "demo").code, 0)
+        self.assertEqual(driver("set-text", LOGIN_TITLE, "编辑框_密码", "demo123").code, 0)
+        self.assertEqual(driver("click", LOGIN_TITLE, "按钮_登录").code, 0)
+        self.assertEqual(driver("wait-window", MAIN_TITLE, "30000").code, 0)
+        # The main window carries two hidden windows; they must go with it, or the first
+        # copy would live on without a window to show.
+        self.assertTrue(harness.wait_until(lambda: driver("title", "~筛单结果").code == 0, 30))
+
+        second = self.start_client(harness.CLIENT, "second-copy-main.log")
+        self.assertEqual(first.wait(60), 0, "the first copy did not end")
+        self.assertEqual(driver("wait-gone", MAIN_TITLE, "15000").code, 0)
+        self.assert_login_window(second)
         self.close_client(second)
 
     def test_start_makes_shortcuts_and_uninstall_values(self):
