@@ -79,6 +79,27 @@ bool splitPointer(std::string_view pointer, std::vector<std::string>& tokens);
 // An array index token: "0" or digits without a leading zero.
 bool pointerIndex(std::string_view token, std::size_t& index) noexcept;
 
+// Follows a JSON Pointer from `start` through either kind of handle; the null handle when
+// the pointer is malformed or any step finds nothing.
+template <class Value>
+Value walkPointer(Value start, std::string_view pointer) {
+  std::vector<std::string> tokens;
+  if (!start || !splitPointer(pointer, tokens)) return {};
+  Value v = start;
+  for (const std::string& token : tokens) {
+    std::size_t index = 0;
+    if (v.isObject()) {
+      v = v.member(token);
+    } else if (v.isArray() && pointerIndex(token, index)) {
+      v = v.element(index);
+    } else {
+      return {};
+    }
+    if (!v) return {};
+  }
+  return v;
+}
+
 // Parses into `doc` (whose allocator may be shared with another document). On failure
 // fills `error` and leaves `doc` holding null.
 bool parseInto(Document& doc, std::string_view text, std::uint32_t flags, std::string& error);

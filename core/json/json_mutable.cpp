@@ -79,23 +79,7 @@ JsonMutValue JsonMutValue::element(std::size_t index) const {
   return v && v->IsArray() && index < v->Size() ? child(false, index) : JsonMutValue();
 }
 
-JsonMutValue JsonMutValue::at(std::string_view pointer) const {
-  std::vector<std::string> tokens;
-  if (!*this || !json_detail::splitPointer(pointer, tokens)) return {};
-  JsonMutValue v = *this;
-  for (const std::string& token : tokens) {
-    std::size_t index = 0;
-    if (v.isObject()) {
-      v = v.member(token);
-    } else if (v.isArray() && json_detail::pointerIndex(token, index)) {
-      v = v.element(index);
-    } else {
-      return {};
-    }
-    if (!v) return {};
-  }
-  return v;
-}
+JsonMutValue JsonMutValue::at(std::string_view pointer) const { return json_detail::walkPointer(*this, pointer); }
 
 std::string JsonMutValue::keyAt(std::size_t index) const { return json_detail::keyOf(MutDoc::value(*this), index); }
 

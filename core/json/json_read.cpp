@@ -204,23 +204,7 @@ JsonValue JsonValue::element(std::size_t index) const noexcept {
   return ReadDoc::handle(&(*v)[static_cast<rapidjson::SizeType>(index)]);
 }
 
-JsonValue JsonValue::at(std::string_view pointer) const {
-  std::vector<std::string> tokens;
-  if (!node_ || !json_detail::splitPointer(pointer, tokens)) return {};
-  JsonValue v = *this;
-  for (const std::string& token : tokens) {
-    std::size_t index = 0;
-    if (v.isObject()) {
-      v = v.member(token);
-    } else if (v.isArray() && json_detail::pointerIndex(token, index)) {
-      v = v.element(index);
-    } else {
-      return {};
-    }
-    if (!v) return {};
-  }
-  return v;
-}
+JsonValue JsonValue::at(std::string_view pointer) const { return json_detail::walkPointer(*this, pointer); }
 
 std::string JsonValue::keyAt(std::size_t index) const { return json_detail::keyOf(ReadDoc::value(*this), index); }
 
