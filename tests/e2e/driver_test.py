@@ -91,6 +91,52 @@ class DriverTest(unittest.TestCase):
         self.assertEqual(driver("wait-state", MAIN, "选择框_记住", "checked", "1", "3000").code, 0)
         self.assertEqual(driver("click", MAIN, "按钮_禁用").code, 1)
 
+    def test_key_reaches_the_control_as_keyboard_messages(self):
+        # Enter gives the control its key-down, the character CR and the key-up, in that
+        # order; a letter key types the letter without modifiers.
+        for vk, record, typed in (("13", "按下13 字符13 抬起13", ""), ("65", "按下65 字符97 抬起65", "a")):
+            with self.subTest(vk=vk):
+                self.assertEqual(driver("set-text", MAIN, "标签_回答", "").code, 0)
+                self.assertEqual(driver("set-text", MAIN, "编辑框_按键", "").code, 0)
+                self.assertEqual(driver("key", MAIN, "编辑框_按键", vk).code, 0)
+                self.assertTrue(harness.wait_until(
+                    lambda: driver("text", MAIN, "标签_回答").line == record, 10),
+                    driver("text", MAIN, "标签_回答"))
+                self.assertEqual(driver("text", MAIN, "编辑框_按键").line, typed)
+
+    def test_key_refusals_and_usage(self):
+        self.assertEqual(driver("key", MAIN, "按钮_禁用", "13").code, 1)
+        self.assertEqual(driver("key", MAIN, "按钮_没有", "13").code, 1)
+        for vk in ("0", "255", "x", "", "1300"):
+            with self.subTest(vk=vk):
+                self.assertEqual(driver("key", MAIN, "编辑框_按键", vk).code, 2)
+        self.assertEqual(driver("key", MAIN, "编辑框_按键").code, 2)
+
+    def test_select_chooses_by_text_or_position_and_notifies_the_parent(self):
+        for item, index, text in (("上海", 1, "上海"), ("#2", 2, "广州"), ("#0", 0, "北京"), ("广州", 2, "广州")):
+            with self.subTest(item=item):
+                self.assertEqual(driver("set-text", MAIN, "标签_回答", "").code, 0)
+                self.assertEqual(driver("select", MAIN, "组合框_城市", item).code, 0)
+                self.assertTrue(harness.wait_until(
+                    lambda: driver("text", MAIN, "标签_回答").line == f"选中 {index} {text}", 10),
+                    driver("text", MAIN, "标签_回答"))
+                self.assertEqual(driver("text", MAIN, "组合框_城市").line, text)
+
+    def test_select_refusals_wait_within_the_bound(self):
+        self.assertEqual(driver("select", MAIN, "组合框_城市", "北京").code, 0)
+        cases = [
+            (["select", MAIN, "组合框_城市", "深圳", "300"], 1),    # no such item, after the wait
+            (["select", MAIN, "组合框_城市", "#3"], 1),             # past the last item
+            (["select", MAIN, "组合框_城市", "北"], 1),             # whole texts only
+            (["select", MAIN, "编辑框_地址", "北京"], 1),           # not a combo box
+            (["select", MAIN, "组合框_城市"], 2),
+            (["select", MAIN, "组合框_城市", "北京", "1x"], 2),
+        ]
+        for args, code in cases:
+            with self.subTest(args=args):
+                self.assertEqual(driver(*args).code, code)
+        self.assertEqual(driver("text", MAIN, "组合框_城市").line, "北京")  # refusals change nothing
+
     def test_message_box_is_read_and_answered(self):
         for button, answer in (("是", "是"), ("IDNO", "否"), ("是(&Y)", "是")):
             with self.subTest(button=button):

@@ -39,6 +39,10 @@ constexpr wchar_t kUsageText[] =
     L"  checked|enabled|visible WIN NAME             print 1 or 0\n"
     L"  wait-state WIN NAME checked|enabled|visible 1|0 [MS]\n"
     L"  click WIN NAME              click the control (refused when it is disabled)\n"
+    L"  key WIN NAME VK             press and release a key in the control (VK: a decimal\n"
+    L"                              virtual-key code, 13 is Enter; refused when disabled)\n"
+    L"  select WIN NAME ITEM [MS]   choose the combo-box item whose text is ITEM, or the item\n"
+    L"                              at 0-based position N for \"#N\"; waits for the item\n"
     L"  msgbox TITLE [MS [BUTTON]]  wait for a message box; print its text; press BUTTON\n"
     L"                              (a caption such as 确定 or 是, or IDOK IDCANCEL IDYES IDNO ...)\n"
     L"  show WIN                    make a window visible, on top of the others\n"
@@ -136,6 +140,100 @@ void click(HWND target) {
   const LPARAM centre = MAKELPARAM(client.right / 2, client.bottom / 2);
   PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, centre);
   PostMessageW(target, WM_LBUTTONUP, 0, centre);
+}
+
+UINT parseVirtualKey(const std::wstring& text) {
+  if (text.empty() || text.size() > 3) usage();
+  UINT value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') usage();
+    value = value * 10 + static_cast<UINT>(c - L'0');
+  }
+  if (value < 1 || value > 254) usage();
+  return value;
+}
+
+// The three messages a keystroke gives the control, the character as TranslateMessage
+// would make it without modifiers. Sent as notifications: they keep their order (posted,
+// the target's own TranslateMessage would queue a second character behind the key-up), go
+// to the control's own handling (and the client's KeyDown event behind it), and a handler
+// that opens a modal window cannot hold the driver.
+void pressKey(HWND target, UINT vk) {
+  if (!IsWindowEnabled(target)) fail(L"the control is disabled");
+  const UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+  const LPARAM down = 1 | static_cast<LPARAM>(scan << 16);
+  const LPARAM up = down | static_cast<LPARAM>(0xC0000000u);  // was down, going up
+  const BYTE noModifiers[256] = {};
+  wchar_t typed[4] = {};
+  const bool gives = ToUnicode(vk, scan, noModifiers, typed, 4, 0) == 1;
+  if (!SendNotifyMessageW(target, WM_KEYDOWN, vk, down) ||
+      (gives && !SendNotifyMessageW(target, WM_CHAR, typed[0], down)) ||
+      !SendNotifyMessageW(target, WM_KEYUP, vk, up)) {
+    fail(L"the control did not take the key");
+  }
+}
+
+bool isComboBox(HWND target) {
+  std::wstring name = windowClass(target);
+  for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
+  return name == L"combobox";
+}
+
+bool sendBounded(HWND target, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result) {
+  return SendMessageTimeoutW(target, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             result) != 0;
+}
+
+// The position of the item whose whole text is `item`, else of "#N"; -1 when there is none.
+int comboItemIndex(HWND combo, const std::wstring& item) {
+  DWORD_PTR count = 0;
+  if (!sendBounded(combo, CB_GETCOUNT, 0, 0, &count)) fail(L"the control did not answer");
+  const auto items = static_cast<int>(count);
+  for (int i = 0; i < items; ++i) {
+    DWORD_PTR length = 0;
+    if (!sendBounded(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0, &length) ||
+        static_cast<LRESULT>(length) < 0) {
+      continue;
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!sendBounded(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()),
+                     &copied) ||
+        static_cast<LRESULT>(copied) < 0) {
+      continue;
+    }
+    text.resize(copied < text.size() ? static_cast<size_t>(copied) : text.size() - 1);
+    if (text == item) return i;
+  }
+  if (item.size() < 2 || item.size() > 6 || item.front() != L'#') return -1;
+  int position = 0;
+  for (size_t i = 1; i < item.size(); ++i) {
+    if (item[i] < L'0' || item[i] > L'9') return -1;
+    position = position * 10 + (item[i] - L'0');
+  }
+  return position < items ? position : -1;
+}
+
+int selectItem(const Command& c) {
+  c.expect(4, 5);
+  const HWND combo = control(c.at(1), c.at(2));
+  if (!isComboBox(combo)) fail(L"\"" + c.at(2) + L"\" is not a combo box");
+  if (!IsWindowEnabled(combo)) fail(L"the control is disabled");
+  int index = -1;
+  // Items may still be on their way (filled by a worker): wait for the one asked for.
+  if (!waitFor(c.msAt(4, 0), [&] { return (index = comboItemIndex(combo, c.at(3))) >= 0; })) {
+    fail(L"no item \"" + c.at(3) + L"\" in \"" + c.at(2) + L"\"");
+  }
+  DWORD_PTR chosen = 0;
+  if (!sendBounded(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0, &chosen) ||
+      static_cast<int>(chosen) != index) {
+    fail(L"the combo box refused the selection");
+  }
+  // CB_SETCURSEL notifies no one; a user's choice tells the parent, which is where the
+  // client raises its selection event. Posted, as a handler may open a modal window.
+  PostMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
+  return kDone;
 }
 
 // "是(&Y)" answers to "是(&Y)", "是" and "是(Y)"; "&OK" to "OK".
@@ -271,6 +369,13 @@ int run(const Command& c) {
     click(control(c.at(1), c.at(2)));
     return kDone;
   }
+  if (verb == L"key") {
+    c.expect(4, 4);
+    const UINT vk = parseVirtualKey(c.at(3));
+    pressKey(control(c.at(1), c.at(2)), vk);
+    return kDone;
+  }
+  if (verb == L"select") return selectItem(c);
   if (verb == L"msgbox") return messageBox(c);
   if (verb == L"show") {
     c.expect(2, 2);
