@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/text/codepage.h"
+#include "platform/win32/ui/web_browser_host.h"
 #include "platform/win32/window_lookup.h"
 
 namespace pv {
@@ -108,6 +109,21 @@ bool Win32WindowExtras::showDropDown(Window window, std::string_view comboName) 
   return true;
 }
 
-bool Win32WindowExtras::navigate(Window, std::string_view, std::string_view) { return false; }
+bool Win32WindowExtras::navigate(Window window, std::string_view browserName,
+                                 std::string_view address) {
+  try {
+    const ControlDef* def = findControl(window, browserName);
+    if (!def || def->kind != ControlKind::WebBrowser) return false;
+    HWND view = findControlWindow(window, browserName);
+    if (!view) return false;
+    const std::u16string address16 = gbkToUtf16(address);
+    const std::wstring wide(address16.begin(), address16.end());
+    // Sent: the view's own thread navigates, and a worker waits for its answer.
+    return SendMessageW(view, win32ui::webViewNavigateMessage(), 0,
+                        reinterpret_cast<LPARAM>(wide.c_str())) != FALSE;
+  } catch (...) {
+    return false;
+  }
+}
 
 }  // namespace pv

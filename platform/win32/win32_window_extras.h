@@ -27,8 +27,7 @@ class Win32WindowExtras final : public WindowExtras {
   bool appendMenuItem(Window window, int commandId, std::string_view caption) override;
   void onMenuCommand(Window window, int commandId, std::function<void()> action) override;
   bool showDropDown(Window window, std::string_view comboName) override;
-  // The login window's page view is a stand-in without a browser engine yet: nothing to
-  // navigate, so this reports false.
+  // False while the view shows only its placeholder (no browser control could be hosted).
   bool navigate(Window window, std::string_view browserName, std::string_view address) override;
 
   struct Hook {

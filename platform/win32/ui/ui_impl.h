@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -14,6 +15,7 @@
 
 #include "core/ui/ui.h"
 #include "platform/win32/ui/handles.h"
+#include "platform/win32/ui/web_browser_host.h"
 #include "platform/win32/unique.h"
 
 namespace pv::win32ui {
@@ -35,6 +37,7 @@ struct ControlState {
   bool visited = false;
   std::string pictureBytes;  // last set through setPicture
   UniqueBitmap picture;      // at the box's size, premultiplied alpha
+  std::unique_ptr<WebBrowserHost> browser;  // null: the web view shows its placeholder
 };
 
 struct WindowState {
@@ -52,7 +55,9 @@ struct WindowState {
 
 class Impl {
  public:
-  explicit Impl(EventHub& events);
+  // The web views host the control of `webBrowserClass`; with `requireEngine`, only when
+  // its HTML engine is installed too.
+  Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine);
   ~Impl();
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
@@ -79,6 +84,8 @@ class Impl {
   // Events. Handlers' exceptions stop here: they must not unwind through user32.
   void raise(Window window, std::string_view control, Event event, int key = 0);
   bool raiseCancellable(Window window, Event event);  // true when a handler cancelled
+  // A web view's page event with its text; true when a handler cancelled.
+  bool raisePageEvent(Window window, std::string_view control, Event event, std::string text);
 
   WindowState& state(Window window) { return windows_[static_cast<size_t>(window)]; }
   ControlState* find(Window window, std::string_view name);
@@ -120,11 +127,14 @@ class Impl {
  private:
   void createControl(WindowState& w, size_t index);
   void createTabPages(WindowState& w, ControlState& tab);
+  void hostWebBrowser(WindowState& w, ControlState& view);
 
   EventHub& events_;
   DWORD uiThread_ = 0;
   HINSTANCE instance_ = nullptr;
-  bool comInitialised_ = false;
+  bool oleInitialised_ = false;
+  CLSID webBrowserClass_;
+  bool requireEngine_ = true;
   UniqueModule richEditModule_;
   UniqueWindow dispatcher_;
   UniqueIcon bigIcon_;

@@ -3,7 +3,8 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <objbase.h>
+#include <exdisp.h>
+#include <ole2.h>
 
 #include "core/text/codepage.h"
 #include "platform/win32/ui/names.h"
@@ -58,12 +59,13 @@ void registerClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, HBRUSH
 
 }  // namespace
 
-Impl::Impl(EventHub& events) : events_(events) {
+Impl::Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine)
+    : events_(events), webBrowserClass_(webBrowserClass), requireEngine_(requireEngine) {
   uiThread_ = GetCurrentThreadId();
   instance_ = GetModuleHandleW(nullptr);
-  // WIC decodes the pictures; it needs COM on this thread.
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  comInitialised_ = SUCCEEDED(com);
+  // WIC decodes the pictures and the web views host an OLE control: both need this thread
+  // to be a single-threaded apartment with OLE.
+  oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
   richEditModule_.reset(LoadLibraryW(L"Msftedit.dll"));
 
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
@@ -91,7 +93,7 @@ Impl::~Impl() {
   for (Window w : kAllWindows) destroy(w);
   dispatcher_.reset();
   fonts_.clear();
-  if (comInitialised_) CoUninitialize();
+  if (oleInitialised_) OleUninitialize();
 }
 
 int Impl::runMessageLoop() {
@@ -155,9 +157,22 @@ bool Impl::raiseCancellable(Window window, Event event) {
   return args.cancel;
 }
 
+bool Impl::raisePageEvent(Window window, std::string_view control, Event event, std::string text) {
+  if (!state(window).hwnd) return false;
+  EventArgs args{.window = window, .control = std::string(control), .event = event,
+                 .text = std::move(text)};
+  try {
+    events_.raise(args);
+  } catch (...) {
+  }
+  return args.cancel;
+}
+
 }  // namespace win32ui
 
-Win32Ui::Win32Ui() : impl_(std::make_unique<win32ui::Impl>(events())) {}
+Win32Ui::Win32Ui() : Win32Ui(CLSID_WebBrowser, true) {}
+Win32Ui::Win32Ui(const CLSID& webBrowserClass, bool requireEngine)
+    : impl_(std::make_unique<win32ui::Impl>(events(), webBrowserClass, requireEngine)) {}
 Win32Ui::~Win32Ui() = default;
 
 int Win32Ui::runMessageLoop() { return impl_->runMessageLoop(); }

@@ -9,6 +9,8 @@
 // user-interface thread through a message-only window and waits for its result, so calls
 // run one at a time in the order they arrive. A worker must not call while the
 // user-interface thread waits for that worker (it never does: workers are not joined).
+#include <windows.h>
+
 #include <memory>
 
 #include "core/ui/ui.h"
@@ -21,7 +23,12 @@ class Impl;
 
 class Win32Ui final : public Ui {
  public:
+  // The login window's web view hosts the system's web-browser control when the control
+  // and its HTML engine are installed, and shows a plain placeholder otherwise.
   Win32Ui();
+  // The web views host the control of `webBrowserClass` instead (tests: one that fails,
+  // or the engine check left out).
+  Win32Ui(const CLSID& webBrowserClass, bool requireEngine);
   ~Win32Ui() override;
   Win32Ui(const Win32Ui&) = delete;
   Win32Ui& operator=(const Win32Ui&) = delete;

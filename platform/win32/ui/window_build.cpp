@@ -200,8 +200,9 @@ void Impl::createControl(WindowState& w, size_t index) {
       caption.clear();
       break;
     case K::WebBrowser:
-      // Stands in for the embedded page until the browser control is hosted.
-      style |= SS_CENTER | SS_CENTERIMAGE;
+      // The named control is a plain placeholder; the browser, where it can be hosted,
+      // lives inside it and covers it.
+      style |= SS_CENTER | SS_CENTERIMAGE | WS_CLIPCHILDREN;
       break;
     case K::Timer:
       return;
@@ -261,6 +262,9 @@ void Impl::createControl(WindowState& w, size_t index) {
     case K::TabControl:
       createTabPages(w, c);
       break;
+    case K::WebBrowser:
+      hostWebBrowser(w, c);
+      break;
     case K::StatusBar: {
       std::vector<int> edges;
       int right = 0;
@@ -317,6 +321,16 @@ void Impl::createTabPages(WindowState& w, ControlState& tab) {
     w.pages.push_back(page);
   }
   showPage(w, d.selected >= 0 ? d.selected : 0);
+}
+
+void Impl::hostWebBrowser(WindowState& w, ControlState& view) {
+  const Window window = w.id;
+  const std::string name = view.def->name;
+  view.browser = WebBrowserHost::create(
+      view.hwnd, webBrowserClass_, requireEngine_,
+      [this, window, name](Event event, const std::wstring& text, bool& cancel) {
+        if (raisePageEvent(window, name, event, fromWide(text))) cancel = true;
+      });
 }
 
 void Impl::showPage(WindowState& w, int page) {

@@ -218,8 +218,9 @@ bool handleTopLevel(WindowState& w, HWND hwnd, UINT message, WPARAM wParam, LRES
       return false;
     case WM_DESTROY:
       w.impl->raise(w.id, "", Event::Destroying);
-      for (const ControlState& c : w.controls) {
+      for (ControlState& c : w.controls) {
         if (c.timerId) KillTimer(hwnd, c.timerId);
+        c.browser.reset();  // closed while its windows still exist
       }
       return false;
     case WM_NCDESTROY:
@@ -324,6 +325,10 @@ LRESULT CALLBACK controlSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPA
   try {
     auto* c = reinterpret_cast<ControlState*>(data);
     const bool digitsOnly = c->def->has(kDigitsOnly);
+    if (message == webViewNavigateMessage() && c->def->kind == K::WebBrowser) {
+      const auto* address = reinterpret_cast<const wchar_t*>(lParam);
+      return c->browser && address && c->browser->navigate(address) ? TRUE : FALSE;
+    }
     switch (message) {
       case WM_DESTROY:
         if (const auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(RemovePropW(hwnd, kControlNameProperty)))) {
