@@ -324,6 +324,9 @@ void Impl::createTabPages(WindowState& w, ControlState& tab) {
 }
 
 void Impl::hostWebBrowser(WindowState& w, ControlState& view) {
+  // Outside a single-threaded apartment with OLE the control would live on another thread
+  // and every call would wait on it: keep the placeholder.
+  if (!oleInitialised_) return;
   const Window window = w.id;
   const std::string name = view.def->name;
   view.browser = WebBrowserHost::create(
