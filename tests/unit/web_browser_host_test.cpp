@@ -51,9 +51,14 @@ class BrowserCall {
     V_VT(&args_[0]) = VT_BSTR;
     V_BSTR(&args_[0]) = SysAllocString(text);
   }
-  void beforeNavigate(const wchar_t* url) {
+  void beforeNavigate(const wchar_t* url, IDispatch* from = nullptr) {
     args_.resize(7);
     for (VARIANT& v : args_) VariantInit(&v);
+    if (from) {
+      V_VT(&args_[6]) = VT_DISPATCH;
+      V_DISPATCH(&args_[6]) = from;
+      from->AddRef();
+    }
     V_VT(&url_) = VT_BSTR;
     V_BSTR(&url_) = SysAllocString(url);
     V_VT(&args_[5]) = VT_BYREF | VT_VARIANT;
@@ -146,6 +151,29 @@ TEST(WebPageEventSink, OneRequestForAWindowIsOneEventEvenWhenBothVersionsFire) {
   next.invoke(sink.Get(), DISPID_NEWWINDOW2);
   EXPECT_EQ(windows, 2);
   EXPECT_TRUE(next.cancelled());
+}
+
+TEST(WebPageEventSink, OnlyThePagesOwnNavigationsAreReported) {
+  // Any two COM objects stand in for the page and a frame inside it.
+  auto page = makeWebPageEventSink(nullptr);
+  auto frame = makeWebPageEventSink(nullptr);
+  std::vector<std::wstring> asked;
+  auto sink = makeWebPageEventSink(
+      [&](Event, const std::wstring& text, bool& cancel) {
+        asked.push_back(text);
+        cancel = true;
+      },
+      page.Get());
+  BrowserCall own;
+  own.beforeNavigate(L"https://console.parcelvane.com/", page.Get());
+  own.invoke(sink.Get(), DISPID_BEFORENAVIGATE2);
+  BrowserCall inFrame;
+  inFrame.beforeNavigate(L"https://map.example.test/embed", frame.Get());
+  inFrame.invoke(sink.Get(), DISPID_BEFORENAVIGATE2);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], L"https://console.parcelvane.com/");
+  EXPECT_TRUE(own.cancelled());
+  EXPECT_FALSE(inFrame.cancelled());  // the frame loads inside the page
 }
 
 TEST(WebPageEventSink, MalformedCallsDetachedSinksAndFailingHandlersStayQuiet) {

@@ -56,9 +56,15 @@ VARIANT_BOOL* cancelOf(const VARIANT& v) noexcept {
 
 class EventSink final : public IDispatch, private RefCounted {
  public:
-  explicit EventSink(WebPageEvents events) : events_(std::move(events)) {}
+  EventSink(WebPageEvents events, IUnknown* page) : events_(std::move(events)) {
+    if (page) page->QueryInterface(IID_PPV_ARGS(&page_));  // its identity, for comparing
+  }
 
-  void detach() noexcept { events_ = nullptr; }
+  // Also breaks the cycle: the page holds the sink while it is connected.
+  void detach() noexcept {
+    events_ = nullptr;
+    page_.Reset();
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -92,7 +98,9 @@ class EventSink final : public IDispatch, private RefCounted {
           if (count == 1) raise(id, Event::StatusTextChange, textOf(args[0]), nullptr);
           break;
         case DISPID_BEFORENAVIGATE2:  // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
-          if (count == 7) raise(id, Event::BeforeNavigate, textOf(args[5]), cancelOf(args[0]));
+          if (count == 7 && ofThePage(args[6])) {
+            raise(id, Event::BeforeNavigate, textOf(args[5]), cancelOf(args[0]));
+          }
           break;
         case DISPID_NEWWINDOW2:  // (ppDisp, Cancel)
           if (count == 2) raise(id, Event::NewWindow, {}, cancelOf(args[0]));
@@ -110,6 +118,15 @@ class EventSink final : public IDispatch, private RefCounted {
   }
 
  private:
+  // A frame inside the page navigates on its own: that is part of showing the page, not the
+  // operator leaving it, so only the page's own navigations are reported.
+  bool ofThePage(const VARIANT& from) const {
+    if (!page_ || V_VT(&from) != VT_DISPATCH || !V_DISPATCH(&from)) return true;
+    ComPtr<IUnknown> identity;
+    V_DISPATCH(&from)->QueryInterface(IID_PPV_ARGS(&identity));
+    return identity.Get() == page_.Get();
+  }
+
   void raise(DISPID id, Event event, const std::wstring& text, VARIANT_BOOL* cancelArg) {
     // One request for a window may come as NewWindow2 and NewWindow3 both: the second
     // takes the first's answer instead of opening the link again.
@@ -130,6 +147,7 @@ class EventSink final : public IDispatch, private RefCounted {
   }
 
   WebPageEvents events_;
+  ComPtr<IUnknown> page_;
   DISPID pairedNewWindow_ = 0;  // the NewWindow event just answered, 0 after any other
   bool pairedCancel_ = false;
 };
@@ -240,9 +258,9 @@ struct WebBrowserHost::Parts {
   bool active = false;
 };
 
-ComPtr<IDispatch> makeWebPageEventSink(WebPageEvents events) {
+ComPtr<IDispatch> makeWebPageEventSink(WebPageEvents events, IUnknown* page) {
   ComPtr<IDispatch> sink;
-  sink.Attach(new EventSink(std::move(events)));
+  sink.Attach(new EventSink(std::move(events), page));
   return sink;
 }
 
@@ -279,7 +297,7 @@ std::unique_ptr<WebBrowserHost> WebBrowserHost::create(HWND container, const CLS
     // Script errors and certificate questions must not open dialogs over the login window.
     p.browser->put_Silent(VARIANT_TRUE);
 
-    p.sink = makeWebPageEventSink(std::move(events));
+    p.sink = makeWebPageEventSink(std::move(events), p.browser.Get());
     ComPtr<IConnectionPointContainer> points;
     if (FAILED(p.object.As(&points)) ||
         FAILED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, &p.events)) ||

@@ -25,9 +25,12 @@ namespace pv::win32ui {
 // Exceptions from it are swallowed before they reach the control.
 using WebPageEvents = std::function<void(Event event, const std::wstring& text, bool& cancel)>;
 
-// A DWebBrowserEvents2 sink that hands the three page events to `events`. detach() below
-// cuts it off from `events` (the browser may keep the sink a little longer).
-Microsoft::WRL::ComPtr<IDispatch> makeWebPageEventSink(WebPageEvents events);
+// A DWebBrowserEvents2 sink that hands the three page events to `events`. With `page`,
+// navigations of frames inside the page (another object than `page`) are not reported.
+// detach() below cuts it off from `events` and `page` (the browser may keep the sink a
+// little longer).
+Microsoft::WRL::ComPtr<IDispatch> makeWebPageEventSink(WebPageEvents events,
+                                                       IUnknown* page = nullptr);
 void detachWebPageEventSink(IDispatch* sink) noexcept;
 
 class WebBrowserHost {
