@@ -136,3 +136,31 @@ def user_folder(relative):
 def user_windows_folder(relative):
     """The Windows name of the same folder, as programs in the prefix see it."""
     return "C:\\users\\" + user_profile().name + "\\" + relative.replace("/", "\\")
+
+
+# The client's settings files: bare names, so the private-profile functions keep them in
+# the prefix's Windows folder, shared by every test that starts the client.
+SETTINGS_FILES = ("parcelvane.ini", "parcelvane_settings.ini")
+
+
+def settings_path(name):
+    """Host path of a settings file of the client in the prefix's C:\\windows."""
+    return pathlib.Path(os.environ["WINEPREFIX"]) / "drive_c" / "windows" / name
+
+
+def forget_settings():
+    """Removes the client's settings files, so the next start shows the windows' defaults."""
+    for name in SETTINGS_FILES:
+        settings_path(name).unlink(missing_ok=True)
+
+
+def choose_item(title, box, item, seconds=60):
+    """Chooses a combo-box item through the driver until the choice stays: a list that a
+    worker is still filling restores its earlier selection when it is done, which may undo
+    a choice made in between (as it would a user's)."""
+    def chosen():
+        if driver("select", title, box, item, "30000").code != 0:
+            return False
+        time.sleep(1)
+        return driver("text", title, box).line == item
+    return wait_until(chosen, seconds, step=0.5)
