@@ -21,7 +21,7 @@ namespace pv {
 
 struct EventArgs {
   Window window = Window::Login;
-  std::string control{};  // empty for window events and the web browser's page events
+  std::string control{};  // empty for window events; 互联网浏览器1 for the web page's events
   Event event = Event::Clicked;
   int key = 0;          // KeyDown: virtual key code
   std::string text{};   // StatusTextChange, BeforeNavigate: the text or address
