@@ -21,24 +21,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && toLowerAscii(a) == toLowerAscii(b);
 }
 
-bool isGbkTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
-
-// Converts a run that looked like GBK; should the run still be refused, it goes character
-// by character so that only the bad ones are lost.
-void appendRunAsUtf8(std::string& out, std::string_view run) {
-  if (run.empty()) return;
-  if (std::string utf8 = gbkToUtf8(run); !utf8.empty()) {
-    out += utf8;
-    return;
-  }
-  for (size_t i = 0; i < run.size();) {
-    const size_t n = isGbkLeadByte(run[i]) && i + 1 < run.size() ? 2 : 1;
-    const std::string utf8 = gbkToUtf8(run.substr(i, n));
-    out += utf8.empty() ? std::string("?") : utf8;
-    i += n;
-  }
-}
-
 }  // namespace
 
 std::string_view methodText(int method) noexcept {
@@ -173,28 +155,6 @@ std::string mergeCookies(std::string_view oldCookies, std::string_view newCookie
     if (!repeated) kept.push_back(std::move(cookie));
   }
   return joinTexts(kept, "; ");
-}
-
-std::string gbkToUtf8Lenient(std::string_view gbk) {
-  if (gbk.empty()) return {};
-  if (std::string utf8 = gbkToUtf8(gbk); !utf8.empty()) return utf8;
-  std::string out;
-  size_t runStart = 0;
-  size_t i = 0;
-  while (i < gbk.size()) {
-    const auto c = static_cast<unsigned char>(gbk[i]);
-    if (c < 0x80) {
-      ++i;
-    } else if (isGbkLeadByte(c) && i + 1 < gbk.size() && isGbkTrailByte(gbk[i + 1])) {
-      i += 2;
-    } else {
-      appendRunAsUtf8(out, gbk.substr(runStart, i - runStart));
-      out.push_back('?');
-      runStart = ++i;
-    }
-  }
-  appendRunAsUtf8(out, gbk.substr(runStart));
-  return out;
 }
 
 EngineTarget engineTarget(std::string_view url) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/net/http_transport.h"
+#include "core/text/encoding.h"
 
 namespace pv {
 
@@ -54,10 +55,6 @@ std::string cookiesFromHeaders(std::string_view rawHeaders);
 
 // A raw header block without its first (status) line.
 std::string withoutStatusLine(std::string_view rawHeaders);
-
-// GBK text as UTF-8; a byte that is no GBK character becomes "?", so that one stray byte
-// does not cost the whole body.
-std::string gbkToUtf8Lenient(std::string_view gbk);
 
 // Where the engine connects: the lower-cased host without port, the port (the url's, else
 // 443 for https and 80 otherwise), the path from the first "/" after the host with its query

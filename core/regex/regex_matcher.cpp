@@ -13,8 +13,6 @@ namespace {
 constexpr char16_t kReplacementUnit = 0xFFFD;
 constexpr size_t kMaxSubjectBytes = size_t{1} << 28;
 
-bool isGbkTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
-
 // Byte length of the character at `at`: two for a lead byte with a trail after it. Unit i
 // of the converted text is always the i-th character counted this way.
 size_t characterLength(std::string_view gbk, size_t at) {

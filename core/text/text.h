@@ -8,6 +8,8 @@ namespace pv {
 
 // True for a byte that starts a GBK double-byte character.
 constexpr bool isGbkLeadByte(unsigned char c) noexcept { return c >= 0x81 && c <= 0xFE; }
+// True for a byte that can end a GBK double-byte character.
+constexpr bool isGbkTrailByte(unsigned char c) noexcept { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 
 // Position of the first `part` in `text` at or after 1-based `start`, or -1. A match only
 // begins at a character boundary: a double-byte character's trail byte (which may be '\\'

@@ -27,6 +27,8 @@ TEST(ReverseText, BytesOrUtf16Units) {
 TEST(ToUtf8Bytes, ConvertsGbk) {
   EXPECT_EQ(toUtf8Bytes("地址1"), utf8Text(u8"地址1"));
   EXPECT_EQ(toUtf8Bytes(""), "");
+  // A cell cut inside a character costs that byte only, not the whole batch's body.
+  EXPECT_EQ(toUtf8Bytes("\xD6\xD0\xD6"), utf8Text(u8"中?"));
 }
 
 TEST(RandomText, PoolFollowsTheClasses) {
