@@ -1,6 +1,7 @@
 #include "core/net/http_request.h"
 
 #include "core/net/http_shaping.h"
+#include "core/text/codepage.h"
 #include "core/text/text.h"
 
 namespace pv {
@@ -56,7 +57,7 @@ HttpResponse httpRequest(HttpTransport& transport, const HttpRequest& request) n
     }
 
     addHeaderFields(wire.headers, headers, /*skipKeepAlive=*/true);
-    wire.body = !request.bodyBytes.empty() ? request.bodyBytes : gbkToUtf8Lenient(request.bodyText);
+    wire.body = !request.bodyBytes.empty() ? request.bodyBytes : gbkToUtf8(request.bodyText);
 
     std::optional<HttpWireResponse> got = transport.exchange(wire);
     if (!got) return {};

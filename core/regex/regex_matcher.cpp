@@ -13,52 +13,8 @@ namespace {
 constexpr char16_t kReplacementUnit = 0xFFFD;
 constexpr size_t kMaxSubjectBytes = size_t{1} << 28;
 
-// Byte length of the character at `at`: two for a lead byte with a trail after it. Unit i
-// of the converted text is always the i-th character counted this way.
-size_t characterLength(std::string_view gbk, size_t at) {
-  const auto c = static_cast<unsigned char>(gbk[at]);
-  return isGbkLeadByte(c) && at + 1 < gbk.size() &&
-                 isGbkTrailByte(static_cast<unsigned char>(gbk[at + 1]))
-             ? 2
-             : 1;
-}
-
-// Converts the characters starts[first..last) of `gbk` (each ending where the next starts)
-// and appends one unit per character. A piece that fails is halved until the failing
-// characters are alone; those become U+FFFD, so one bad byte does not blank the text.
-void convertPieces(std::string_view gbk, const std::vector<size_t>& starts, std::u16string& out) {
-  std::vector<std::pair<size_t, size_t>> pending{{0, starts.size() - 1}};
-  while (!pending.empty()) {
-    const auto [a, b] = pending.back();
-    pending.pop_back();
-    if (a == b) continue;
-    const std::u16string units = gbkToUtf16(gbk.substr(starts[a], starts[b] - starts[a]));
-    if (units.size() == b - a) {
-      out += units;
-    } else if (b - a == 1) {
-      out.push_back(kReplacementUnit);
-    } else {
-      const size_t mid = a + (b - a) / 2;
-      pending.emplace_back(mid, b);
-      pending.emplace_back(a, mid);
-    }
-  }
-}
-
-std::u16string decodeGbk(std::string_view gbk) {
-  size_t characters = 0;
-  for (size_t i = 0; i < gbk.size(); i += characterLength(gbk, i)) ++characters;
-  std::u16string units = gbkToUtf16(gbk);
-  if (units.size() == characters) return units;
-  std::vector<size_t> starts;
-  starts.reserve(characters + 1);
-  for (size_t i = 0; i < gbk.size(); i += characterLength(gbk, i)) starts.push_back(i);
-  starts.push_back(gbk.size());
-  units.clear();
-  units.reserve(characters);
-  convertPieces(gbk, starts, units);
-  return units;
-}
+// Unit i of the converted subject is always the i-th character as gbkCharacterLength
+// counts them (one unit per character, a bad byte included).
 
 // Byte offsets of the subject for every span boundary of `matches`, in the same layout
 // (per match: begin and end of the match, then of each group; -1 when unset). Matches do
@@ -81,7 +37,7 @@ std::vector<int32_t> byteSpans(std::string_view gbk, const RegexMatches& matches
     }
     std::sort(bounds.begin(), bounds.end());
     for (const auto& [target, slot] : bounds) {
-      for (; unit < target && byte < gbk.size(); ++unit) byte += characterLength(gbk, byte);
+      for (; unit < target && byte < gbk.size(); ++unit) byte += gbkCharacterLength(gbk, byte);
       out[slot] = static_cast<int32_t>(byte);
     }
   }
@@ -103,13 +59,13 @@ bool RegexMatcher::execute(std::string_view pattern, std::string_view subject, b
     pattern_ = quotePlaceholder ? replaceAll(pattern, "#引号", "\"") : std::string(pattern);
     subject_ = subject;
     if (subject.size() > kMaxSubjectBytes) return false;
-    // An empty pattern is valid (it matches the empty text everywhere); any other pattern
-    // that does not convert is not.
-    const std::u16string pattern16 = gbkToUtf16(pattern_);
-    if (pattern16.empty() && !pattern_.empty()) return false;
+    // An empty pattern is valid (it matches the empty text everywhere); a pattern holding
+    // a byte that is no GBK character is not.
+    const std::u16string pattern16 = gbkToUtf16(pattern_, kReplacementUnit);
+    if (pattern16.find(kReplacementUnit) != std::u16string::npos) return false;
     Regex regex = Regex::compile(pattern16, {.ignoreCase = !caseSensitive, .multiline = multiline});
     if (!regex.valid()) return false;
-    const RegexMatches matches = regex.findAll(decodeGbk(subject_), global, regex.groupCount() > 0);
+    const RegexMatches matches = regex.findAll(gbkToUtf16(subject_, kReplacementUnit), global, regex.groupCount() > 0);
     spans_ = byteSpans(subject_, matches);
     matchCount_ = matches.size();
     groupCount_ = matches.groupCount();

@@ -127,9 +127,7 @@ IniFileStore::IniFileStore(std::filesystem::path folder) : folder_(std::move(fol
 
 std::filesystem::path IniFileStore::pathOf(std::string_view file) const {
   if (file.empty()) return folder_ / "data" / "setsoft.ini";
-  const std::u16string wide = gbkToUtf16(file);
-  if (wide.empty()) return {};
-  return folder_ / std::filesystem::path(wide);
+  return folder_ / std::filesystem::path(gbkToUtf16(file));
 }
 
 namespace {

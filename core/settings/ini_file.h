@@ -47,7 +47,7 @@ class IniFileStore final : public SettingsStore {
   bool write(std::string_view file, std::string_view section, std::string_view key,
              std::string_view value) override;
 
-  // Where `file` lives; empty when the name is not GBK text.
+  // Where `file` lives.
   std::filesystem::path pathOf(std::string_view file) const;
 
  private:

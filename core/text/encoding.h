@@ -10,12 +10,9 @@ namespace pv {
 // `spaced` the pairs are separated by one blank, without a trailing one.
 std::string hexEncode(std::string_view bytes, bool lowerCase = false, bool spaced = false);
 
-// GBK text as UTF-8; a byte that is no GBK character becomes "?", so that one stray byte
-// (a cell cut in the middle of a character) does not cost the whole text.
-std::string gbkToUtf8Lenient(std::string_view gbk);
-
-// UTF-8 bytes of a GBK text, without a terminating zero; empty for an empty text. Lenient
-// as gbkToUtf8Lenient: the signed request and the body on the wire must hold the same bytes.
+// UTF-8 bytes of a GBK text, without a terminating zero; empty for an empty text. The same
+// conversion as the body on the wire gets (gbkToUtf8: a byte that is no GBK character
+// becomes "?"), so the signed request and the body hold the same bytes.
 std::string toUtf8Bytes(std::string_view gbk);
 
 // The bytes in reverse order; with `wide`, the UTF-16 units of the text in reverse order.

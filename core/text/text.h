@@ -10,6 +10,14 @@ namespace pv {
 constexpr bool isGbkLeadByte(unsigned char c) noexcept { return c >= 0x81 && c <= 0xFE; }
 // True for a byte that can end a GBK double-byte character.
 constexpr bool isGbkTrailByte(unsigned char c) noexcept { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+// Byte length of the character at `at` (inside `text`): two for a lead byte with a trail
+// byte after it, one for any other byte.
+constexpr size_t gbkCharacterLength(std::string_view text, size_t at) noexcept {
+  return isGbkLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() &&
+                 isGbkTrailByte(static_cast<unsigned char>(text[at + 1]))
+             ? 2
+             : 1;
+}
 
 // Position of the first `part` in `text` at or after 1-based `start`, or -1. A match only
 // begins at a character boundary: a double-byte character's trail byte (which may be '\\'

@@ -1,14 +1,12 @@
-#include "core/text/codepage.h"
+#include "core/text/codepage_backend.h"
 
 #include <iconv.h>
 
-#include <cerrno>
-
-namespace pv {
+namespace pv::codepage_backend {
 namespace {
 
-// One conversion through iconv; any invalid or incomplete input gives an empty result,
-// as the Windows conversion with MB_ERR_INVALID_CHARS would.
+// One conversion through iconv; any invalid, unconvertible or incomplete input gives an
+// empty result, as the Windows conversion does with its strict flags.
 template <class Out>
 Out convert(const char* to, const char* from, const void* data, size_t bytes) {
   if (bytes == 0) return {};
@@ -29,20 +27,12 @@ Out convert(const char* to, const char* from, const void* data, size_t bytes) {
 
 }  // namespace
 
-std::string utf8ToGbk(std::string_view utf8) {
-  return convert<std::string>("CP936", "UTF-8", utf8.data(), utf8.size());
+std::u16string decode936(std::string_view bytes) {
+  return convert<std::u16string>("UTF-16LE", "CP936", bytes.data(), bytes.size());
 }
 
-std::string gbkToUtf8(std::string_view gbk) {
-  return convert<std::string>("UTF-8", "CP936", gbk.data(), gbk.size());
+std::string encode936(std::u16string_view units) {
+  return convert<std::string>("CP936", "UTF-16LE", units.data(), units.size() * sizeof(char16_t));
 }
 
-std::u16string gbkToUtf16(std::string_view gbk) {
-  return convert<std::u16string>("UTF-16LE", "CP936", gbk.data(), gbk.size());
-}
-
-std::string utf16ToGbk(std::u16string_view utf16) {
-  return convert<std::string>("CP936", "UTF-16LE", utf16.data(), utf16.size() * sizeof(char16_t));
-}
-
-}  // namespace pv
+}  // namespace pv::codepage_backend

@@ -1,44 +1,45 @@
-#include "core/text/codepage.h"
+#include "core/text/codepage_backend.h"
 
 #include <windows.h>
 
-namespace pv {
+namespace pv::codepage_backend {
 namespace {
 
 constexpr UINT kGbk = 936;
-
-std::u16string toUtf16(UINT codePage, std::string_view text) {
-  if (text.empty() || text.size() > 0x3FFFFFFF) return {};
-  const int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(),
-                                    static_cast<int>(text.size()), nullptr, 0);
-  if (n <= 0) return {};
-  std::u16string out(static_cast<size_t>(n), u'\0');
-  MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                      reinterpret_cast<wchar_t*>(out.data()), n);
-  return out;
-}
-
-std::string fromUtf16(UINT codePage, std::u16string_view text) {
-  if (text.empty() || text.size() > 0x1FFFFFFF) return {};
-  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-  const int len = static_cast<int>(text.size());
-  // Code page 936 takes no flags here; a character without a GBK form fails the call
-  // through the used-default check instead.
-  BOOL usedDefault = FALSE;
-  BOOL* usedDefaultPtr = codePage == CP_UTF8 ? nullptr : &usedDefault;
-  const DWORD flags = codePage == CP_UTF8 ? WC_ERR_INVALID_CHARS : 0;
-  const int n = WideCharToMultiByte(codePage, flags, wide, len, nullptr, 0, nullptr, usedDefaultPtr);
-  if (n <= 0 || usedDefault) return {};
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(codePage, flags, wide, len, out.data(), n, nullptr, nullptr);
-  return out;
-}
+constexpr size_t kMaxUnits = 0x1FFFFFFF;  // keeps byte counts within an int
 
 }  // namespace
 
-std::string utf8ToGbk(std::string_view utf8) { return fromUtf16(kGbk, toUtf16(CP_UTF8, utf8)); }
-std::string gbkToUtf8(std::string_view gbk) { return fromUtf16(CP_UTF8, toUtf16(kGbk, gbk)); }
-std::u16string gbkToUtf16(std::string_view gbk) { return toUtf16(kGbk, gbk); }
-std::string utf16ToGbk(std::u16string_view utf16) { return fromUtf16(kGbk, utf16); }
+std::u16string decode936(std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > kMaxUnits) return {};
+  const int len = static_cast<int>(bytes.size());
+  const int n = MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, bytes.data(), len, nullptr, 0);
+  if (n <= 0) return {};
+  std::u16string out(static_cast<size_t>(n), u'\0');
+  if (MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, bytes.data(), len,
+                          reinterpret_cast<wchar_t*>(out.data()), n) != n) {
+    return {};
+  }
+  return out;
+}
 
-}  // namespace pv
+std::string encode936(std::u16string_view units) {
+  if (units.empty() || units.size() > kMaxUnits) return {};
+  const auto* wide = reinterpret_cast<const wchar_t*>(units.data());
+  const int len = static_cast<int>(units.size());
+  // Without WC_NO_BEST_FIT_CHARS the system may put a look-alike for a character that GBK
+  // lacks; with it and the used-default check, such a character fails the call instead.
+  BOOL usedDefault = FALSE;
+  const int n = WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, wide, len, nullptr, 0, nullptr,
+                                    &usedDefault);
+  if (n <= 0 || usedDefault) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  if (WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, wide, len, out.data(), n, nullptr,
+                          &usedDefault) != n ||
+      usedDefault) {
+    return {};
+  }
+  return out;
+}
+
+}  // namespace pv::codepage_backend

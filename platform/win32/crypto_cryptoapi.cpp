@@ -8,9 +8,9 @@
 
 #include "core/crypto/crypto.h"
 #include "core/crypto/crypto_backend.h"
-#include "core/text/codepage.h"
 #include "core/text/text.h"
 #include "platform/win32/unique.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv::crypto_backend {
 namespace {
@@ -40,7 +40,7 @@ std::string systemErrorText(DWORD code) {
   wchar_t message[256];
   const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
                                  message, 256, nullptr);
-  const std::string text = n ? utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(message), n)) : "";
+  const std::string text = fromWide(std::wstring_view(message, n));
   return "Err " + std::to_string(code) + ":" + trimText(text);
 }
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "core/text/codepage.h"
+#include "platform/win32/wide_text.h"
 
 #ifndef RRF_SUBKEY_WOW6464KEY
 #define RRF_SUBKEY_WOW6464KEY 0x00010000
@@ -17,13 +17,13 @@ std::string machineFingerprint() {
   if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", L"MachineGuid",
                    RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, guid, &bytes) == ERROR_SUCCESS &&
       guid[0] != L'\0') {
-    return utf16ToGbk(reinterpret_cast<const char16_t*>(guid));
+    return fromWide(guid);
   }
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
   DWORD serial = 0;
   GetVolumeInformationW(L"C:\\", nullptr, 0, &serial, nullptr, nullptr, nullptr, 0);
-  std::string fingerprint = GetComputerNameW(name, &length) ? utf16ToGbk(reinterpret_cast<const char16_t*>(name)) : "";
+  std::string fingerprint = GetComputerNameW(name, &length) ? fromWide(name) : "";
   return fingerprint + "/" + std::to_string(serial);
 }
 

@@ -8,22 +8,14 @@
 #include <vector>
 
 #include "core/settings/settings_codec.h"
-#include "core/text/codepage.h"
 #include "platform/win32/unique.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 namespace {
 
 // One more than the longest value the program reads back, for the terminator.
 constexpr DWORD kReadBufferChars = static_cast<DWORD>(kSettingsValueLimit) + 1;
-
-// Strict: a name or value that is not GBK must not reach the file as something else.
-std::optional<std::wstring> wide(std::string_view gbk) {
-  if (gbk.empty()) return std::wstring();
-  const std::u16string utf16 = gbkToUtf16(gbk);
-  if (utf16.empty()) return std::nullopt;
-  return std::wstring(utf16.begin(), utf16.end());
-}
 
 bool holdsLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
@@ -68,40 +60,34 @@ std::wstring PrivateProfileStore::target(std::string_view file) const {
     std::filesystem::create_directories(folder, ignored);
     return (folder / L"setsoft.ini").wstring();
   }
-  const auto name = wide(file);
-  if (!name) return {};
-  const bool bare = name->find_first_of(L"\\/:") == std::wstring::npos;
-  if (bare && !bareNameFolder_.empty()) return (bareNameFolder_ / *name).wstring();
-  return *name;
+  const std::wstring name = toWide(file);
+  const bool bare = name.find_first_of(L"\\/:") == std::wstring::npos;
+  if (bare && !bareNameFolder_.empty()) return (bareNameFolder_ / name).wstring();
+  return name;
 }
 
 std::string PrivateProfileStore::read(std::string_view file, std::string_view section,
                                       std::string_view key) {
   const std::wstring path = target(file);
-  const auto wideSection = wide(section);
-  const auto wideKey = wide(key);
-  if (path.empty() || !wideSection || !wideKey || wideSection->empty() || wideKey->empty()) {
-    return {};
-  }
+  const std::wstring wideSection = toWide(section);
+  const std::wstring wideKey = toWide(key);
+  if (path.empty() || wideSection.empty() || wideKey.empty()) return {};
   std::wstring buffer(kReadBufferChars, L'\0');
-  const DWORD n = GetPrivateProfileStringW(wideSection->c_str(), wideKey->c_str(), L"",
+  const DWORD n = GetPrivateProfileStringW(wideSection.c_str(), wideKey.c_str(), L"",
                                            buffer.data(), kReadBufferChars, path.c_str());
   buffer.resize(n);
-  return utf16ToGbk(std::u16string(buffer.begin(), buffer.end()));
+  return fromWide(buffer);
 }
 
 bool PrivateProfileStore::write(std::string_view file, std::string_view section,
                                 std::string_view key, std::string_view value) {
   if (holdsLineBreak(section) || holdsLineBreak(key) || holdsLineBreak(value)) return false;
   const std::wstring path = target(file);
-  const auto wideSection = wide(section);
-  const auto wideKey = wide(key);
-  const auto wideValue = wide(value);
-  if (path.empty() || !wideSection || !wideKey || !wideValue || wideSection->empty() ||
-      wideKey->empty()) {
-    return false;
-  }
-  return WritePrivateProfileStringW(wideSection->c_str(), wideKey->c_str(), wideValue->c_str(),
+  const std::wstring wideSection = toWide(section);
+  const std::wstring wideKey = toWide(key);
+  const std::wstring wideValue = toWide(value);
+  if (path.empty() || wideSection.empty() || wideKey.empty()) return false;
+  return WritePrivateProfileStringW(wideSection.c_str(), wideKey.c_str(), wideValue.c_str(),
                                     path.c_str()) != FALSE;
 }
 

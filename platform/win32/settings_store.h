@@ -30,7 +30,7 @@ class PrivateProfileStore final : public SettingsStore {
              std::string_view value) override;
 
  private:
-  // The name handed to the system; empty when `file` is not GBK text.
+  // The name handed to the system; empty only for the default file of an unknown folder.
   std::wstring target(std::string_view file) const;
 
   std::filesystem::path programFolder_;

@@ -7,16 +7,14 @@
 
 #include <string>
 
-#include "core/text/codepage.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 
 bool ShellBrowser::open(std::string_view address) {
   if (address.empty()) return false;
   try {
-    const std::u16string text = gbkToUtf16(address);
-    if (text.empty()) return false;
-    const std::wstring target(text.begin(), text.end());
+    const std::wstring target = toWide(address);
     // The shell may hand the address to COM objects: give a worker thread an apartment
     // for the call, and leave one the thread already has as it is.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);

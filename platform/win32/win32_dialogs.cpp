@@ -4,17 +4,12 @@
 
 #include <string>
 
-#include "core/text/codepage.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/window_lookup.h"
 
 namespace pv {
 
 namespace {
-
-std::wstring wide(std::string_view gbk) {
-  const std::u16string text = gbkToUtf16(gbk);
-  return std::wstring(text.begin(), text.end());
-}
 
 UINT styleOf(const DialogMessage& m) {
   UINT style = 0;
@@ -40,7 +35,7 @@ DialogAnswer Win32Dialogs::show(const DialogMessage& message) {
     HWND owner = message.owner ? findTopLevelWindow(*message.owner) : nullptr;
     // Without an owner a worker's box would open behind the operator's window.
     const UINT style = styleOf(message) | (owner ? 0u : static_cast<UINT>(MB_SETFOREGROUND));
-    switch (MessageBoxW(owner, wide(message.text).c_str(), wide(message.title).c_str(), style)) {
+    switch (MessageBoxW(owner, toWide(message.text).c_str(), toWide(message.title).c_str(), style)) {
       case IDOK: return DialogAnswer::Ok;
       case IDCANCEL: return DialogAnswer::Cancel;
       case IDYES: return DialogAnswer::Yes;

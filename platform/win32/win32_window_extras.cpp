@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "core/text/codepage.h"
 #include "platform/win32/ui/web_browser_host.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/window_lookup.h"
 
 namespace pv {
@@ -75,8 +75,7 @@ bool Win32WindowExtras::appendMenuItem(Window window, int commandId, std::string
   try {
     HWND hwnd = findTopLevelWindow(window);
     if (!hwnd) return false;
-    const std::u16string text16 = gbkToUtf16(caption);
-    const std::wstring text(text16.begin(), text16.end());
+    const std::wstring text = toWide(caption);
     bool added = false;
     std::function<void()> append = [&] {
       HMENU bar = GetMenu(hwnd);
@@ -116,8 +115,7 @@ bool Win32WindowExtras::navigate(Window window, std::string_view browserName,
     if (!def || def->kind != ControlKind::WebBrowser) return false;
     HWND view = findControlWindow(window, browserName);
     if (!view) return false;
-    const std::u16string address16 = gbkToUtf16(address);
-    const std::wstring wide(address16.begin(), address16.end());
+    const std::wstring wide = toWide(address);
     // Sent: the view's own thread navigates, and a worker waits for its answer.
     return SendMessageW(view, win32ui::webViewNavigateMessage(), 0,
                         reinterpret_cast<LPARAM>(wide.c_str())) != FALSE;

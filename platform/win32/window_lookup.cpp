@@ -3,17 +3,12 @@
 #include <array>
 #include <string>
 
-#include "core/text/codepage.h"
 #include "platform/win32/ui/names.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 
 namespace {
-
-std::wstring wide(std::string_view gbk) {
-  const std::u16string text = gbkToUtf16(gbk);
-  return std::wstring(text.begin(), text.end());
-}
 
 // The first control of the window's table that no other window has: it tells the window
 // apart from the others, which share the class (and some control names).
@@ -27,7 +22,7 @@ const std::wstring& identifyingControl(Window window) {
           elsewhere = elsewhere || (other != w && findControl(other, c.name) != nullptr);
         }
         if (!elsewhere) {
-          out[static_cast<size_t>(w)] = wide(c.name);
+          out[static_cast<size_t>(w)] = toWide(c.name);
           break;
         }
       }
@@ -100,7 +95,7 @@ HWND findTopLevelWindow(Window window) noexcept {
 HWND findControlWindow(Window window, std::string_view name) noexcept {
   try {
     HWND top = findTopLevelWindow(window);
-    return top ? namedChild(top, wide(name)) : nullptr;
+    return top ? namedChild(top, toWide(name)) : nullptr;
   } catch (...) {
     return nullptr;
   }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/net/http_transport.h"
-#include "platform/win32/http_text.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/unique.h"
 
 namespace pv {
@@ -52,8 +52,8 @@ bool answerChallenge(HINTERNET request, int status, const HttpWireRequest& wire)
     }
   }
   if (scheme == 0) return false;
-  const std::wstring user = widenForHttp(wire.user);
-  const std::wstring password = widenForHttp(wire.password);
+  const std::wstring user = toWide(wire.user);
+  const std::wstring password = toWide(wire.password);
   return WinHttpSetCredentials(request, target, scheme, user.c_str(), password.c_str(), nullptr);
 }
 
@@ -68,7 +68,7 @@ std::string rawHeadersOf(HINTERNET request) {
                            block.data(), &got, WINHTTP_NO_HEADER_INDEX))
     return {};
   block.resize(got / sizeof(wchar_t));
-  return narrowFromHttp(block);
+  return fromWide(block);
 }
 
 bool readBody(HINTERNET request, std::string& body) {
@@ -98,15 +98,15 @@ class WinHttpTransport final : public HttpTransport {
 
  private:
   static std::optional<HttpWireResponse> perform(const HttpWireRequest& wire) {
-    const std::wstring agent = widenForHttp(wire.agent);
-    const std::wstring proxy = widenForHttp(wire.proxy);
+    const std::wstring agent = toWide(wire.agent);
+    const std::wstring proxy = toWide(wire.proxy);
     UniqueWinHttp session(WinHttpOpen(
         orNull(agent), proxy.empty() ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
         proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return std::nullopt;
     if (const int t = wire.timeoutMs; t > 0) WinHttpSetTimeouts(session.get(), t, t, t, t);
 
-    const std::wstring url = widenForHttp(wire.url);
+    const std::wstring url = toWide(wire.url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwHostNameLength = static_cast<DWORD>(-1);
@@ -120,7 +120,7 @@ class WinHttpTransport final : public HttpTransport {
 
     UniqueWinHttp connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
     if (!connection) return HttpWireResponse{};
-    const std::wstring method = widenForHttp(wire.method);
+    const std::wstring method = toWide(wire.method);
     // Server certificates are verified: no flag that ignores an unknown authority, a wrong
     // name or an expired date is ever set.
     UniqueWinHttp request(WinHttpOpenRequest(connection.get(), method.c_str(), orNull(path), nullptr,
@@ -135,7 +135,7 @@ class WinHttpTransport final : public HttpTransport {
       WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof disable);
     }
     for (const HttpHeaderField& field : wire.headers) {
-      const std::wstring line = widenForHttp(field.name + ": " + field.value);
+      const std::wstring line = toWide(field.name + ": " + field.value);
       WinHttpAddRequestHeaders(request.get(), line.c_str(), static_cast<DWORD>(line.size()),
                                WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
     }

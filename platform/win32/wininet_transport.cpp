@@ -7,7 +7,7 @@
 
 #include "core/net/http_shaping.h"
 #include "core/net/http_transport.h"
-#include "platform/win32/http_text.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/unique.h"
 
 namespace pv {
@@ -30,7 +30,7 @@ void setTimeouts(HINTERNET handle, int ms) {
 }
 
 void setText(HINTERNET handle, DWORD option, const std::string& gbk) {
-  std::wstring text = widenForHttp(gbk);
+  std::wstring text = toWide(gbk);
   InternetSetOptionW(handle, option, text.data(), static_cast<DWORD>(text.size()));
 }
 
@@ -65,7 +65,7 @@ std::string rawHeadersOf(HINTERNET request) {
     if (!HttpQueryInfoW(request, HTTP_QUERY_RAW_HEADERS_CRLF, block.data(), &size, nullptr)) return {};
   }
   block.resize(size / sizeof(wchar_t));
-  return narrowFromHttp(block);
+  return fromWide(block);
 }
 
 bool readBody(HINTERNET request, std::string& body) {
@@ -98,16 +98,16 @@ class WinInetTransport final : public HttpTransport {
  private:
   static std::optional<HttpWireResponse> perform(const HttpWireRequest& wire) {
     const EngineTarget target = engineTarget(wire.url);
-    const std::wstring agent = widenForHttp(wire.agent);
+    const std::wstring agent = toWide(wire.agent);
     // For a plain url the proxy is named for http only, as the engine's proxy list wants it.
-    const std::wstring proxy = widenForHttp(wire.proxy.empty() || target.secure ? wire.proxy : "http=" + wire.proxy);
+    const std::wstring proxy = toWide(wire.proxy.empty() || target.secure ? wire.proxy : "http=" + wire.proxy);
     UniqueInternet internet(proxy.empty()
         ? InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
         : InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), L"", 0));
     if (!internet) return std::nullopt;
     setTimeouts(internet.get(), wire.timeoutMs);
 
-    const std::wstring host = widenForHttp(target.host);
+    const std::wstring host = toWide(target.host);
     UniqueInternet connection(InternetConnectW(internet.get(), host.c_str(),
                                                static_cast<INTERNET_PORT>(target.port), nullptr,
                                                nullptr, INTERNET_SERVICE_HTTP, 0, 0));
@@ -117,8 +117,8 @@ class WinInetTransport final : public HttpTransport {
     if (!wire.useCookieStore) flags |= INTERNET_FLAG_NO_COOKIES;
     if (!wire.followRedirects) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
     flags |= target.secure ? INTERNET_FLAG_SECURE : INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
-    const std::wstring method = widenForHttp(wire.method);
-    const std::wstring path = widenForHttp(target.path);
+    const std::wstring method = toWide(wire.method);
+    const std::wstring path = toWide(target.path);
     UniqueInternet request(HttpOpenRequestW(connection.get(), method.c_str(), path.c_str(), L"HTTP/1.1",
                                             nullptr, nullptr, flags, 0));
     if (!request) return std::nullopt;
@@ -134,7 +134,7 @@ class WinInetTransport final : public HttpTransport {
 
     std::string block;
     for (const HttpHeaderField& field : wire.headers) block += field.name + ": " + field.value + "\r\n";
-    const std::wstring headers = widenForHttp(block);
+    const std::wstring headers = toWide(block);
     if (!send(request.get(), headers, wire.body)) return HttpWireResponse{};
     // The credentials set above answer one challenge when the request goes again.
     if (asksForCredentials(statusOf(request.get()), wire)) {

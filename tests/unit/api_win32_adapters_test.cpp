@@ -11,10 +11,10 @@
 #include <chrono>
 #include <thread>
 
-#include "core/text/codepage.h"
 #include "platform/win32/ui/win32_ui.h"
 #include "platform/win32/win32_window_extras.h"
 #include "platform/win32/window_lookup.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 namespace {
@@ -33,11 +33,6 @@ bool pump(Done done, std::chrono::milliseconds bound = std::chrono::seconds(30))
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }
   return true;
-}
-
-std::wstring wide(std::string_view gbk) {
-  const std::u16string u = gbkToUtf16(gbk);
-  return {u.begin(), u.end()};
 }
 
 std::wstring titleOf(HWND hwnd) {
@@ -61,8 +56,8 @@ TEST_F(Win32WindowPortsTest, WindowsAndControlsAreFoundByTheirTables) {
   ASSERT_NE(login, nullptr);
   ASSERT_NE(main, nullptr);
   EXPECT_NE(login, main);
-  EXPECT_TRUE(titleOf(login).starts_with(wide(windowDef(Window::Login).title)));
-  EXPECT_TRUE(titleOf(main).starts_with(wide(windowDef(Window::Main).title)));
+  EXPECT_TRUE(titleOf(login).starts_with(toWide(windowDef(Window::Login).title)));
+  EXPECT_TRUE(titleOf(main).starts_with(toWide(windowDef(Window::Main).title)));
   EXPECT_EQ(findTopLevelWindow(Window::QuickTip), nullptr);
 
   // A name two windows share is looked up in the window asked for.
@@ -104,7 +99,7 @@ TEST_F(Win32WindowPortsTest, AWorkersMenuItemReachesItsActionAndTheTableItemsSti
   ASSERT_EQ(GetMenuItemCount(bar), before + 1);
   wchar_t caption[64] = {};
   GetMenuStringW(bar, static_cast<UINT>(before), caption, 64, MF_BYPOSITION);
-  EXPECT_EQ(std::wstring(caption), wide("下载新版（v2.0.3）"));
+  EXPECT_EQ(std::wstring(caption), toWide("下载新版（v2.0.3）"));
 
   // The id arrives whole (Wine) or in the low word (a 16-bit command field).
   SendMessageW(login, WM_COMMAND, 90000, 0);

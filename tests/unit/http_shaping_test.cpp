@@ -167,13 +167,6 @@ TEST(HttpShaping, MergeCookies) {
   for (const auto& c : cases) EXPECT_EQ(mergeCookies(c.oldCookies, c.newCookies), c.want) << c.name;
 }
 
-TEST(HttpShaping, LenientUtf8KeepsWhatCanBeConverted) {
-  EXPECT_EQ(gbkToUtf8Lenient("中a"), utf8Text(u8"中a"));
-  EXPECT_EQ(gbkToUtf8Lenient("a\xFF" "b中"), utf8Text(u8"a?b中"));
-  EXPECT_EQ(gbkToUtf8Lenient("中\xD6"), utf8Text(u8"中?"));  // a lead byte without its trail
-  EXPECT_EQ(gbkToUtf8Lenient(""), "");
-}
-
 TEST(HttpShaping, EngineTargetFromTheUrl) {
   struct Case {
     std::string url, host;

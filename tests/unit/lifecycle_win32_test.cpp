@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "core/text/codepage.h"
 #include "platform/win32/lifecycle/shell.h"
 #include "platform/win32/lifecycle/top_level_windows.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 namespace {
@@ -25,20 +25,15 @@ using Microsoft::WRL::ComPtr;
 
 const std::string kMark = "Parcelvane（parcelvane.com）";
 
-std::wstring wide(std::string_view gbk) {
-  const std::u16string u = gbkToUtf16(gbk);
-  return {u.begin(), u.end()};
-}
-
 // A scratch folder of this test, removed at the end.
 class ScratchFolder {
  public:
   ScratchFolder() {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    path_ = utf16ToGbk(reinterpret_cast<const char16_t*>(temp)) + "pv-lifecycle-" +
+    path_ = fromWide(temp) + "pv-lifecycle-" +
             std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
-    CreateDirectoryW(wide(path_).c_str(), nullptr);
+    CreateDirectoryW(toWide(path_).c_str(), nullptr);
   }
   ~ScratchFolder() { deleteFolderTree(path_); }
   const std::string& path() const { return path_; }
@@ -70,14 +65,14 @@ class TestWindows {
   }
   const std::string& tag() const { return tag_; }
   HWND create(std::string_view classPrefix, std::string_view title) {
-    const std::wstring cls = wide(std::string(classPrefix) + "." + tag_);
+    const std::wstring cls = toWide(std::string(classPrefix) + "." + tag_);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = cls.c_str();
     if (RegisterClassExW(&wc)) classes_.push_back(cls);
-    HWND w = CreateWindowExW(0, cls.c_str(), wide(title).c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+    HWND w = CreateWindowExW(0, cls.c_str(), toWide(title).c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     windows_.push_back(w);
     return w;
@@ -131,13 +126,13 @@ TEST(Shortcuts, ShellLinkCarriesTargetArgumentsAndShowCommand) {
   ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&read))));
   ComPtr<IPersistFile> file;
   ASSERT_TRUE(SUCCEEDED(read.As(&file)));
-  ASSERT_TRUE(SUCCEEDED(file->Load(wide(link).c_str(), STGM_READ)));
+  ASSERT_TRUE(SUCCEEDED(file->Load(toWide(link).c_str(), STGM_READ)));
   wchar_t path[MAX_PATH] = {}, arguments[MAX_PATH] = {};
   int show = 0;
   ASSERT_TRUE(SUCCEEDED(read->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)));
   ASSERT_TRUE(SUCCEEDED(read->GetArguments(arguments, MAX_PATH)));
   ASSERT_TRUE(SUCCEEDED(read->GetShowCmd(&show)));
-  EXPECT_EQ(lstrcmpiW(path, wide(target).c_str()), 0);
+  EXPECT_EQ(lstrcmpiW(path, toWide(target).c_str()), 0);
   EXPECT_STREQ(arguments, L"unistall");
   // The shell keeps a plain window as "normal": SW_SHOW may read back as SW_SHOWNORMAL.
   EXPECT_TRUE(show == SW_SHOW || show == SW_SHOWNORMAL) << show;
@@ -149,13 +144,13 @@ TEST(HiddenFile, ReplacesAHiddenReadOnlyFileAndStaysHiddenOnly) {
   ScratchFolder scratch;
   const std::string script = scratch.file("tem.vbs");
   ASSERT_TRUE(writeHiddenFile(script, "old text that is longer"));
-  SetFileAttributesW(wide(script).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW(toWide(script).c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
   ASSERT_TRUE(writeHiddenFile(script, "  Dim fso\r\n中"));
   // Wine reports every file as archived; what counts is hidden and nothing that blocks.
   const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
-  EXPECT_EQ(GetFileAttributesW(wide(script).c_str()) & kept, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(GetFileAttributesW(toWide(script).c_str()) & kept, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
 
-  HANDLE in = CreateFileW(wide(script).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE in = CreateFileW(toWide(script).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(in, INVALID_HANDLE_VALUE);
   char bytes[64] = {};
   DWORD got = 0;
@@ -171,7 +166,7 @@ TEST(FolderTree, DeletedWithItsContentsButNeverARoot) {
   ASSERT_TRUE(ensureFolder(folder + "\\子文件夹"));
   ASSERT_TRUE(writeHiddenFile(folder + "\\子文件夹\\使用 Parcelvane.lnk", "x"));
   EXPECT_TRUE(deleteFolderTree(folder));
-  EXPECT_EQ(GetFileAttributesW(wide(folder).c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW(toWide(folder).c_str()), INVALID_FILE_ATTRIBUTES);
 
   for (const char* root : {"", "C:", "C:\\", "\\"}) EXPECT_FALSE(deleteFolderTree(root)) << root;
   EXPECT_NE(GetFileAttributesW(L"C:\\windows"), INVALID_FILE_ATTRIBUTES);

@@ -12,8 +12,10 @@
 #include "core/settings/ini_file.h"
 #include "core/settings/settings.h"
 #include "core/settings/settings_codec.h"
+#include "core/text/codepage.h"
 #include "core/ui/memory_ui.h"
 #include "tests/unit/settings_fakes.h"
+#include "tests/unit/utf8_literal.h"
 #ifdef _WIN32
 #include "platform/win32/settings_store.h"
 #endif
@@ -137,6 +139,15 @@ TEST_P(SettingsPersistence, MainWindowRoundTripsEveryPersistedControl) {
   EXPECT_EQ(ui.itemValue(kMain, project, 1), -3);
   EXPECT_EQ(ui.selectedIndex(kMain, project), 0);
   EXPECT_EQ(ui.text(kMain, project), "手填");
+}
+
+TEST_P(SettingsPersistence, AddressWithACharacterOutsideGbkKeepsTheRest) {
+  ASSERT_TRUE(ui.setText(kMain, "编辑框_地址", utf8ToGbk(utf8Text(u8"收货地址•A栋"))));
+  EXPECT_TRUE(saveMainSettings(ports));
+  EXPECT_EQ(stored(kMainSettingsFile, "编辑框", "编辑框_地址"), "收货地址?A栋");
+  restart(kMain);
+  loadMainSettings(ports);
+  EXPECT_EQ(ui.text(kMain, "编辑框_地址"), "收货地址?A栋");
 }
 
 TEST_P(SettingsPersistence, DefaultsRoundTripIncludingThePlaceholderAndEmptyCombos) {

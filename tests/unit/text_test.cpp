@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/text/codepage.h"
 #include "core/text/text.h"
 #include "tests/unit/utf8_literal.h"
@@ -25,12 +27,77 @@ TEST(CodePage, ConvertsBetweenGbkAndUtf8) {
   EXPECT_EQ(utf16ToGbk(u"中a"), "中a");
 }
 
-TEST(CodePage, EmptyOrBrokenInputGivesEmptyText) {
+TEST(CodePage, OnlyEmptyInputGivesEmptyText) {
   EXPECT_EQ(utf8ToGbk(""), "");
   EXPECT_EQ(gbkToUtf8(""), "");
-  EXPECT_EQ(utf8ToGbk("\xFF\xFE broken"), "");
-  EXPECT_EQ(gbkToUtf8("\xD6"), "");                    // lead byte without its trail
-  EXPECT_EQ(utf8ToGbk("\xF0\x9F\x98\x80"), "");        // no GBK form for this character
+  EXPECT_EQ(gbkToUtf16(""), u"");
+  EXPECT_EQ(utf16ToGbk(u""), "");
+}
+
+struct ConversionCase {
+  const char* name;
+  std::string from, want;
+};
+
+// A character without a GBK form becomes "?" and the rest of the text stays: an address
+// read back from a box must not blank because of one bullet.
+TEST(CodePage, Utf8CharacterWithoutAGbkFormCostsOnlyItself) {
+  const ConversionCase cases[] = {
+      {"bullet", utf8Text(u8"收货地址•A栋"), "收货地址?A栋"},
+      {"trade mark", utf8Text(u8"A™B"), "A?B"},
+      {"euro sign, a single byte in some tables", utf8Text(u8"€5"), "?5"},
+      {"emoji is one character", utf8Text(u8"地址😀1"), "地址?1"},
+      {"CJK beyond GBK", utf8Text(u8"\U00020000中"), "?中"},
+      {"several, apart", utf8Text(u8"•中•国•"), "?中?国?"},
+      {"broken bytes", "\xFF\xFE broken", "?? broken"},
+      {"cut inside a character", "\xE4\xB8" "a", "?a"},
+      {"encoded surrogate", "\xED\xA0\x80", "???"},
+      {"overlong form", "\xC0\xAF" "a", "??a"},
+      {"plain ASCII untouched", "a\tb\\\"", "a\tb\\\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(utf8ToGbk(c.from), c.want) << c.name;
+}
+
+TEST(CodePage, Utf16CharacterWithoutAGbkFormCostsOnlyItself) {
+  EXPECT_EQ(utf16ToGbk(u"收货地址\u2022A栋"), "收货地址?A栋");
+  EXPECT_EQ(utf16ToGbk(u"地址\U0001F600" u"1"), "地址?1");  // a surrogate pair is one character
+  EXPECT_EQ(utf16ToGbk(u"中\xD800" u"a"), "中?a");          // lone surrogates
+  EXPECT_EQ(utf16ToGbk(u"\xDC00\xD800"), "??");
+}
+
+// A byte that is no GBK character (a lead byte cut from its trail, 0x80, 0xFF) becomes "?".
+TEST(CodePage, GbkByteWithoutACharacterCostsOnlyItself) {
+  const ConversionCase cases[] = {
+      {"lead byte at the end", "中\xD6", utf8Text(u8"中?")},
+      {"lead byte before a quote", "\xB0\"a", utf8Text(u8"?\"a")},
+      {"0x80 alone", "a\x80" "b", "a?b"},
+      {"0xFF alone", "a\xFF" "b中", utf8Text(u8"a?b中")},
+      {"a lead byte pairs with the byte after it", "\xD6\xD6\xD0", utf8Text(u8"种?")},
+  };
+  for (const auto& c : cases) EXPECT_EQ(gbkToUtf8(c.from), c.want) << c.name;
+  EXPECT_EQ(gbkToUtf16("a\xD6"), u"a?");
+  // One unit per character either way, so unit positions map back to characters.
+  EXPECT_EQ(gbkToUtf16("\xD6" "1中\x80", u'\xFFFD'), u"\xFFFD" u"1中\xFFFD");
+}
+
+// Every GBK double-byte character that has a Unicode form comes back as the same bytes: no
+// look-alike taken on the way out of a box.
+TEST(CodePage, EveryGbkCharacterRoundTrips) {
+  int converted = 0;
+  std::vector<std::string> changed;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      const std::string gbk{static_cast<char>(lead), static_cast<char>(trail)};
+      const std::u16string wide = gbkToUtf16(gbk);
+      ASSERT_EQ(wide.size(), 1u) << lead << " " << trail;
+      if (wide == u"?") continue;
+      ++converted;
+      if (utf16ToGbk(wide) != gbk) changed.push_back(gbk);
+    }
+  }
+  EXPECT_GT(converted, 21000);  // GBK's 21,886 characters, less what a table lacks
+  EXPECT_TRUE(changed.empty()) << changed.size() << " changed, first: " << changed.front();
 }
 
 struct FindCase {

@@ -11,10 +11,13 @@
 #include <map>
 #include <thread>
 
-#include "core/text/codepage.h"
+#include "core/settings/settings.h"
+#include "platform/win32/settings_store.h"
 #include "platform/win32/ui/names.h"
 #include "platform/win32/ui/picture_bitmap.h"
 #include "platform/win32/ui/win32_ui.h"
+#include "platform/win32/wide_text.h"
+#include "tests/unit/settings_fakes.h"
 
 namespace pv {
 namespace {
@@ -44,11 +47,6 @@ const std::string kBlueJpeg(
     "\x00\x00\xFF\xDA\x00\x0C\x03\x01\x00\x02\x11\x03\x11\x00\x3F\x00\x1C\xD7\xF0\x56\xFF\xD9",
     286);
 
-std::wstring wide(std::string_view gbk) {
-  const std::u16string u = gbkToUtf16(gbk);
-  return {u.begin(), u.end()};
-}
-
 std::wstring textOf(HWND hwnd) {
   wchar_t buffer[1024] = {};
   GetWindowTextW(hwnd, buffer, 1024);
@@ -73,7 +71,7 @@ BOOL CALLBACK matchTitle(HWND hwnd, LPARAM param) {
 
 // Our top-level window of this thread showing the window's title.
 HWND topLevel(Window window) {
-  TitleSearch search{wide(windowDef(window).title)};
+  TitleSearch search{toWide(windowDef(window).title)};
   EnumThreadWindows(GetCurrentThreadId(), matchTitle, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -99,7 +97,7 @@ NamedControls namedControls(HWND top) {
 
 HWND control(Window window, std::string_view name) {
   const auto all = namedControls(topLevel(window));
-  const auto it = all.find(wide(name));
+  const auto it = all.find(toWide(name));
   return it == all.end() ? nullptr : it->second;
 }
 
@@ -160,8 +158,8 @@ TEST_F(Win32UiTest, EveryControlIsANamedChildWindowAtItsTablePlace) {
     for (const ControlDef& c : def.controls) {
       if (c.kind == K::Timer) continue;
       ++expected;
-      ASSERT_EQ(named.count(wide(c.name)), 1u) << windowName(w) << " " << c.name;
-      HWND hwnd = named.find(wide(c.name))->second;
+      ASSERT_EQ(named.count(toWide(c.name)), 1u) << windowName(w) << " " << c.name;
+      HWND hwnd = named.find(toWide(c.name))->second;
       if (c.kind == K::TabControl) tab = hwnd;
       HWND parent = GetParent(hwnd);
       if (c.page >= 0) {
@@ -248,6 +246,24 @@ TEST_F(Win32UiTest, DigitsOnlyBoxRefusesNonDigitsFromEveryPath) {
   EXPECT_EQ(ui.text(Window::Main, "编辑框_村组距离"), "15000734");
   EXPECT_TRUE(ui.setText(Window::Main, "编辑框_村组距离", ""));
   EXPECT_TRUE(ui.setText(Window::Main, "编辑框_地址", "北京市abc"));  // an ordinary box
+}
+
+// The operator types a character that GBK lacks: the box's text keeps the rest, and so
+// does the settings file across a restart.
+TEST_F(Win32UiTest, CharacterOutsideGbkCostsOnlyItselfAcrossARestart) {
+  ASSERT_TRUE(ui.load(Window::Main, true));
+  ASSERT_TRUE(SetWindowTextW(control(Window::Main, "编辑框_地址"), L"收货地址\u2022A栋"));
+  EXPECT_EQ(ui.text(Window::Main, "编辑框_地址"), "收货地址?A栋");
+
+  testing_settings::ScratchFolder folder;
+  PrivateProfileStore store(folder.path(), folder.path());
+  DpapiProtector protector;
+  SettingsPorts ports{ui, store, protector};
+  ASSERT_TRUE(saveMainSettings(ports));
+  ASSERT_TRUE(ui.destroy(Window::Main));
+  ASSERT_TRUE(ui.load(Window::Main, true));
+  loadMainSettings(ports);
+  EXPECT_EQ(textOf(control(Window::Main, "编辑框_地址")), L"收货地址?A栋");
 }
 
 TEST_F(Win32UiTest, RadioButtonsFormOneGroupAndClicksRaiseEvents) {

@@ -10,28 +10,15 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/text/codepage.h"
 #include "platform/win32/settings_store.h"
 #include "platform/win32/unique.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 
 using Microsoft::WRL::ComPtr;
 
-namespace {
-
-std::wstring wide(std::string_view gbk) {
-  const std::u16string text = gbkToUtf16(gbk);
-  return {text.begin(), text.end()};
-}
-
-std::string gbk(std::wstring_view text) {
-  return utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
-
-}  // namespace
-
-std::string runningProgramPath() { return gbk(runningExecutablePath().wstring()); }
+std::string runningProgramPath() { return fromWide(runningExecutablePath().wstring()); }
 
 std::vector<std::string> splitCommandLine(std::wstring_view commandLine) {
   const std::wstring line(commandLine);
@@ -39,7 +26,7 @@ std::vector<std::string> splitCommandLine(std::wstring_view commandLine) {
   LPWSTR* raw = CommandLineToArgvW(line.c_str(), &count);
   const UniqueLocalMemory owner(raw);
   std::vector<std::string> arguments;
-  for (int i = 1; raw && i < count; ++i) arguments.push_back(gbk(raw[i]));
+  for (int i = 1; raw && i < count; ++i) arguments.push_back(fromWide(raw[i]));
   return arguments;
 }
 
@@ -48,11 +35,11 @@ std::vector<std::string> programArguments() { return splitCommandLine(GetCommand
 std::string shellFolder(int csidl) {
   wchar_t path[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  return gbk(path);
+  return fromWide(path);
 }
 
 bool ensureFolder(std::string_view path) {
-  const std::wstring folder = wide(path);
+  const std::wstring folder = toWide(path);
   if (folder.empty()) return false;
   if (CreateDirectoryW(folder.c_str(), nullptr)) return true;
   const DWORD attributes = GetFileAttributesW(folder.c_str());
@@ -64,41 +51,41 @@ bool createShortcut(const ShortcutEntry& shortcut) {
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)))) {
     return false;
   }
-  if (FAILED(link->SetPath(wide(shortcut.target).c_str()))) return false;
-  if (!shortcut.arguments.empty() && FAILED(link->SetArguments(wide(shortcut.arguments).c_str()))) {
+  if (FAILED(link->SetPath(toWide(shortcut.target).c_str()))) return false;
+  if (!shortcut.arguments.empty() && FAILED(link->SetArguments(toWide(shortcut.arguments).c_str()))) {
     return false;
   }
   if (FAILED(link->SetShowCmd(SW_SHOW))) return false;
   ComPtr<IPersistFile> file;
   if (FAILED(link.As(&file))) return false;
-  return SUCCEEDED(file->Save(wide(shortcut.path).c_str(), TRUE));
+  return SUCCEEDED(file->Save(toWide(shortcut.path).c_str(), TRUE));
 }
 
 bool writeMachineTexts(std::string_view key, const std::vector<RegistryText>& values) {
   HKEY raw = nullptr;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, wide(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, toWide(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const UniqueRegistryKey owner(raw);
   bool all = true;
   for (const RegistryText& value : values) {
-    const std::wstring text = wide(value.value);
+    const std::wstring text = toWide(value.value);
     const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));  // with the terminator
-    all &= RegSetValueExW(raw, wide(value.name).c_str(), 0, REG_SZ,
+    all &= RegSetValueExW(raw, toWide(value.name).c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(text.c_str()), bytes) == ERROR_SUCCESS;
   }
   return all;
 }
 
 bool deleteFile(std::string_view path) {
-  const std::wstring file = wide(path);
+  const std::wstring file = toWide(path);
   return !file.empty() && DeleteFileW(file.c_str());
 }
 
 bool deleteFolderTree(std::string_view path) {
   if (!isDeletableFolder(path)) return false;
-  const std::wstring folder = wide(path);
+  const std::wstring folder = toWide(path);
   if (folder.empty()) return false;  // not convertible: the check above saw another text
   std::error_code error;
   std::filesystem::remove_all(std::filesystem::path(folder), error);
@@ -106,7 +93,7 @@ bool deleteFolderTree(std::string_view path) {
 }
 
 bool writeHiddenFile(std::string_view path, std::string_view bytes) {
-  const std::wstring file = wide(path);
+  const std::wstring file = toWide(path);
   if (file.empty()) return false;
   // An earlier file that is hidden or read-only would refuse to be replaced.
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -124,7 +111,7 @@ bool writeHiddenFile(std::string_view path, std::string_view bytes) {
 }
 
 bool openWithShell(std::string_view path) {
-  const std::wstring file = wide(path);
+  const std::wstring file = toWide(path);
   const auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteW(nullptr, L"Open", file.c_str(), nullptr, L"", SW_SHOWNORMAL));
   return result > 32;

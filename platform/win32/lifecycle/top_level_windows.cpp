@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/app/window_filter.h"
-#include "core/text/codepage.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 
@@ -11,7 +11,7 @@ namespace {
 
 std::string toGbk(const wchar_t* text, int length) {
   if (length <= 0) return {};
-  return utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text), static_cast<size_t>(length)));
+  return fromWide(std::wstring_view(text, static_cast<size_t>(length)));
 }
 
 std::string classNameOf(HWND window) {

@@ -17,6 +17,7 @@
 #include "platform/win32/ui/handles.h"
 #include "platform/win32/ui/web_browser_host.h"
 #include "platform/win32/unique.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv::win32ui {
 
@@ -151,9 +152,6 @@ LRESULT CALLBACK dispatcherProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 LRESULT CALLBACK controlSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR id, DWORD_PTR data);
 
-// UTF-16 at the Win32 edge, converted with code page 936 whatever the system's code page.
-std::wstring toWide(std::string_view gbk);
-std::string fromWide(std::wstring_view wide);
 std::string windowText(HWND hwnd);
 bool onlyDigits(std::wstring_view text);
 COLORREF toColorRef(std::uint32_t rgb);

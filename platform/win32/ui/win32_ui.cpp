@@ -6,22 +6,12 @@
 #include <exdisp.h>
 #include <ole2.h>
 
-#include "core/text/codepage.h"
 #include "platform/win32/ui/names.h"
 #include "platform/win32/ui/picture_bitmap.h"
 #include "platform/win32/ui/ui_impl.h"
 
 namespace pv {
 namespace win32ui {
-
-std::wstring toWide(std::string_view gbk) {
-  const std::u16string wide = gbkToUtf16(gbk);
-  return {wide.begin(), wide.end()};
-}
-
-std::string fromWide(std::wstring_view wide) {
-  return utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
-}
 
 std::string windowText(HWND hwnd) {
   const int length = GetWindowTextLengthW(hwnd);
