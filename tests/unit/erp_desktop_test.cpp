@@ -22,6 +22,7 @@
 #include "platform/win32/erp/foreign_list_view.h"
 #include "platform/win32/erp/win32_desktop.h"
 #include "platform/win32/unique.h"
+#include "platform/win32/wide_text.h"
 #endif
 
 namespace pv {
@@ -75,11 +76,6 @@ class MemoryRig {
 
 HWND toWindow(WindowHandle window) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(window)); }
 
-std::wstring wide(std::string_view gbk) {
-  const std::u16string u = gbkToUtf16(gbk);
-  return {u.begin(), u.end()};
-}
-
 // Committed private memory of another process: what a remote block left behind would add to.
 unsigned long long committedPrivateBytes(HANDLE process) {
   unsigned long long bytes = 0;
@@ -107,8 +103,8 @@ class FakeErpProcess {
       for (const auto& row : kRows) text += joinCells(row);
       out << gbkToUtf8(text);
     }
-    std::wstring command = L"\"" + wide(PV_FAKE_ERP) + L"\" --orders \"" + ordersPath_ +
-                           L"\" --window CoolWindow " + wide("旺店通ERP");
+    std::wstring command = L"\"" + toWide(PV_FAKE_ERP) + L"\" --orders \"" + ordersPath_ +
+                           L"\" --window CoolWindow " + toWide("旺店通ERP");
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
@@ -340,13 +336,13 @@ TEST(ForeignListView, LocalFormReadsAndTicks) {
                               nullptr, nullptr);
   ASSERT_NE(list, nullptr);
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
-  std::wstring header = wide("地址");
+  std::wstring header = toWide("地址");
   LVCOLUMNW column = {};
   column.mask = LVCF_TEXT | LVCF_WIDTH;
   column.cx = 100;
   column.pszText = header.data();
   SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
-  std::wstring cell = wide("文三路");
+  std::wstring cell = toWide("文三路");
   LVITEMW item = {};
   item.mask = LVIF_TEXT;
   item.pszText = cell.data();

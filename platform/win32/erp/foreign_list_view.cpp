@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/text/codepage.h"
 #include "core/erp/desktop.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 
@@ -15,20 +15,16 @@ namespace {
 // Reading, writing and committing memory is all we do in the other process.
 constexpr DWORD kProcessRights = PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE;
 
-std::string gbkOf(const wchar_t* text, size_t length) {
-  return utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
-}
-
 std::string classNameOf(HWND window) {
   wchar_t name[257] = {};  // class names are at most 256 characters
-  const int length = GetClassNameW(window, name, static_cast<int>(std::size(name)));
-  return length > 0 ? gbkOf(name, static_cast<size_t>(length)) : std::string();
+  GetClassNameW(window, name, static_cast<int>(std::size(name)));
+  return fromWide(name);
 }
 
 // The text up to the first zero, as GBK, no longer than `limit` bytes.
 std::string cutText(const wchar_t* buffer, size_t capacity, size_t limit) {
   const size_t length = static_cast<size_t>(std::find(buffer, buffer + capacity, L'\0') - buffer);
-  return cutGbkText(gbkOf(buffer, length), limit);
+  return cutGbkText(fromWide(std::wstring_view(buffer, length)), limit);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "core/text/codepage.h"
 #include "platform/win32/erp/foreign_list_view.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 
@@ -11,11 +11,6 @@ namespace {
 
 HWND toWindow(WindowHandle window) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(window)); }
 WindowHandle toHandle(HWND window) { return static_cast<WindowHandle>(reinterpret_cast<UINT_PTR>(window)); }
-
-std::string gbkOf(const wchar_t* text, int length) {
-  if (length <= 0) return {};
-  return utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(text), static_cast<size_t>(length)));
-}
 
 class Win32List final : public ForeignList {
  public:
@@ -58,14 +53,16 @@ WindowHandle Win32Desktop::parent(WindowHandle window) {
 
 std::string Win32Desktop::className(WindowHandle window) {
   wchar_t name[257] = {};  // class names are at most 256 characters
-  return gbkOf(name, GetClassNameW(toWindow(window), name, static_cast<int>(std::size(name))));
+  GetClassNameW(toWindow(window), name, static_cast<int>(std::size(name)));
+  return fromWide(name);
 }
 
 std::string Win32Desktop::title(WindowHandle window) {
   // For another program's window this reads the text the system keeps and sends nothing,
   // so a hung client cannot hold the search up.
   wchar_t text[1024] = {};
-  return gbkOf(text, GetWindowTextW(toWindow(window), text, static_cast<int>(std::size(text))));
+  GetWindowTextW(toWindow(window), text, static_cast<int>(std::size(text)));
+  return fromWide(text);
 }
 
 bool Win32Desktop::visible(WindowHandle window) { return window != 0 && IsWindowVisible(toWindow(window)); }
