@@ -25,10 +25,12 @@ std::string randomText(int length, unsigned classes) {
   }()};
 
   std::string pool;
-  if (classes == 0 || (classes & kRandomDigits)) pool += "0123456789";
+  if (classes & kRandomDigits) pool += "0123456789";
   if (classes & kRandomLower) pool += "abcdefghijklmnopqrstuvwxyz";
   if (classes & kRandomUpper) pool += "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   if (classes & kRandomPunctuation) pool += " !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~";
+  // No class, or only bits that name none: digits, never a draw from an empty pool.
+  if (pool.empty()) pool = "0123456789";
 
   std::string out;
   if (length <= 0) return out;

@@ -8,7 +8,8 @@ namespace pv {
 // Seconds (milliseconds with the flag) since 1970-01-01 UTC, truncated toward zero.
 int64_t unixTimeSeconds(bool milliseconds = false);
 
-// Character classes of randomText; combine with |. No class set means digits only.
+// Character classes of randomText; combine with |. A mask that selects none of them (0, or
+// only other bits) means digits only.
 enum RandomClass : unsigned {
   kRandomDigits = 1,       // "0123456789"
   kRandomLower = 2,        // "a".."z"

@@ -38,6 +38,9 @@ TEST(RandomText, PoolFollowsTheClasses) {
       {kRandomDigits | kRandomLower, "0123456789abcdefghijklmnopqrstuvwxyz"},
       {kRandomUpper, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"},
       {kRandomPunctuation, " !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~"},
+      {16, "0123456789"},  // bits that name no class
+      {0x80000000u, "0123456789"},
+      {kRandomUpper | 16, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"},
   };
   for (const auto& c : cases) {
     const std::string text = randomText(2000, c.classes);
