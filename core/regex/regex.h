@@ -5,10 +5,12 @@
 //
 // Supported: literals, |, groups (capturing and (?:...)), classes with ranges, negation
 // and escapes, \d \w \s \D \W \S, \b \B, . * + ? {n} {n,} {n,m} and their lazy forms,
-// ^ $, the escapes \f \n \r \t \v \cX \xHH \uHHHH \0 and escaped punctuation. Matches are
-// those a backtracking ECMAScript engine finds: leftmost, then by alternative order and
-// greediness. Refused as invalid: back-references, look-around, unknown letter escapes,
-// and patterns whose compiled form would exceed the engine's size limits.
+// ^ $, the escapes \f \n \r \t \v \cX \xHH \uHHHH \0 and escaped punctuation. As in the
+// scripting engine the patterns were written for, "." matches anything but a line feed (a
+// CR too), and a letter escape without a meaning (\y) is the letter. Matches are those a
+// backtracking ECMAScript engine finds: leftmost, then by alternative order and greediness.
+// Refused as invalid: back-references, look-around, and patterns whose compiled form
+// would exceed the engine's size limits.
 //
 // A Regex is used by one thread at a time (its searches fill caches).
 #include <cstdint>

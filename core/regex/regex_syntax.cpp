@@ -120,7 +120,6 @@ CharSet wordSet() { return {{u'0', u'9'}, {u'A', u'Z'}, {u'_', u'_'}, {u'a', u'z
 // ASCII white space only: the scripting engine whose matches we reproduce never counted
 // the no-break or ideographic spaces as \s.
 CharSet spaceSet() { return {{u'\t', u'\r'}, {u' ', u' '}}; }
-CharSet lineTerminatorSet() { return {{u'\n', u'\n'}, {u'\r', u'\r'}, {0x2028, 0x2029}}; }
 
 int hexValue(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
@@ -329,8 +328,10 @@ class Parser {
     const int c = peek();
     switch (c) {
       case u'.':
+        // Anything but a line feed: the scripting engine's "." takes a CR, so "地址.*"
+        // over a CRLF text keeps the CR, as the patterns were written against.
         ++pos_;
-        return setNode(complementedSet(lineTerminatorSet()));
+        return setNode(complementedSet({{u'\n', u'\n'}}));
       case u'(':
         return parseGroup(depth);
       case u'[':
@@ -430,9 +431,10 @@ class Parser {
         // \0 followed by a digit would be a legacy octal escape.
         return !(peek() >= 0 && isAsciiDigit(static_cast<char16_t>(peek()))) && unit(0);
       default:
-        // Back-references (\1..\9) and unknown letter escapes are refused; any other
-        // character stands for itself.
-        if (isAsciiLetter(c) || isAsciiDigit(c)) return false;
+        // Back-references (\1..\9) are refused. A letter without a meaning (\y, \e)
+        // stands for itself, as it does in the scripting engine, and so does any other
+        // character.
+        if (isAsciiDigit(c)) return false;
         return unit(c);
     }
   }
