@@ -61,6 +61,8 @@ HttpResponse httpRequest(HttpTransport& transport, const HttpRequest& request) n
 
     std::optional<HttpWireResponse> got = transport.exchange(wire);
     if (!got) return {};
+    // A body cut short would parse as garbage or, worse, as a shorter valid answer.
+    if (!got->complete) got = HttpWireResponse{};
     std::string receivedHeaders = withoutStatusLine(got->rawHeaders);
     return responseOf(std::move(*got), std::move(receivedHeaders), sentCookies, request.autoMergeCookies);
   } catch (...) {
@@ -95,6 +97,8 @@ HttpResponse webRequest(HttpTransport& transport, const WebRequest& request) noe
     addHeaderFields(wire.headers, headers, /*skipKeepAlive=*/false);
     if (method != kMethodGet) wire.body = !request.bodyBytes.empty() ? request.bodyBytes : request.bodyText;
 
+    // A transfer cut short keeps what arrived, with its status and headers: the engine
+    // hands back whatever it read.
     std::optional<HttpWireResponse> got = transport.exchange(wire);
     if (!got) return {};
     std::string receivedHeaders = got->rawHeaders;

@@ -123,6 +123,24 @@ std::string withoutStatusLine(std::string_view rawHeaders) {
   return end < 0 ? std::string() : std::string(rawHeaders.substr(end + 1));
 }
 
+bool bodyCutShort(std::string_view rawHeaders, std::string_view method, int status, size_t received) {
+  // These carry no body whatever their Content-Length says.
+  if (method == "HEAD" || status < 200 || status == 204 || status == 304) return false;
+  for (const std::string& line : splitText(rawHeaders, kCrLf)) {
+    const int colon = findText(line, ":");
+    if (colon < 1 || toLowerAscii(trimText(line.substr(0, static_cast<size_t>(colon) - 1))) != "content-length") {
+      continue;
+    }
+    const std::string value = trimText(line.substr(static_cast<size_t>(colon)));
+    if (value.empty() || value.size() > 18 ||
+        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      return false;
+    }
+    return received < std::stoull(value);
+  }
+  return false;
+}
+
 std::string mergeCookies(std::string_view oldCookies, std::string_view newCookies) {
   auto cookiesOf = [](std::string_view text) {
     std::string trimmed = trimText(text);

@@ -56,6 +56,11 @@ std::string cookiesFromHeaders(std::string_view rawHeaders);
 // A raw header block without its first (status) line.
 std::string withoutStatusLine(std::string_view rawHeaders);
 
+// Whether `received` body bytes fall short of the Content-Length of the raw header block
+// of a response with `status` to `method`. Some clients take a connection closed early for
+// the end of the body; this tells a cut transfer from a whole one.
+bool bodyCutShort(std::string_view rawHeaders, std::string_view method, int status, size_t received);
+
 // Where the engine connects: the lower-cased host without port, the port (the url's, else
 // 443 for https and 80 otherwise), the path from the first "/" after the host with its query
 // in its own letter case ("/" when there is none), and whether the url is https.

@@ -45,6 +45,9 @@ struct HttpWireResponse {
   // empty line; GBK. Empty when no response arrived.
   std::string rawHeaders{};
   int status = 0;          // 0 when no response arrived
+  // False when the transfer broke after the response began: status and headers are those
+  // that came, the body is the bytes that arrived before the break.
+  bool complete = true;
 };
 
 // Whether a response of this status asks for the credentials the request carries: 401 for
@@ -57,15 +60,20 @@ inline bool asksForCredentials(int status, const HttpWireRequest& request) noexc
 // A response body larger than this is refused as a failure rather than held in memory.
 inline constexpr size_t kMaxResponseBytes = 64u << 20;
 
+// How an adapter's reading of a body ended.
+enum class BodyRead { Whole, Broken, TooLarge };
+
 class HttpTransport {
  public:
   virtual ~HttpTransport() = default;
 
-  // Performs one synchronous request on the calling thread. Every failure of the exchange
-  // (refused, unreachable, time-out, TLS, broken transfer) gives an empty response with
-  // status 0; std::nullopt means the transport could not even be set up, so nothing was
-  // attempted. Never throws. Implementations keep no state between calls and may be called
-  // from several threads at once.
+  // Performs one synchronous request on the calling thread. Every failure before a response
+  // began (refused, unreachable, time-out, TLS) and a body beyond kMaxResponseBytes give an
+  // empty response with status 0; a transfer that breaks after the response began gives
+  // what arrived, marked incomplete, and the caller decides what to make of it.
+  // std::nullopt means the transport could not even be set up, so nothing was attempted.
+  // Never throws. Implementations keep no state between calls and may be called from
+  // several threads at once.
   [[nodiscard]] virtual std::optional<HttpWireResponse> exchange(
       const HttpWireRequest& request) noexcept = 0;
 };

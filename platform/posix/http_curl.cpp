@@ -192,10 +192,13 @@ class CurlTransport final : public HttpTransport {
       curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.data());
     }
 
-    if (curl_easy_perform(h) != CURLE_OK || transfer.tooLarge) return HttpWireResponse{};
+    const bool whole = curl_easy_perform(h) == CURLE_OK;
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    // Broken before a response began, or refused for its size: nothing.
+    if (transfer.tooLarge || (!whole && (status == 0 || transfer.headers.empty()))) return HttpWireResponse{};
     HttpWireResponse response;
+    response.complete = whole;
     response.body = std::move(transfer.body);
     response.rawHeaders = std::move(transfer.headers);
     response.status = static_cast<int>(status);

@@ -5,9 +5,10 @@
 
 #include <string>
 
+#include "core/net/http_shaping.h"
 #include "core/net/http_transport.h"
-#include "platform/win32/wide_text.h"
 #include "platform/win32/unique.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 namespace {
@@ -71,18 +72,21 @@ std::string rawHeadersOf(HINTERNET request) {
   return fromWide(block);
 }
 
-bool readBody(HINTERNET request, std::string& body) {
+BodyRead readBody(HINTERNET request, std::string& body) {
   for (;;) {
     DWORD available = 0;
-    if (!WinHttpQueryDataAvailable(request, &available)) return false;
-    if (available == 0) return true;
-    if (body.size() + available > kMaxResponseBytes) return false;
+    if (!WinHttpQueryDataAvailable(request, &available)) return BodyRead::Broken;
+    if (available == 0) return BodyRead::Whole;
+    if (body.size() + available > kMaxResponseBytes) return BodyRead::TooLarge;
     const size_t at = body.size();
     body.resize(at + available);
     DWORD read = 0;
-    if (!WinHttpReadData(request, body.data() + at, available, &read)) return false;
+    if (!WinHttpReadData(request, body.data() + at, available, &read)) {
+      body.resize(at);
+      return BodyRead::Broken;
+    }
     body.resize(at + read);
-    if (read == 0) return true;
+    if (read == 0) return BodyRead::Whole;
   }
 }
 
@@ -148,7 +152,10 @@ class WinHttpTransport final : public HttpTransport {
     HttpWireResponse response;
     response.status = statusOf(request.get());
     response.rawHeaders = rawHeadersOf(request.get());
-    if (!readBody(request.get(), response.body)) return HttpWireResponse{};
+    const BodyRead read = readBody(request.get(), response.body);
+    if (read == BodyRead::TooLarge) return HttpWireResponse{};
+    response.complete = read == BodyRead::Whole &&
+                        !bodyCutShort(response.rawHeaders, wire.method, response.status, response.body.size());
     return response;
   }
 };

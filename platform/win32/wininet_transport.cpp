@@ -7,8 +7,8 @@
 
 #include "core/net/http_shaping.h"
 #include "core/net/http_transport.h"
-#include "platform/win32/wide_text.h"
 #include "platform/win32/unique.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 namespace {
@@ -68,13 +68,13 @@ std::string rawHeadersOf(HINTERNET request) {
   return fromWide(block);
 }
 
-bool readBody(HINTERNET request, std::string& body) {
+BodyRead readBody(HINTERNET request, std::string& body) {
   char buffer[16384];
   for (;;) {
     DWORD read = 0;
-    if (!InternetReadFile(request, buffer, sizeof buffer, &read)) return false;
-    if (read == 0) return true;
-    if (body.size() + read > kMaxResponseBytes) return false;
+    if (!InternetReadFile(request, buffer, sizeof buffer, &read)) return BodyRead::Broken;
+    if (read == 0) return BodyRead::Whole;
+    if (body.size() + read > kMaxResponseBytes) return BodyRead::TooLarge;
     body.append(buffer, read);
   }
 }
@@ -146,7 +146,10 @@ class WinInetTransport final : public HttpTransport {
     HttpWireResponse response;
     response.status = statusOf(request.get());
     response.rawHeaders = rawHeadersOf(request.get());
-    if (!readBody(request.get(), response.body)) return HttpWireResponse{};
+    const BodyRead read = readBody(request.get(), response.body);
+    if (read == BodyRead::TooLarge) return HttpWireResponse{};
+    response.complete = read == BodyRead::Whole &&
+                        !bodyCutShort(response.rawHeaders, wire.method, response.status, response.body.size());
     return response;
   }
 };

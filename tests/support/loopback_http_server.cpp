@@ -253,7 +253,10 @@ void LoopbackHttpServer::serve(Connection& connection) {
   for (const std::string& line : response.headerLines) answer += line + "\r\n";
   answer += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
   answer += "Connection: close\r\n\r\n";
-  if (request.method != "HEAD") answer += response.body;
+  if (request.method != "HEAD") {
+    const bool cut = response.cutBodyAt >= 0 && static_cast<size_t>(response.cutBodyAt) < response.body.size();
+    answer += cut ? response.body.substr(0, static_cast<size_t>(response.cutBodyAt)) : response.body;
+  }
   sendAll(s, answer);
 #ifdef _WIN32
   shutdown(s, SD_SEND);

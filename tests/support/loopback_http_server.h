@@ -44,6 +44,9 @@ struct ScriptedResponse {
   // When set, a request without this Authorization value is answered 401 with a Basic
   // challenge instead.
   std::string requiredAuthorization{};
+  // When not negative, only this many bytes of the body go out before the connection
+  // closes; Content-Length still counts the whole body (a transfer broken mid-body).
+  int cutBodyAt = -1;
 };
 
 class LoopbackHttpServer {

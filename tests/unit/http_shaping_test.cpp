@@ -167,6 +167,29 @@ TEST(HttpShaping, MergeCookies) {
   for (const auto& c : cases) EXPECT_EQ(mergeCookies(c.oldCookies, c.newCookies), c.want) << c.name;
 }
 
+TEST(HttpShaping, BodyCutShortOfItsContentLength) {
+  struct Case {
+    const char* name;
+    std::string headers, method;
+    int status;
+    size_t received;
+    bool cut;
+  };
+  const std::string block = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  const Case cases[] = {
+      {"short", block, "GET", 200, 4, true},
+      {"whole", block, "GET", 200, 10, false},
+      {"nothing of it", block, "POST", 200, 0, true},
+      {"name in any case, blanks around the value", "HTTP/1.1 200 OK\r\ncontent-LENGTH:  10 \r\n\r\n", "GET", 200, 9, true},
+      {"no length: read to the close", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", "GET", 200, 0, false},
+      {"a length that is no number", "HTTP/1.1 200 OK\r\nContent-Length: ten\r\n\r\n", "GET", 200, 0, false},
+      {"HEAD has no body", block, "HEAD", 200, 0, false},
+      {"204 has no body", block, "GET", 204, 0, false},
+      {"304 has no body", block, "GET", 304, 0, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(bodyCutShort(c.headers, c.method, c.status, c.received), c.cut) << c.name;
+}
+
 TEST(HttpShaping, EngineTargetFromTheUrl) {
   struct Case {
     std::string url, host;

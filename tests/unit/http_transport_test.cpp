@@ -186,6 +186,42 @@ TEST_P(Transports, ATimeOutEndsTheWaitWithNothing) {
   EXPECT_EQ(server.requests().size(), 1u);  // it did arrive; the answer came too late
 }
 
+// The server closes the connection after part of the body: the transport hands back what
+// arrived with the status and headers, marked incomplete. httpRequest treats that as a
+// failure (a cut answer must not parse as a shorter one); webRequest keeps what it read.
+TEST_P(Transports, ATransferBrokenMidBodyKeepsWhatArrived) {
+  const std::string body(3000, 'x');
+  ScriptedResponse cut = answer(200, "OK", {"X-Part: one"}, body);
+  cut.cutBodyAt = 1200;
+  server.route("/cut", cut);
+  HttpWireRequest request;
+  request.method = "GET";
+  request.url = server.url("/cut");
+  request.timeoutMs = 5000;
+  const std::optional<HttpWireResponse> got = transport().exchange(request);
+  ASSERT_TRUE(got.has_value());
+  EXPECT_EQ(got->status, 200);
+  EXPECT_NE(got->rawHeaders.find("X-Part: one\r\n"), std::string::npos) << got->rawHeaders;
+  EXPECT_EQ(got->body, body.substr(0, 1200));
+  EXPECT_FALSE(got->complete);
+
+  WebRequest web;
+  web.url = server.url("/cut");
+  web.timeoutSeconds = 5;
+  const HttpResponse kept = webRequest(transport(), web);
+  EXPECT_EQ(kept.body, body.substr(0, 1200));
+  EXPECT_EQ(kept.statusCode, 200);
+  EXPECT_NE(kept.receivedHeaders.find("X-Part: one\r\n"), std::string::npos);
+
+  HttpRequest api;
+  api.url = server.url("/cut");
+  api.timeoutSeconds = 5;
+  const HttpResponse refused = httpRequest(transport(), api);
+  EXPECT_EQ(refused.body, "");
+  EXPECT_EQ(refused.statusCode, 0);
+  EXPECT_EQ(refused.receivedHeaders, "");
+}
+
 TEST_P(Transports, ARefusedConnectionGivesNothing) {
   std::string url;
   {
