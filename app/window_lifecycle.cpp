@@ -1,5 +1,6 @@
 #include "app/window_lifecycle.h"
 
+#include "core/settings/ini_file.h"
 #include "core/settings/settings.h"
 #include "platform/win32/settings_registry.h"
 #include "platform/win32/settings_store.h"
@@ -9,7 +10,7 @@ namespace pv {
 
 void wireWindowLifecycle(Win32Ui& ui) {
   // Kept to the end of the process, like the windows whose events use them.
-  static PrivateProfileStore store;
+  static IniFileStore store(runningExecutablePath().parent_path(), windowsFolder());
   static DpapiProtector protector;
   static const SettingsPorts ports{ui, store, protector};
   EventHub& events = ui.events();

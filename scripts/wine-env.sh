@@ -23,9 +23,11 @@ export WINEDEBUG=${PV_WINEDEBUG:--all}
 # No Mono or Gecko installer prompts, no menu entries or desktop files on the host.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export HOME=$pv_wine_dir/home
-# zh_CN.UTF-8 gives Wine processes the ANSI code page 936 of the machines our users run.
-export LANG=zh_CN.UTF-8
-export LC_ALL=zh_CN.UTF-8
+# zh_CN.UTF-8 gives Wine processes the ANSI code page 936 of the machines our users run;
+# PV_WINE_LANG picks another locale for tests that must hold on any code page (C.UTF-8:
+# code page 1252).
+export LANG=${PV_WINE_LANG:-zh_CN.UTF-8}
+export LC_ALL=$LANG
 
 pv_wine_started_xvfb_pid=
 pv_wine_started_server=

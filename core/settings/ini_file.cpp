@@ -123,11 +123,17 @@ std::string IniDocument::text() const {
   return out;
 }
 
-IniFileStore::IniFileStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
+IniFileStore::IniFileStore(std::filesystem::path programFolder,
+                           std::filesystem::path bareNameFolder)
+    : programFolder_(std::move(programFolder)), bareNameFolder_(std::move(bareNameFolder)) {}
+
+IniFileStore::IniFileStore(std::filesystem::path folder) : IniFileStore(folder, folder) {}
 
 std::filesystem::path IniFileStore::pathOf(std::string_view file) const {
-  if (file.empty()) return folder_ / "data" / "setsoft.ini";
-  return folder_ / std::filesystem::path(gbkToUtf16(file));
+  if (file.empty()) {
+    return programFolder_.empty() ? std::filesystem::path() : programFolder_ / "data" / "setsoft.ini";
+  }
+  return bareNameFolder_ / std::filesystem::path(gbkToUtf16(file));
 }
 
 namespace {

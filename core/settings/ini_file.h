@@ -36,22 +36,27 @@ class IniDocument {
   std::vector<std::string> lines_;
 };
 
-// SettingsStore over IniDocument files in one folder: a bare name is a file in `folder`,
-// the empty name is kDefaultSettingsFile under `folder` (the folder standing in for the
-// program's folder). Writes replace the whole file. One lock serialises the calls.
+// SettingsStore over IniDocument files: a bare name is a file in `bareNameFolder`, the
+// empty name is kDefaultSettingsFile under `programFolder`. The files are bytes, GBK in and
+// GBK out whatever the system's code page, so a Windows set to another code page reads and
+// writes the same files. Writes replace the whole file. One lock serialises the calls.
 class IniFileStore final : public SettingsStore {
  public:
+  // The product (platform/win32/settings_store.h names its two folders).
+  IniFileStore(std::filesystem::path programFolder, std::filesystem::path bareNameFolder);
+  // Tests and native runs: one folder stands for both.
   explicit IniFileStore(std::filesystem::path folder);
 
   std::string read(std::string_view file, std::string_view section, std::string_view key) override;
   bool write(std::string_view file, std::string_view section, std::string_view key,
              std::string_view value) override;
 
-  // Where `file` lives.
+  // Where `file` lives; empty for the default file when the program's folder is unknown.
   std::filesystem::path pathOf(std::string_view file) const;
 
  private:
-  std::filesystem::path folder_;
+  std::filesystem::path programFolder_;
+  std::filesystem::path bareNameFolder_;
   std::mutex mutex_;
 };
 

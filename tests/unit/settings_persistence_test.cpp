@@ -47,9 +47,9 @@ std::vector<Backend> backends() {
        }}};
 #ifdef _WIN32
   list.push_back(
-      {"PrivateProfileStoreWithDpapi",
+      {"IniFileStoreWithDpapi",
        [](const std::filesystem::path& folder) -> std::unique_ptr<SettingsStore> {
-         return std::make_unique<PrivateProfileStore>(folder, folder);
+         return std::make_unique<IniFileStore>(folder);
        },
        []() -> std::unique_ptr<SecretProtector> { return std::make_unique<DpapiProtector>(); }});
 #endif

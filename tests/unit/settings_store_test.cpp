@@ -1,5 +1,6 @@
-// The settings stores: our ini files, and on Windows the private-profile functions, meet one
-// contract. IniDocument's own cases pin the file behaviour it copies from the platform.
+// The settings stores: our ini files, and on Windows the system's private-profile functions
+// (what earlier versions wrote with), meet one contract. IniDocument's own cases pin the
+// file behaviour it copies from the platform.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,12 +8,15 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <system_error>
 
 #include "core/settings/ini_file.h"
 #include "core/settings/settings_codec.h"
 #include "tests/unit/settings_fakes.h"
 #ifdef _WIN32
-#include "platform/win32/settings_store.h"
+#include <windows.h>
+
+#include "platform/win32/wide_text.h"
 #endif
 
 namespace pv {
@@ -20,6 +24,42 @@ namespace {
 
 using testing_settings::fileBytes;
 using testing_settings::ScratchFolder;
+
+#ifdef _WIN32
+// The private-profile functions as earlier versions of the program called them, in this
+// process's code page (936 in the unit run): the reference our files must agree with.
+class SystemProfileStore final : public SettingsStore {
+ public:
+  explicit SystemProfileStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+  std::string read(std::string_view file, std::string_view section, std::string_view key) override {
+    std::wstring value(kSettingsValueLimit + 1, L'\0');
+    const DWORD n = GetPrivateProfileStringW(toWide(section).c_str(), toWide(key).c_str(), L"",
+                                             value.data(), static_cast<DWORD>(value.size()),
+                                             pathOf(file).c_str());
+    value.resize(n);
+    return fromWide(value);
+  }
+
+  bool write(std::string_view file, std::string_view section, std::string_view key,
+             std::string_view value) override {
+    // The functions would write a line break into the file; the contract refuses it.
+    if (value.find_first_of("\r\n") != std::string_view::npos) return false;
+    return WritePrivateProfileStringW(toWide(section).c_str(), toWide(key).c_str(),
+                                      toWide(value).c_str(), pathOf(file).c_str()) != FALSE;
+  }
+
+ private:
+  std::wstring pathOf(std::string_view file) const {
+    if (!file.empty()) return (folder_ / toWide(file)).wstring();
+    std::error_code ignored;
+    std::filesystem::create_directories(folder_ / "data", ignored);
+    return (folder_ / "data" / "setsoft.ini").wstring();
+  }
+
+  std::filesystem::path folder_;
+};
+#endif
 
 TEST(IniDocument, ReadsValuesAsThePrivateProfileFunctionsDo) {
   const IniDocument doc(
@@ -116,9 +156,9 @@ std::vector<StoreMaker> storeMakers() {
          return std::make_unique<IniFileStore>(folder);
        }}};
 #ifdef _WIN32
-  makers.push_back({"PrivateProfileStore",
+  makers.push_back({"SystemProfileFunctions",
                     [](const std::filesystem::path& folder) -> std::unique_ptr<SettingsStore> {
-                      return std::make_unique<PrivateProfileStore>(folder, folder);
+                      return std::make_unique<SystemProfileStore>(folder);
                     }});
 #endif
   return makers;

@@ -1,5 +1,5 @@
-// The Windows adapters of settings persistence where they differ from our ini store: bare
-// file names, the data-protection API and the browser-emulation registry value.
+// The Windows side of settings persistence: where the product's files go, GBK files on any
+// code page, the data-protection API and the browser-emulation registry value.
 #ifdef _WIN32
 #include <windows.h>
 // After windows.h, whose types it uses.
@@ -7,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 
+#include "core/settings/ini_file.h"
 #include "core/settings/settings.h"
 #include "core/ui/memory_ui.h"
 #include "platform/win32/settings_registry.h"
@@ -23,17 +26,15 @@ namespace {
 using testing_settings::fileBytes;
 using testing_settings::ScratchFolder;
 
-std::filesystem::path windowsFolder() {
-  wchar_t buffer[MAX_PATH] = {};
-  const UINT n = GetWindowsDirectoryW(buffer, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? std::filesystem::path(buffer) : std::filesystem::path();
-}
+// The product's store, as app/ makes it.
+IniFileStore productStore() { return IniFileStore(runningExecutablePath().parent_path(), windowsFolder()); }
 
-TEST(PrivateProfileStore, BareNamesGoToTheWindowsFolderAsGbk) {
+TEST(ProductSettingsStore, BareNamesGoToTheWindowsFolderAsGbk) {
   const std::string name = "pv-settings-test-" + std::to_string(std::random_device{}()) + ".ini";
-  const std::filesystem::path expected = windowsFolder() / name;
-  ASSERT_FALSE(expected.empty());
-  PrivateProfileStore store;
+  wchar_t system[MAX_PATH] = {};
+  ASSERT_GT(GetWindowsDirectoryW(system, MAX_PATH), 0u);
+  const std::filesystem::path expected = std::filesystem::path(system) / name;
+  IniFileStore store = productStore();
   ASSERT_TRUE(store.write(name, "编辑框", "编辑框_地址", "北京市"));
   EXPECT_EQ(store.read(name, "编辑框", "编辑框_地址"), "北京市");
   const std::string bytes = fileBytes(expected);
@@ -43,18 +44,50 @@ TEST(PrivateProfileStore, BareNamesGoToTheWindowsFolderAsGbk) {
   EXPECT_NE(bytes.find("[编辑框]\r\n编辑框_地址=北京市"), std::string::npos) << bytes;
 }
 
-TEST(PrivateProfileStore, DefaultFileLivesUnderTheRunningProgramsFolder) {
+TEST(ProductSettingsStore, DefaultFileLivesUnderTheRunningProgramsFolder) {
   const std::filesystem::path exe = runningExecutablePath();
   ASSERT_EQ(exe.filename(), std::filesystem::path(L"unit_tests.exe"));
   const std::filesystem::path data = exe.parent_path() / L"data";
   std::error_code ignored;
   ASSERT_FALSE(std::filesystem::exists(data));
-  PrivateProfileStore store;
+  IniFileStore store = productStore();
   const bool written = store.write("", "选择框", "选择框_盲区停发", "假");
   const std::string bytes = fileBytes(data / L"setsoft.ini");
   std::filesystem::remove_all(data, ignored);
   EXPECT_TRUE(written);
   EXPECT_NE(bytes.find("选择框_盲区停发=假"), std::string::npos) << bytes;
+}
+
+// Settings files are GBK whatever the system's code page. The unit run has code page 936;
+// the unit-wine-latin run repeats these tests under a Western one (1252), where the
+// private-profile functions wrote "?" for every Chinese name and value and read the files
+// of earlier versions wrongly.
+TEST(SettingsFilesOnAnyCodePage, ReadAndWrittenAsGbk) {
+  if (const char* want = std::getenv("PV_TEST_EXPECT_ACP")) {
+    ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(want)));
+  }
+  ScratchFolder folder;
+  const std::filesystem::path path = folder.path() / "parcelvane_settings.ini";
+  {
+    std::ofstream earlier(path, std::ios::binary);  // as an earlier version left it
+    earlier << "[编辑框]\r\n编辑框_地址=北京市朝阳区><br><望京\r\n[组合框]\r\n组合框_筛单服务=顺丰<|>7<||>0<|>顺丰\r\n";
+  }
+  IniFileStore store(folder.path());
+  EXPECT_EQ(store.read("parcelvane_settings.ini", "编辑框", "编辑框_地址"), "北京市朝阳区><br><望京");
+  EXPECT_EQ(store.read("parcelvane_settings.ini", "组合框", "组合框_筛单服务"), "顺丰<|>7<||>0<|>顺丰");
+  ASSERT_TRUE(store.write("parcelvane_settings.ini", "选择框", "选择框_盲区停发", "假"));
+  ASSERT_TRUE(store.write("parcelvane_settings.ini", "编辑框", "编辑框_地址", "上海市"));
+  EXPECT_EQ(fileBytes(path),
+            "[编辑框]\r\n编辑框_地址=上海市\r\n[组合框]\r\n组合框_筛单服务=顺丰<|>7<||>0<|>顺丰\r\n"
+            "[选择框]\r\n选择框_盲区停发=假\r\n");
+
+  if (GetACP() != 936) return;
+  // Where the system's functions speak GBK, each side reads what the other wrote.
+  ASSERT_TRUE(WritePrivateProfileStringW(L"单选框", L"单选框_反选", L"真", path.c_str()));
+  EXPECT_EQ(store.read("parcelvane_settings.ini", "单选框", "单选框_反选"), "真");
+  wchar_t value[64] = {};
+  GetPrivateProfileStringW(L"编辑框", L"编辑框_地址", L"", value, 64, path.c_str());
+  EXPECT_EQ(std::wstring(value), L"上海市");
 }
 
 TEST(DpapiProtector, SealsForTheUserAndRefusesAnythingElse) {
@@ -87,7 +120,7 @@ TEST(DpapiProtector, SealsForTheUserAndRefusesAnythingElse) {
 
 TEST(DpapiProtector, PasswordFileHoldsNoPlainText) {
   ScratchFolder folder;
-  PrivateProfileStore store(folder.path(), folder.path());
+  IniFileStore store(folder.path());
   DpapiProtector protector;
   MemoryUi ui;
   ASSERT_TRUE(ui.load(Window::Login, false));

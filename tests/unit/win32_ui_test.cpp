@@ -11,6 +11,7 @@
 #include <map>
 #include <thread>
 
+#include "core/settings/ini_file.h"
 #include "core/settings/settings.h"
 #include "platform/win32/settings_store.h"
 #include "platform/win32/ui/names.h"
@@ -256,7 +257,7 @@ TEST_F(Win32UiTest, CharacterOutsideGbkCostsOnlyItselfAcrossARestart) {
   EXPECT_EQ(ui.text(Window::Main, "编辑框_地址"), "收货地址?A栋");
 
   testing_settings::ScratchFolder folder;
-  PrivateProfileStore store(folder.path(), folder.path());
+  IniFileStore store(folder.path());
   DpapiProtector protector;
   SettingsPorts ports{ui, store, protector};
   ASSERT_TRUE(saveMainSettings(ports));
