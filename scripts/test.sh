@@ -131,7 +131,7 @@ elif [[ $pv_wine_bits == 64 ]] && ! bounded bash scripts/build.sh win64; then
   LEVEL_LINES+=("build win64: failed")
   failed=$((failed + 1))
 elif [[ $pv_wine_bits == 64 || -n $win32_built ]]; then
-  echo "test: Wine levels in the $pv_wine_flavour flavour (build/win$pv_wine_bits)"
+  echo "test: Wine levels on build/win$pv_wine_bits ($pv_wine_flavour)"
   # Every Wine program of the levels runs in this flavour.
   export PV_WINE_BITS=$pv_wine_bits
   # Tests get a screen of their own: nothing pops up on the developer's display, and
