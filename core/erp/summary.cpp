@@ -1,6 +1,5 @@
 #include "core/erp/summary.h"
 
-#include "core/product/product.h"
 #include "core/text/text.h"
 
 namespace pv {
@@ -61,34 +60,6 @@ void fillResultWindow(Ui& ui, const Published<OrderNumbers>& matchingOrderNumber
   const auto numbers = matchingOrderNumbers.load();
   const bool commas = ui.selectedIndex(Window::Result, kResultSeparator) == 1;
   (void)ui.setText(Window::Result, kResultText, joinTexts(*numbers, commas ? "," : "\r\n"));
-}
-
-bool registerResultWindowEvents(SummaryContext& summary) {
-  SummaryContext* s = &summary;
-  EventHub& events = summary.ui.events();
-  bool registered = events.on(Window::Result, "", Event::Created, [s](EventArgs&) {
-    (void)s->ui.setTitle(Window::Result,
-                         s->ui.title(Window::Result) + " " + std::string(kProductName) + std::string(kProductVersion));
-  });
-  registered = events.on(Window::Result, kResultSeparator, Event::ItemSelected,
-                         [s](EventArgs&) {
-                           s->workers.start([s] { fillResultWindow(s->ui, s->matchingOrderNumbers); });
-                         }) &&
-               registered;
-  registered = events.on(Window::Result, kResultCopy, Event::Clicked,
-                         [s](EventArgs&) {
-                           s->setClipboardText(s->ui.text(Window::Result, kResultText));
-                           (void)s->ui.setText(Window::Result, kResultCopy, "已复制");
-                         }) &&
-               registered;
-  registered = events.on(Window::Result, "", Event::MayClose,
-                         [s](EventArgs& args) {
-                           (void)s->ui.hide(Window::Result);
-                           (void)s->ui.setText(Window::Result, kResultCopy, kCopyAllCaption);
-                           args.cancel = true;
-                         }) &&
-               registered;
-  return registered;
 }
 
 }  // namespace pv

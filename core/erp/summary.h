@@ -45,8 +45,4 @@ void showScreeningSummary(SummaryContext& summary, int total, int ticked, const 
 // chosen, separated by commas.
 void fillResultWindow(Ui& ui, const Published<OrderNumbers>& matchingOrderNumbers);
 
-// The result window's events: its title, the separator choice, the copy button, and a
-// close that only hides it (it stays loaded for the next run).
-[[nodiscard]] bool registerResultWindowEvents(SummaryContext& summary);
-
 }  // namespace pv

@@ -5,7 +5,7 @@
 #include <condition_variable>
 #include <thread>
 
-#include "core/erp/one_click.h"
+#include "core/client/one_click.h"
 #include "core/text/text.h"
 #include "tests/unit/erp_fakes.h"
 

@@ -72,6 +72,11 @@ class OneClickControl {
   std::stop_source running_;  // the run started last
 };
 
+// The result window's events: its title, the separator choice, the copy button, and a
+// close that only hides it (it stays loaded for the next run). Register before the window
+// is loaded.
+[[nodiscard]] bool registerResultWindowEvents(SummaryContext& summary);
+
 // Binds the button's click to `control`.
 [[nodiscard]] bool registerOneClickEvents(Ui& ui, OneClickControl& control);
 

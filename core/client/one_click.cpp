@@ -1,7 +1,8 @@
-#include "core/erp/one_click.h"
+#include "core/client/one_click.h"
 
+#include "core/client/service_boxes.h"
 #include "core/erp/erp_windows.h"
-#include "core/screening/services.h"
+#include "core/product/product.h"
 
 namespace pv {
 
@@ -101,6 +102,34 @@ void OneClickControl::toggleOneClickScreening() {
   (void)ui.setText(Window::Main, kOneClickButton, kRunningCaption);
   OneClickContext* context = &context_;
   workers_.start([context, stop = running_.get_token()] { runOneClickScreening(*context, stop); });
+}
+
+bool registerResultWindowEvents(SummaryContext& summary) {
+  SummaryContext* s = &summary;
+  EventHub& events = summary.ui.events();
+  bool registered = events.on(Window::Result, "", Event::Created, [s](EventArgs&) {
+    (void)s->ui.setTitle(Window::Result,
+                         s->ui.title(Window::Result) + " " + std::string(kProductName) + std::string(kProductVersion));
+  });
+  registered = events.on(Window::Result, kResultSeparator, Event::ItemSelected,
+                         [s](EventArgs&) {
+                           s->workers.start([s] { fillResultWindow(s->ui, s->matchingOrderNumbers); });
+                         }) &&
+               registered;
+  registered = events.on(Window::Result, kResultCopy, Event::Clicked,
+                         [s](EventArgs&) {
+                           s->setClipboardText(s->ui.text(Window::Result, kResultText));
+                           (void)s->ui.setText(Window::Result, kResultCopy, "已复制");
+                         }) &&
+               registered;
+  registered = events.on(Window::Result, "", Event::MayClose,
+                         [s](EventArgs& args) {
+                           (void)s->ui.hide(Window::Result);
+                           (void)s->ui.setText(Window::Result, kResultCopy, kCopyAllCaption);
+                           args.cancel = true;
+                         }) &&
+               registered;
+  return registered;
 }
 
 bool registerOneClickEvents(Ui& ui, OneClickControl& control) {
