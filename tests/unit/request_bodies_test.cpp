@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "core/api/api_call.h"
-#include "core/api/client_events.h"
-#include "core/api/login_window.h"
-#include "core/api/session.h"
 #include "core/api/version_check.h"
+#include "core/client/client_events.h"
+#include "core/client/login.h"
+#include "core/client/login_window.h"
 #include "core/screening/request.h"
 #include "core/text/codepage.h"
 #include "tests/unit/api_fakes.h"
