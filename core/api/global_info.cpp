@@ -20,7 +20,8 @@ std::string downloadPicture(HttpTransport& webTransport, const std::string& orig
   WebRequest request;
   request.url = origin + path;
   HttpResponse response = webRequest(webTransport, request);
-  if (response.statusCode < 200 || response.statusCode > 299) return {};
+  // Half a picture is no picture: the built-in one stays.
+  if (!response.complete || response.statusCode < 200 || response.statusCode > 299) return {};
   if (pictureFormat(response.body) == PictureFormat::Unknown) return {};
   return std::move(response.body);
 }

@@ -15,6 +15,7 @@ HttpResponse responseOf(HttpWireResponse&& got, std::string receivedHeaders,
   out.body = std::move(got.body);
   out.receivedHeaders = std::move(receivedHeaders);
   out.statusCode = got.status;
+  out.complete = got.complete;
   out.receivedCookies = cookiesFromHeaders(out.receivedHeaders);
   if (autoMergeCookies && sentCookies) out.receivedCookies = mergeCookies(*sentCookies, out.receivedCookies);
   return out;

@@ -71,6 +71,9 @@ struct HttpResponse {
   std::string receivedHeaders{};
   int statusCode = 0;
   std::string receivedCookies{};  // "a=1; b=2" from the Set-Cookie lines
+  // webRequest: false when the transfer broke part-way and the body is what arrived before
+  // (httpRequest gives nothing at all then).
+  bool complete = true;
 };
 
 [[nodiscard]] HttpResponse httpRequest(HttpTransport& transport, const HttpRequest& request) noexcept;

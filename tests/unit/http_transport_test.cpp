@@ -212,6 +212,7 @@ TEST_P(Transports, ATransferBrokenMidBodyKeepsWhatArrived) {
   EXPECT_EQ(kept.body, body.substr(0, 1200));
   EXPECT_EQ(kept.statusCode, 200);
   EXPECT_NE(kept.receivedHeaders.find("X-Part: one\r\n"), std::string::npos);
+  EXPECT_FALSE(kept.complete);
 
   HttpRequest api;
   api.url = server.url("/cut");
