@@ -58,7 +58,7 @@ HttpResponse httpRequest(HttpTransport& transport, const HttpRequest& request) n
     }
 
     addHeaderFields(wire.headers, headers, /*skipKeepAlive=*/true);
-    wire.body = !request.bodyBytes.empty() ? request.bodyBytes : gbkToUtf8(request.bodyText);
+    wire.body = !request.bodyBytes.empty() ? request.bodyBytes : Bytes(gbkToUtf8(request.bodyText));
 
     std::optional<HttpWireResponse> got = transport.exchange(wire);
     if (!got) return {};
@@ -96,7 +96,7 @@ HttpResponse webRequest(HttpTransport& transport, const WebRequest& request) noe
       headers += containsText(cookies, "Cookie:") ? "\r\n" + cookies : "\r\nCookie: " + cookies;
     }
     addHeaderFields(wire.headers, headers, /*skipKeepAlive=*/false);
-    if (method != kMethodGet) wire.body = !request.bodyBytes.empty() ? request.bodyBytes : request.bodyText;
+    if (method != kMethodGet) wire.body = !request.bodyBytes.empty() ? request.bodyBytes : Bytes(request.bodyText);
 
     // A transfer cut short keeps what arrived, with its status and headers: the engine
     // hands back whatever it read.

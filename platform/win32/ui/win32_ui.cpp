@@ -167,6 +167,29 @@ Win32Ui::~Win32Ui() = default;
 
 int Win32Ui::runMessageLoop() { return impl_->runMessageLoop(); }
 
+bool Win32Ui::onUiThread(const std::function<void()>& work) {
+  return impl_->onUiThread([&] {
+    work();
+    return true;
+  });
+}
+HWND Win32Ui::windowHandle(Window window) const {
+  return impl_->onUiThread([&] { return impl_->state(window).hwnd; });
+}
+HWND Win32Ui::controlHandle(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> HWND {
+    const win32ui::ControlState* c = impl_->find(window, name);
+    return c ? c->hwnd : nullptr;
+  });
+}
+bool Win32Ui::navigateWebView(Window window, std::string_view name, std::string_view address) {
+  const std::wstring wide = toWide(address);
+  return impl_->onUiThread([&] {
+    const win32ui::ControlState* c = impl_->find(window, name);
+    return c && c->def->kind == ControlKind::WebBrowser && c->browser && c->browser->navigate(wide);
+  });
+}
+
 bool Win32Ui::load(Window window, bool show) {
   return impl_->onUiThread([&] { return impl_->load(window, show); });
 }
@@ -267,6 +290,24 @@ std::string Win32Ui::statusText(Window window, std::string_view name, int part) 
 bool Win32Ui::setStatusText(Window window, std::string_view name, int part,
                             std::string_view text) {
   return impl_->onUiThread([&] { return impl_->setStatusText(window, name, part, text); });
+}
+bool Win32Ui::appendRichText(Window window, std::string_view name, const TextRun& run) {
+  return impl_->onUiThread([&] { return impl_->appendRichText(window, name, run); });
+}
+int Win32Ui::lineCount(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->lineCount(window, name); });
+}
+bool Win32Ui::scrollLines(Window window, std::string_view name, int lines) {
+  return impl_->onUiThread([&] { return impl_->scrollLines(window, name, lines); });
+}
+bool Win32Ui::clearSelection(Window window, std::string_view name) {
+  return impl_->onUiThread([&] { return impl_->clearSelection(window, name); });
+}
+bool Win32Ui::underCursor(Window window) const {
+  return impl_->onUiThread([&] { return impl_->underCursor(window); });
+}
+bool Win32Ui::activate(Window window) {
+  return impl_->onUiThread([&] { return impl_->activate(window); });
 }
 
 }  // namespace pv
