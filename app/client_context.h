@@ -1,6 +1,6 @@
 #pragma once
 // The one ClientContext of the process, shared by the login and main window wiring.
-#include "core/api/client.h"
+#include "core/client/client_context.h"
 
 namespace pv {
 

@@ -1,7 +1,7 @@
 #include "app/client_context.h"
 #include "app/client_wiring.h"
-#include "core/api/client_events.h"
-#include "core/api/login_window.h"
+#include "core/client/client_events.h"
+#include "core/client/login_window.h"
 #include "platform/win32/ui/win32_ui.h"
 
 namespace pv {

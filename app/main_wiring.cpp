@@ -1,6 +1,6 @@
 #include "app/client_context.h"
 #include "app/client_wiring.h"
-#include "core/api/client_events.h"
+#include "core/client/client_events.h"
 #include "platform/win32/ui/win32_ui.h"
 
 namespace pv {

@@ -14,12 +14,12 @@ constexpr std::string_view kQqChatHost = "wpa.qq.com";
 
 // A contact picture from the API host; empty unless a picture arrived. An error page or
 // a missing path must not stand in for the picture the program already shows.
-std::string downloadPicture(ClientContext& client, const std::string& origin,
+std::string downloadPicture(HttpTransport& webTransport, const std::string& origin,
                             const std::string& path) {
   if (path.empty() || origin.empty()) return {};
   WebRequest request;
   request.url = origin + path;
-  HttpResponse response = webRequest(client.webTransport, request);
+  HttpResponse response = webRequest(webTransport, request);
   if (response.statusCode < 200 || response.statusCode > 299) return {};
   if (pictureFormat(response.body) == PictureFormat::Unknown) return {};
   return std::move(response.body);
@@ -38,11 +38,11 @@ ServiceContact defaultServiceContact(std::string qqCard, std::string wechatCard)
   return c;
 }
 
-void fetchGlobalInfo(ClientContext& client) {
-  const std::string baseUrl = client.records.session.load()->baseUrl;
+void fetchGlobalInfo(HttpTransport& webTransport, ProcessRecords& records) {
+  const std::string baseUrl = records.session.load()->baseUrl;
   WebRequest request;
   request.url = baseUrl + "/pub/global";
-  const HttpResponse response = webRequest(client.webTransport, request);
+  const HttpResponse response = webRequest(webTransport, request);
   JsonDocument answer;
   // No answer reads as code 0 like a good one would; only a real envelope may replace the
   // built-in contact.
@@ -51,7 +51,7 @@ void fetchGlobalInfo(ClientContext& client) {
     return;
   }
 
-  Published<ServiceContact>& contact = client.records.contact;
+  Published<ServiceContact>& contact = records.contact;
   const std::string qq = utf8ToGbk(answer.at("/data/service/qq").text());
   contact.update([&](ServiceContact& c) { c.qqNumber = qq; });
 
@@ -61,7 +61,7 @@ void fetchGlobalInfo(ClientContext& client) {
 
   const std::string origin = urlOrigin(baseUrl);
   std::string qqPicture =
-      downloadPicture(client, origin, utf8ToGbk(answer.at("/data/service/qqQr").text()));
+      downloadPicture(webTransport, origin, utf8ToGbk(answer.at("/data/service/qqQr").text()));
   if (!qqPicture.empty()) {
     contact.update([&](ServiceContact& c) { c.qqQrImage = std::move(qqPicture); });
   }
@@ -70,7 +70,7 @@ void fetchGlobalInfo(ClientContext& client) {
   contact.update([&](ServiceContact& c) { c.wechatId = wechat; });
 
   std::string wechatPicture =
-      downloadPicture(client, origin, utf8ToGbk(answer.at("/data/service/wechatQr").text()));
+      downloadPicture(webTransport, origin, utf8ToGbk(answer.at("/data/service/wechatQr").text()));
   if (!wechatPicture.empty()) {
     contact.update([&](ServiceContact& c) { c.wechatQrImage = std::move(wechatPicture); });
   }

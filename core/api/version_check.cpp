@@ -1,90 +1,28 @@
 #include "core/api/version_check.h"
 
 #include "core/api/api_call.h"
-#include "core/api/login_window.h"
 #include "core/product/product.h"
 #include "core/text/codepage.h"
 
 namespace pv {
 
-namespace {
-
-constexpr std::string_view kVersionTitle = "检测版本";
-
-// The check's boxes belong to the login window: once a login has replaced it by the main
-// window, a late answer asks nothing.
-DialogAnswer ask(ClientContext& client, std::string text) {
-  if (!client.ui.isLoaded(Window::Login)) return DialogAnswer::None;
-  return client.dialogs.show({.text = std::move(text),
-                              .title = std::string(kVersionTitle),
-                              .buttons = DialogButtons::YesNo,
-                              .owner = Window::Login});
-}
-
-// Appends the download item unless an earlier answer did: the first check to get here
-// claims the item, so checks running side by side cannot append it twice.
-void addDownloadMenuItem(ClientContext& client, const std::string& latest) {
-  bool claimed = false;
-  client.records.update.update([&](UpdateInfo& u) {
-    claimed = !u.downloadMenuAdded;
-    u.downloadMenuAdded = true;
-  });
-  if (!claimed) return;
-  const bool added = client.windows.appendMenuItem(Window::Login, kDownloadMenuCommand,
-                                                   "下载新版（v" + latest + "）");
-  if (!added) client.records.update.update([](UpdateInfo& u) { u.downloadMenuAdded = false; });
-}
-
-}  // namespace
-
-void runVersionCheck(ClientContext& client, int manual) {
+VersionAnswer checkClientVersion(HttpTransport& transport, const std::string& baseUrl) {
   const std::string body =
       jsonStringObject({{"name", kClientName}, {"version", kClientVersion}});
-  const std::string baseUrl = client.records.session.load()->baseUrl;
-  const JsonDocument answer = callApi(client.apiTransport, kMethodPost,
-                                      baseUrl + "/pub/versions/check", kJsonContentHeader, body);
+  const JsonDocument answer =
+      callApi(transport, kMethodPost, baseUrl + "/pub/versions/check", kJsonContentHeader, body);
 
+  VersionAnswer out;
   // No answer at all, or one without a message, is a failed check.
-  if (answer.member("msg").text().empty()) {
-    if (ask(client, "网络错误，检测版本失败，是否重新检测？") == DialogAnswer::Yes) {
-      client.windows.navigate(Window::Login, kLoginWebView, productPage());
-      client.workers.start([&client] { runVersionCheck(client, 0); });
-    }
-    return;
-  }
-
-  const bool forbidden = answer.at("/data/current/forbidden").toBool();
-  const int id = answer.at("/data/current/id").toInt();
-  std::string downloadUrl = utf8ToGbk(answer.at("/data/latest/download").text());
-  if (downloadUrl.empty()) downloadUrl = std::string(kWebSite);
-  client.records.update.update([&](UpdateInfo& u) { u.downloadUrl = downloadUrl; });
-
-  if (forbidden || id < 1) {
-    if (ask(client, "当前版本停止支持，是否前往下载新版？") == DialogAnswer::Yes) {
-      client.browser.open(downloadUrl);
-    }
-    return;
-  }
-
-  client.ui.setEnabled(Window::Login, kLoginButton, true);
-  // Compared as the bytes came: any difference counts as a new version.
-  const std::string latest = answer.at("/data/latest/version").text();
-  const std::string current = answer.at("/data/current/version").text();
-  if (latest != current) {
-    addDownloadMenuItem(client, latest);
-    if (ask(client, "检测到新版本v" + latest + "，是否前往下载新版？") == DialogAnswer::Yes) {
-      client.browser.open(downloadUrl);
-    }
-  } else if (manual == 1 && client.ui.isLoaded(Window::Login)) {
-    client.dialogs.show({.text = "当前已经是最新版，无需更新！",
-                         .title = std::string(kVersionTitle),
-                         .buttons = DialogButtons::Ok,
-                         .owner = Window::Login});
-  }
-}
-
-void openDownloadPage(ClientContext& client) {
-  client.browser.open(client.records.update.load()->downloadUrl);
+  if (answer.member("msg").text().empty()) return out;
+  out.answered = true;
+  out.forbidden = answer.at("/data/current/forbidden").toBool();
+  out.currentId = answer.at("/data/current/id").toInt();
+  out.current = answer.at("/data/current/version").text();
+  out.latest = answer.at("/data/latest/version").text();
+  out.downloadUrl = utf8ToGbk(answer.at("/data/latest/download").text());
+  if (out.downloadUrl.empty()) out.downloadUrl = std::string(kWebSite);
+  return out;
 }
 
 }  // namespace pv

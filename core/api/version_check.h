@@ -1,26 +1,27 @@
 #pragma once
-// The version check: asks the service whether this client version may still be used and
-// whether a newer one exists. It enables the login button only for a supported version,
-// offers the download page, and appends a download item to the login window's menu once.
+// The version check's service call: whether this client version may still be used and
+// whether a newer one exists.
 #include <string>
 #include <string_view>
 
-#include "core/api/client.h"
-
 namespace pv {
+
+class HttpTransport;
 
 // Name and version this client reports to the service.
 inline constexpr std::string_view kClientName = "客户端";
 inline constexpr std::string_view kClientVersion = "2.0.2";
 
-// Command id of the download item appended to the login window's menu bar.
-inline constexpr int kDownloadMenuCommand = 90000;
+struct VersionAnswer {
+  bool answered = false;  // an answer with a message came back; nothing else is valid without it
+  bool forbidden = false;
+  int currentId = 0;            // 0: the service does not know this version
+  std::string current{};        // as the service sent it
+  std::string latest{};         // as the service sent it
+  std::string downloadUrl{};    // GBK; the product's web site when the answer names none
+};
 
-// Worker routine. manual is 1 when the operator asked for the check (it then also says
-// when the version is the newest), 0 at start-up and after a retry.
-void runVersionCheck(ClientContext& client, int manual);
-
-// The download item's action: opens UpdateInfo's download page.
-void openDownloadPage(ClientContext& client);
+// POST /pub/versions/check with kClientName and kClientVersion.
+VersionAnswer checkClientVersion(HttpTransport& transport, const std::string& baseUrl);
 
 }  // namespace pv

@@ -1,32 +1,36 @@
 #pragma once
-// Screening projects and services: the project box and the service box of the main
-// window, filled from the API, the project's notice, and the check every screening path
-// makes first. The screening call sends the item value of the selected service.
-#include <string_view>
+// Screening projects and services as the service lists them: the projects of the screening
+// type, and the services of the operator's account. The screening call sends the id of the
+// chosen service.
+#include <cstdint>
+#include <string>
+#include <vector>
 
-#include "core/api/client.h"
+#include "core/api/records.h"
+#include "core/net/http_transport.h"
 
 namespace pv {
 
-inline constexpr std::string_view kProductBox = "组合框_筛单项目";
-inline constexpr std::string_view kServiceBox = "组合框_筛单服务";
-inline constexpr std::string_view kProductNoticeLabel = "透明标签_筛单公告";
-inline constexpr std::string_view kRefreshServicesLink = "超级链接框_刷新";
+struct ScreeningProduct {
+  std::int32_t id = 0;
+  std::string name{};    // GBK
+  std::string notice{};  // GBK
+};
 
-// Worker routine (main window opened, refresh link): refills the project box with the
-// service's projects, keeps the selection by position, then onProductSelected.
-void loadScreeningProducts(ClientContext& client);
+struct ScreeningService {
+  std::int32_t id = 0;
+  std::int32_t productId = 0;
+  std::string alias{};  // GBK
+};
 
-// A project was chosen (or the project list was reloaded): shows its notice and starts
-// loadScreeningServices on a worker; with no project chosen, asks for one in the box.
-void onProductSelected(ClientContext& client);
+// GET /pub/serviceProducts: every project of the screening type that is not forbidden, in
+// the service's order. None when the call failed.
+std::vector<ScreeningProduct> fetchScreeningProducts(HttpTransport& transport,
+                                                     const ApiSession& session);
 
-// Worker routine: refills the service box with the operator's services of the chosen
-// project, keeps the selection by position and selects a project's only service.
-void loadScreeningServices(ClientContext& client);
-
-// True when a project and a service are chosen. Otherwise, unless silent, says which one
-// is missing and opens that box's drop-down list.
-bool checkServiceChosen(Ui& ui, Dialogs& dialogs, WindowExtras& windows, bool silent = false);
+// GET /serviceBusinesses: every service of the session's account, of every project, in the
+// service's order. None when the call failed.
+std::vector<ScreeningService> fetchScreeningServices(HttpTransport& transport,
+                                                     const ApiSession& session);
 
 }  // namespace pv

@@ -10,14 +10,16 @@
 #include <vector>
 
 #include "core/api/api_call.h"
-#include "core/api/client_events.h"
 #include "core/api/global_info.h"
-#include "core/api/login_window.h"
-#include "core/api/main_window.h"
 #include "core/api/session.h"
 #include "core/api/version_check.h"
+#include "core/client/client_events.h"
+#include "core/client/login.h"
+#include "core/client/login_window.h"
+#include "core/client/main_window.h"
+#include "core/client/service_boxes.h"
+#include "core/client/version_prompts.h"
 #include "core/product/product.h"
-#include "core/screening/services.h"
 #include "core/ui/memory_ui.h"
 #include "tests/integration/sandbox_fixture.h"
 
@@ -326,7 +328,7 @@ using ClientGlobalInfoTest = ClientFlowTest;
 
 TEST_F(ClientGlobalInfoTest, ReplacesTheContactWithTheServicesAndItsPictures) {
   SandboxClientRig& r = *rig;
-  fetchGlobalInfo(r.client);
+  fetchGlobalInfo(r.client.webTransport, r.records);
   const auto contact = r.records.contact.load();
   EXPECT_EQ(contact->qqNumber, "800012345");
   EXPECT_EQ(contact->qqLink, "http://im.parcelvane.com/qq?uin=800012345");
@@ -349,7 +351,7 @@ TEST_F(ClientGlobalInfoTest, AFailedPictureDownloadKeepsTheBuiltInPicture) {
     api().reset();
     api().addFaults(fault);  // the first picture, the QQ card
     SandboxClientRig r(sharedSandbox().port());
-    fetchGlobalInfo(r.client);
+    fetchGlobalInfo(r.client.webTransport, r.records);
     const auto contact = r.records.contact.load();
     EXPECT_EQ(contact->qqQrImage, SandboxClientRig::kBuiltInQq);
     EXPECT_NE(contact->wechatQrImage, SandboxClientRig::kBuiltInWechat);
@@ -360,7 +362,7 @@ TEST_F(ClientGlobalInfoTest, AFailedPictureDownloadKeepsTheBuiltInPicture) {
 TEST_F(ClientGlobalInfoTest, AFailedCallKeepsTheBuiltInContact) {
   api().addFaults(R"({"endpoint":"global","status":503})");
   SandboxClientRig& r = *rig;
-  fetchGlobalInfo(r.client);
+  fetchGlobalInfo(r.client.webTransport, r.records);
   const auto contact = r.records.contact.load();
   const ServiceContact builtIn =
       defaultServiceContact(SandboxClientRig::kBuiltInQq, SandboxClientRig::kBuiltInWechat);

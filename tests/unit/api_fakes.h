@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/api/client.h"
-#include "core/api/login_window.h"
+#include "core/client/client_context.h"
+#include "core/client/login_window.h"
 #include "core/net/http_transport.h"
 #include "core/ui/memory_ui.h"
 #include "tests/unit/utf8_literal.h"

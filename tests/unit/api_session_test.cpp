@@ -6,8 +6,10 @@
 #include <thread>
 
 #include "core/api/api_call.h"
-#include "core/api/client_events.h"
 #include "core/api/session.h"
+#include "core/client/client_events.h"
+#include "core/client/login.h"
+#include "core/client/main_window.h"
 #include "core/product/product.h"
 #include "tests/unit/api_fakes.h"
 

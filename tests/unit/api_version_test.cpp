@@ -1,10 +1,11 @@
 // The version check and the global information against scripted answers.
 #include <gtest/gtest.h>
 
-#include "core/api/client_events.h"
 #include "core/api/global_info.h"
-#include "core/api/login_window.h"
 #include "core/api/version_check.h"
+#include "core/client/client_events.h"
+#include "core/client/login_window.h"
+#include "core/client/version_prompts.h"
 #include "core/product/product.h"
 #include "tests/unit/api_fakes.h"
 
@@ -268,7 +269,7 @@ TEST_F(GlobalInfoTest, ReplacesTheContactAndItsPictures) {
   rig.web.answer("GET", kGlobal, globalAnswer("//im.test/chat?uin=123456"));
   rig.web.answer("GET", kQqPath, kPng);
   rig.web.answer("GET", kWechatPath, kJpeg);
-  fetchGlobalInfo(rig.client);
+  fetchGlobalInfo(rig.web, rig.records);
   const auto c = rig.records.contact.load();
   EXPECT_EQ(c->qqNumber, "123456");
   EXPECT_EQ(c->qqLink, "http://im.test/chat?uin=123456");
@@ -284,7 +285,7 @@ TEST_F(GlobalInfoTest, LinksOtherThanProtocolRelativeStayAsTheyCame) {
   for (const char* href : {"https://im.test/a", "/relative", ""}) {
     SCOPED_TRACE(href);
     rig.web.answer("GET", kGlobal, globalAnswer(href));
-    fetchGlobalInfo(rig.client);
+    fetchGlobalInfo(rig.web, rig.records);
     EXPECT_EQ(rig.records.contact.load()->qqLink, href);
   }
 }
@@ -309,7 +310,7 @@ TEST_F(GlobalInfoTest, PicturesThatDidNotArriveLeaveTheBuiltInOnes) {
     local.web.answer("GET", kGlobal, globalAnswer("//im.test/x", c.qqPath));
     if (!c.qqPath.empty()) local.web.answer("GET", c.qqPath, c.qqBody, c.qqStatus);
     local.web.answer("GET", kWechatPath, kJpeg);
-    fetchGlobalInfo(local.client);
+    fetchGlobalInfo(local.web, local.records);
     const auto contact = local.records.contact.load();
     EXPECT_EQ(contact->qqQrImage, kOldPng);
     EXPECT_EQ(contact->wechatQrImage, kJpeg);
@@ -331,7 +332,7 @@ TEST_F(GlobalInfoTest, FailedOrRefusedAnswersChangeNothing) {
     ClientRig local;
     local.records.contact.store(before);
     if (!answer.empty()) local.web.answer("GET", kGlobal, answer);
-    fetchGlobalInfo(local.client);
+    fetchGlobalInfo(local.web, local.records);
     const auto c = local.records.contact.load();
     EXPECT_EQ(c->qqNumber, before.qqNumber);
     EXPECT_EQ(c->qqLink, before.qqLink);
@@ -343,7 +344,7 @@ TEST_F(GlobalInfoTest, FailedOrRefusedAnswersChangeNothing) {
 
 TEST_F(GlobalInfoTest, AbsentMembersOfAGoodAnswerEmptyTheTexts) {
   rig.web.answer("GET", kGlobal, envelope(0, "ok", R"({"service":{}})"));
-  fetchGlobalInfo(rig.client);
+  fetchGlobalInfo(rig.web, rig.records);
   const auto c = rig.records.contact.load();
   EXPECT_EQ(c->qqNumber, "");
   EXPECT_EQ(c->qqLink, "");

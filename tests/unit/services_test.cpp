@@ -1,10 +1,10 @@
 // Screening projects and services in the main window, against scripted answers.
 #include <gtest/gtest.h>
 
-#include "core/api/client_events.h"
 #include "core/api/global_info.h"
-#include "core/api/main_window.h"
-#include "core/screening/services.h"
+#include "core/client/client_events.h"
+#include "core/client/main_window.h"
+#include "core/client/service_boxes.h"
 #include "tests/unit/api_fakes.h"
 
 namespace pv {

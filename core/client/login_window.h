@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/api/client.h"
+#include "core/client/client_context.h"
 
 namespace pv {
 

@@ -1,12 +1,20 @@
-#include "core/api/main_window.h"
+#include "core/client/main_window.h"
 
 #include <string>
 
-#include "core/api/login_window.h"
+#include "core/api/session.h"
+#include "core/client/login_window.h"
+#include "core/client/service_boxes.h"
 #include "core/product/product.h"
-#include "core/screening/services.h"
 
 namespace pv {
+
+namespace {
+
+// Within a hair of an hour (readings of a real-valued clock) counts as within the hour.
+constexpr double kHourSlack = 0.0000001;
+
+}  // namespace
 
 void greetUser(Ui& ui, const ApiSession& session) {
   ui.setText(Window::Main, kGreetingLabel, "欢迎您，" + session.userName);
@@ -27,6 +35,19 @@ void onMainWindowCreated(ClientContext& client) {
   ui.setTitle(Window::Main, ui.title(Window::Main) + std::string(kProductVersion));
   greetUser(ui, *client.records.session.load());
   fillContactPage(ui, *client.records.contact.load());
+}
+
+void refreshOnActivation(ClientContext& client) {
+  const double now = client.clock.now();
+  bool due = false;
+  client.records.session.update([&](ApiSession& s) {
+    const double hours = (now - s.lastRefreshTime) * kHoursPerDay;
+    if (hours >= -kHourSlack && hours - 1 <= kHourSlack) return;
+    s.lastRefreshTime = now;
+    due = true;
+  });
+  if (!due) return;
+  client.workers.start([&client] { refreshToken(client.apiTransport, client.records.session); });
 }
 
 }  // namespace pv

@@ -1,12 +1,12 @@
-#include "core/api/client_events.h"
+#include "core/client/client_events.h"
 
 #include <string>
 
 #include "core/api/global_info.h"
-#include "core/api/main_window.h"
-#include "core/api/session.h"
-#include "core/api/version_check.h"
-#include "core/screening/services.h"
+#include "core/client/login.h"
+#include "core/client/main_window.h"
+#include "core/client/service_boxes.h"
+#include "core/client/version_prompts.h"
 
 namespace pv {
 
@@ -55,7 +55,7 @@ bool registerMainWindowEvents(ClientContext& client) {
 }
 
 void startLoginWorkers(ClientContext& client) {
-  client.workers.start([&client] { fetchGlobalInfo(client); });
+  client.workers.start([&client] { fetchGlobalInfo(client.webTransport, client.records); });
   client.workers.start([&client] { runVersionCheck(client, 0); });
 }
 

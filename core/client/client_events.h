@@ -1,8 +1,8 @@
 #pragma once
 // Which window event starts which flow of the service client. The program registers these
 // with its Win32 adapters, the tests with the in-memory ones, so both run the same wiring.
-#include "core/api/client.h"
-#include "core/api/login_window.h"
+#include "core/client/client_context.h"
+#include "core/client/login_window.h"
 
 namespace pv {
 

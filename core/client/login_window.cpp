@@ -1,6 +1,6 @@
-#include "core/api/login_window.h"
+#include "core/client/login_window.h"
 
-#include "core/api/version_check.h"
+#include "core/client/version_prompts.h"
 #include "core/product/product.h"
 #include "core/text/text.h"
 

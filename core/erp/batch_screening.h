@@ -1,0 +1,110 @@
+#pragma once
+// Screening the orders of the cloud ERP client's open order page: finding the order list,
+// mapping its region and address columns, reading the rows in batches of 20, screening
+// each batch, and ticking or unticking each row by the tick rule.
+//
+// Threads: runs on the one-click worker. The main window is read and written through the
+// Ui port and the output writer, which hand each call to the user-interface thread.
+#include <chrono>
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/erp/desktop.h"
+#include "core/ui/dialogs.h"
+#include "core/ui/ui.h"
+
+namespace pv {
+
+inline constexpr std::string_view kBlindAreaBox = "选择框_盲区停发";
+inline constexpr std::string_view kSurchargeBox = "选择框_超区加收";
+inline constexpr std::string_view kFalseAddressBox = "选择框_虚假地址";
+inline constexpr std::string_view kOtherRestrictionBox = "选择框_其他限制";
+inline constexpr std::string_view kInverseRadio = "单选框_反选";
+inline constexpr std::string_view kMainStatusBar = "状态条1";
+inline constexpr std::string_view kScreeningTitle = "筛单提示";
+
+// Colours as the renderer takes them: six hexadecimal digits, red green blue.
+inline constexpr std::string_view kBlack = "000000";
+inline constexpr std::string_view kBlue = "0000ff";
+inline constexpr std::string_view kGreen = "339933";
+inline constexpr std::string_view kOrangeRed = "f06e33";
+
+inline constexpr int kBatchSize = 20;
+
+// The counters of one run, shared by every flow the run starts.
+struct ScreeningTotals {
+  int total = 0;
+  int ticked = 0;
+  std::vector<std::string> orderNumbers;  // matching orders of an imported file
+  int resultFlag = 0;                     // 1: the last flow finished and wants a summary
+};
+
+// The rich output box as a run writes it. A labelled line with an empty value writes
+// nothing at all.
+class ScreeningOutput {
+ public:
+  virtual ~ScreeningOutput() = default;
+  virtual void appendLabelledLine(std::string_view label, std::string_view value,
+                                  std::string_view colour = kBlack) = 0;
+  virtual void appendStyledText(std::string_view text, std::string_view colour) = 0;
+  virtual void scrollToEnd() = 0;
+};
+
+// The screening call as a run makes it.
+class BatchScreening {
+ public:
+  virtual ~BatchScreening() = default;
+  // The completed answer (UTF-8 JSON) for the addresses, in their order.
+  virtual std::string screenAddresses(const std::vector<std::string>& addresses) = 0;
+  // False when the run must stop (the call has said why to the operator where it must).
+  virtual bool checkServiceCode(int code, std::string_view message) = 0;
+};
+
+// Everything one run works with. `pause` waits between ticks and batches so the ERP
+// client keeps up; a stop request ends the run before its next batch, call or tick and
+// leaves nothing more written.
+struct ErpRunContext {
+  Ui& ui;
+  Dialogs& dialogs;
+  Desktop& desktop;
+  BatchScreening& screening;
+  ScreeningOutput& output;
+  std::function<void(std::chrono::milliseconds)> pause;
+  std::stop_token stop;
+};
+
+// 1-based column numbers; 0 when not found.
+struct ColumnMap {
+  int region = 0;
+  int address = 0;
+};
+
+// The text between the first "[" and the next "]" of a title; empty without both.
+std::string orderPageName(std::string_view title);
+
+// The region column is the last header containing "地区"; the address column is the header
+// exactly "地址" when there is one, otherwise the last one containing "地址".
+ColumnMap mapColumns(const std::vector<std::string>& headers);
+
+// True for an address the client shows masked: a run of 26 or more cipher-like
+// characters, or "此次不解密".
+bool isMaskedAddress(std::string_view address);
+
+// Part 0 of the main status bar: "筛单进度：processed/total，勾选数量：ticked", with
+// "，正在查询..." while a request is out.
+void showScreeningProgress(Ui& ui, int total, int processed, int ticked, bool querying);
+
+// Screens the texts in one call, writes each verdict and decides each row: true to tick.
+// `ticked` grows by the rows to tick. False when the service refused the batch (the reason
+// is written) or the run was stopped; `decisions` is then incomplete.
+[[nodiscard]] bool screenBatch(ErpRunContext& run, const std::vector<std::string>& texts,
+                               std::vector<bool>& decisions, int& ticked);
+
+// Screens every order of the open order page. True when every row was processed; false
+// when the run ended early (the reason has been shown) or was stopped.
+[[nodiscard]] bool screenListViewOrders(ErpRunContext& run, ScreeningTotals& totals);
+
+}  // namespace pv
