@@ -11,7 +11,9 @@
 namespace pv::driver {
 namespace {
 
-// A block of memory in another process, freed with it.
+// A block of memory in another process, freed with it. The product has its own
+// (RemoteMemory, for the ERP list view); the driver links no part of the product, so that a
+// fault there cannot hide behind the same fault here.
 class RemoteBlock {
  public:
   RemoteBlock(HANDLE process, size_t size)
