@@ -44,14 +44,16 @@ class RemoteBlock {
   void* address_;
 };
 
-// What the block holds: the fixed records first, the text after them.
-struct Remote {
-  CHARFORMAT2W format;
-  CHARRANGE range;
-  CHARRANGE savedSelection;
-  POINT savedScroll;
-  TEXTRANGEW textRange;
-};
+// Where the records lie in the block; the text comes after them.
+constexpr size_t alignUp(size_t offset, size_t alignment) {
+  return (offset + alignment - 1) / alignment * alignment;
+}
+constexpr size_t kFormatAt = 0;
+constexpr size_t kRangeAt = alignUp(kFormatAt + sizeof(CHARFORMAT2W), alignof(CHARRANGE));
+constexpr size_t kSavedSelectionAt = kRangeAt + sizeof(CHARRANGE);
+constexpr size_t kSavedScrollAt = alignUp(kSavedSelectionAt + sizeof(CHARRANGE), alignof(POINT));
+constexpr size_t kTextRangeAt = alignUp(kSavedScrollAt + sizeof(POINT), alignof(TEXTRANGEW));
+constexpr size_t kTextAt = alignUp(kTextRangeAt + sizeof(TEXTRANGEW), alignof(wchar_t));
 
 bool send(HWND target, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) {
   DWORD_PTR answer = 0;
@@ -86,44 +88,43 @@ bool readRuns(HWND richEdit, std::vector<TextRun>& runs, std::wstring& error) {
   // WM_GETTEXTLENGTH counts a paragraph end as CR LF, the control's positions as one
   // character: the buffer is large enough either way.
   const size_t capacity = static_cast<size_t>(length) + 1;
-  const size_t textOffset = sizeof(Remote);
-  RemoteBlock block(process.get(), textOffset + capacity * sizeof(wchar_t));
+  RemoteBlock block(process.get(), kTextAt + capacity * sizeof(wchar_t));
   if (!block) {
     error = L"cannot allocate memory in the control's process";
     return false;
   }
 
-  Remote local = {};
-  local.format.cbSize = sizeof(CHARFORMAT2W);
-  local.textRange.chrg = {0, -1};
-  local.textRange.lpstrText = static_cast<LPWSTR>(block.at(textOffset));
+  CHARFORMAT2W format = {};
+  format.cbSize = sizeof format;
+  TEXTRANGEW range = {};
+  range.chrg = {0, -1};
+  range.lpstrText = static_cast<LPWSTR>(block.at(kTextAt));
   LRESULT copied = 0;
-  if (!block.write(0, &local, sizeof local) ||
-      !send(richEdit, EM_GETTEXTRANGE, 0, block.param(offsetof(Remote, textRange)), &copied) ||
+  if (!block.write(kFormatAt, &format, sizeof format) || !block.write(kTextRangeAt, &range, sizeof range) ||
+      !send(richEdit, EM_GETTEXTRANGE, 0, block.param(kTextRangeAt), &copied) ||
       copied < 0 || static_cast<size_t>(copied) >= capacity) {
     error = L"cannot read the control's text";
     return false;
   }
   std::wstring text(static_cast<size_t>(copied), L'\0');
-  if (!text.empty() && !block.read(textOffset, text.data(), text.size() * sizeof(wchar_t))) {
+  if (!text.empty() && !block.read(kTextAt, text.data(), text.size() * sizeof(wchar_t))) {
     error = L"cannot read the control's text";
     return false;
   }
 
   // Reading a character's format means selecting it: keep what the operator had.
-  if (!send(richEdit, EM_EXGETSEL, 0, block.param(offsetof(Remote, savedSelection))) ||
-      !send(richEdit, EM_GETSCROLLPOS, 0, block.param(offsetof(Remote, savedScroll)))) {
+  if (!send(richEdit, EM_EXGETSEL, 0, block.param(kSavedSelectionAt)) ||
+      !send(richEdit, EM_GETSCROLLPOS, 0, block.param(kSavedScrollAt))) {
     error = L"the control did not answer";
     return false;
   }
   bool ok = true;
   for (LONG i = 0; ok && i < static_cast<LONG>(text.size()); ++i) {
     const CHARRANGE one = {i, i + 1};
-    CHARFORMAT2W format = {};
-    ok = block.write(offsetof(Remote, range), &one, sizeof one) &&
-         send(richEdit, EM_EXSETSEL, 0, block.param(offsetof(Remote, range))) &&
-         send(richEdit, EM_GETCHARFORMAT, SCF_SELECTION, block.param(offsetof(Remote, format))) &&
-         block.read(offsetof(Remote, format), &format, sizeof format);
+    ok = block.write(kRangeAt, &one, sizeof one) &&
+         send(richEdit, EM_EXSETSEL, 0, block.param(kRangeAt)) &&
+         send(richEdit, EM_GETCHARFORMAT, SCF_SELECTION, block.param(kFormatAt)) &&
+         block.read(kFormatAt, &format, sizeof format);
     if (!ok) break;
     TextRun run;
     run.colour = (format.dwEffects & CFE_AUTOCOLOR) ? GetSysColor(COLOR_WINDOWTEXT) : format.crTextColor;
@@ -138,8 +139,8 @@ bool readRuns(HWND richEdit, std::vector<TextRun>& runs, std::wstring& error) {
       runs.push_back(std::move(run));
     }
   }
-  send(richEdit, EM_EXSETSEL, 0, block.param(offsetof(Remote, savedSelection)));
-  send(richEdit, EM_SETSCROLLPOS, 0, block.param(offsetof(Remote, savedScroll)));
+  send(richEdit, EM_EXSETSEL, 0, block.param(kSavedSelectionAt));
+  send(richEdit, EM_SETSCROLLPOS, 0, block.param(kSavedScrollAt));
   if (!ok) error = L"cannot read the control's character formats";
   return ok;
 }
