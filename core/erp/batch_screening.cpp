@@ -25,7 +25,7 @@ constexpr std::string_view kMaskedPattern =
 
 void tell(ErpRunContext& run, std::string_view text) {
   (void)run.dialogs.show(DialogMessage{.text = std::string(text),
-                                       .title = std::string(kScreeningTitle),
+                                       .title = std::string(kErpMessageTitle),
                                        .buttons = DialogButtons::Ok,
                                        .owner = Window::Main});
 }
@@ -49,7 +49,7 @@ std::string textAt(const JsonValue& value, std::string_view key) { return utf8To
 // before the operator's inverse mode.
 bool writeVerdict(ErpRunContext& run, const JsonValue& item, const std::string& message) {
   bool decision = true;
-  run.output.appendStyledText("【筛选结果】：", kBlack);
+  run.output.appendStyledText("【筛选结果】：", hex::kBlack);
 
   const JsonValue sites = item.member("sites");
   if (sites.isArray()) {
@@ -59,7 +59,7 @@ bool writeVerdict(ErpRunContext& run, const JsonValue& item, const std::string& 
       if (name.empty()) name = textAt(site, "name");
       names.push_back(std::move(name));
     }
-    if (!names.empty()) run.output.appendStyledText(joinTexts(names, "；") + "；", kBlue);
+    if (!names.empty()) run.output.appendStyledText(joinTexts(names, "；") + "；", hex::kBlue);
   }
 
   const JsonValue policies = item.member("policies");
@@ -75,11 +75,11 @@ bool writeVerdict(ErpRunContext& run, const JsonValue& item, const std::string& 
         decision = false;
       }
     }
-    if (policies.size() == 0) run.output.appendStyledText("区域正常[未查询到相关异常]", kGreen);
+    if (policies.size() == 0) run.output.appendStyledText("区域正常[未查询到相关异常]", hex::kGreen);
   } else if (!message.empty()) {
-    run.output.appendStyledText("区域正常[未查询到相关异常]", kGreen);
+    run.output.appendStyledText("区域正常[未查询到相关异常]", hex::kGreen);
   }
-  run.output.appendStyledText("\r\n", kBlack);
+  run.output.appendStyledText("\r\n", hex::kBlack);
   return decision;
 }
 
@@ -158,7 +158,7 @@ bool screenBatch(ErpRunContext& run, const std::vector<std::string>& texts, std:
   (void)document.parse(answer);
   const std::string message = utf8ToGbk(document.member("msg").text());
   if (!run.screening.checkServiceCode(document.member("code").toInt(), message)) {
-    run.output.appendLabelledLine("筛单中止", message, kOrangeRed);
+    run.output.appendLabelledLine("筛单中止", message, hex::kOrangeRed);
     (void)run.ui.setStatusText(Window::Main, kMainStatusBar, 0, "【筛单中止】" + message);
     return false;
   }
@@ -169,11 +169,11 @@ bool screenBatch(ErpRunContext& run, const std::vector<std::string>& texts, std:
     if (run.ui.checked(Window::Main, kInverseRadio)) decision = !decision;
     if (decision) {
       ++tickedCount;
-      run.output.appendLabelledLine("勾选结果", "选中", kGreen);
+      run.output.appendLabelledLine("勾选结果", "选中", hex::kGreen);
     } else {
-      run.output.appendLabelledLine("勾选结果", "不选", kOrangeRed);
+      run.output.appendLabelledLine("勾选结果", "不选", hex::kOrangeRed);
     }
-    run.output.appendStyledText("\r\n", kBlack);
+    run.output.appendStyledText("\r\n", hex::kBlack);
     run.output.scrollToEnd();
     decisions.push_back(decision);
   }
@@ -245,7 +245,7 @@ bool screenListViewOrders(ErpRunContext& run, ScreeningTotals& totals) {
         if (decisions[i]) --totals.ticked;
         run.output.appendLabelledLine("跳过勾选", "第" + std::to_string(entry.row + 1) + "行（" + entry.text +
                                                       "）在筛单时已变动，未改动其勾选",
-                                      kOrangeRed);
+                                      hex::kOrangeRed);
         continue;
       }
       list->setCheckState(entry.row, decisions[i]);

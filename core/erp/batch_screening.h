@@ -24,13 +24,15 @@ inline constexpr std::string_view kFalseAddressBox = "选择框_虚假地址";
 inline constexpr std::string_view kOtherRestrictionBox = "选择框_其他限制";
 inline constexpr std::string_view kInverseRadio = "单选框_反选";
 inline constexpr std::string_view kMainStatusBar = "状态条1";
-inline constexpr std::string_view kScreeningTitle = "筛单提示";
+inline constexpr std::string_view kErpMessageTitle = "筛单提示";
 
 // Colours as the renderer takes them: six hexadecimal digits, red green blue.
+namespace hex {
 inline constexpr std::string_view kBlack = "000000";
 inline constexpr std::string_view kBlue = "0000ff";
 inline constexpr std::string_view kGreen = "339933";
 inline constexpr std::string_view kOrangeRed = "f06e33";
+}  // namespace hex
 
 inline constexpr int kBatchSize = 20;
 
@@ -48,7 +50,7 @@ class ScreeningOutput {
  public:
   virtual ~ScreeningOutput() = default;
   virtual void appendLabelledLine(std::string_view label, std::string_view value,
-                                  std::string_view colour = kBlack) = 0;
+                                  std::string_view colour = hex::kBlack) = 0;
   virtual void appendStyledText(std::string_view text, std::string_view colour) = 0;
   virtual void scrollToEnd() = 0;
 };

@@ -37,12 +37,17 @@ enum class JsonType : int {
 };
 
 // Parse and serialise flags. 0 is strict RFC 8259 JSON (UTF-8 validated) and compact output.
+// A \u escape of half a surrogate pair without its other half reads as U+FFFD ('?' with
+// kJsonDoubleByteText), so what the strict reader accepts the strict writer writes as UTF-8.
 inline constexpr std::uint32_t kJsonNoFlags = 0;
-// Double-byte text: the strings hold GBK bytes. The serialiser copies every byte of 0x80 or
-// above together with the byte after it, unescaped, so a GBK character whose second byte is
-// '"' or '\' stays whole. A document parsed with this flag keeps it for serialisation; the
-// parse itself only stops insisting on UTF-8 (it does not pair bytes), so texts to be read
-// back go through gbkToUtf8 first.
+// Double-byte text: the strings hold GBK bytes. Reader and writer pair bytes by one rule: a
+// lead byte 0x81-0xFE followed by a trail byte 0x40-0xFE other than 0x7F is one character,
+// kept whole and unescaped even when its trail byte is '\'; any other byte stands alone. The
+// writer puts "?" for a lone byte of 0x80 or above (it is no character, and copied it would
+// pair with the next byte once the text is read as GBK); the reader keeps it, and reads a \u
+// escape beyond ASCII as "?" (it converts nothing). A document parsed with this flag keeps
+// it for serialisation.
+// Texts to be read back as answers go through gbkToUtf8 and the strict reader instead.
 inline constexpr std::uint32_t kJsonDoubleByteText = 0x40000000;
 
 namespace json_detail {
@@ -292,8 +297,10 @@ class JsonMutableDocument {
   // The whole document as compact JSON: no blanks, no line breaks, keys in document order.
   // Escaped in strings: '"' and '\' get a backslash; backspace, tab, line feed, form feed
   // and carriage return become \b \t \n \f \r; every other byte below 0x20 becomes \u00XX
-  // (upper-case hex). The slash and bytes of 0x80 and above are written as they are (see
-  // kJsonDoubleByteText, added automatically when the document was parsed with it).
+  // (upper-case hex). The slash is not escaped. Bytes of 0x80 and above are written as they
+  // are when they form UTF-8 characters, and a byte that starts none becomes U+FFFD, so the
+  // output is always UTF-8; with kJsonDoubleByteText (added automatically when the document
+  // was parsed with it) GBK pairs are written as they are and any other such byte as "?".
   // Integers are plain decimal; other numbers the shortest form that reads back the same.
   // An empty document gives empty text.
   std::string serialize(std::uint32_t flags = kJsonNoFlags) const;

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/json/json_internal.h"
+#include "core/text/text.h"
 
 namespace pv {
 namespace json_detail {
@@ -40,6 +41,82 @@ std::int64_t decimalPrefix(std::string_view s) noexcept {
 }
 
 bool isJsonBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Double-byte text as the reader sees it: a GBK pair (see isGbkLeadByte) is one unit, copied
+// whole, so that a trail byte that looks like '\\' never starts an escape; any other byte
+// stands alone. The reader converts nothing, so a \u escape of a character beyond ASCII
+// (which would need GBK) gives '?', as a lone byte does on the way out.
+struct GbkBytes {
+  using Ch = char;
+  template <class OutputStream>
+  static void Encode(OutputStream& os, unsigned codepoint) {
+    os.Put(codepoint < 0x80 ? static_cast<char>(codepoint) : '?');
+  }
+  template <class InputStream, class OutputStream>
+  static bool Validate(InputStream& is, OutputStream& os) {
+    const char lead = is.Take();
+    os.Put(lead);
+    if (isGbkLeadByte(static_cast<unsigned char>(lead)) && isGbkTrailByte(static_cast<unsigned char>(is.Peek()))) {
+      os.Put(is.Take());
+    }
+    return true;
+  }
+};
+
+bool hexEscapeAt(std::string_view text, std::size_t i, unsigned& value) noexcept {
+  if (i + 6 > text.size() || text[i] != '\\' || text[i + 1] != 'u') return false;
+  value = 0;
+  for (std::size_t k = i + 2; k < i + 6; ++k) {
+    const char c = text[k];
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
+    if (digit < 0) return false;
+    value = value * 16 + static_cast<unsigned>(digit);
+  }
+  return true;
+}
+
+// A \u escape of half a surrogate pair without its other half names no character (a
+// truncated emoji in a remark gives one): it reads as U+FFFD (so '?' in double-byte text),
+// so that one broken character costs that character and not the whole answer. The
+// replacement escape has the same length, so error offsets stay those of the text given.
+// Returns `text` itself when there is nothing to mend, else a mended copy kept in `mended`.
+std::string_view mendLoneSurrogates(std::string_view text, bool doubleByte, std::string& mended) {
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (!inString || c == '"') {
+      inString = inString ? false : c == '"';
+      ++i;
+      continue;
+    }
+    if (c != '\\') {
+      i += doubleByte && isGbkLeadByte(c) && i + 1 < text.size() &&
+                   isGbkTrailByte(static_cast<unsigned char>(text[i + 1]))
+               ? 2
+               : 1;
+      continue;
+    }
+    unsigned unit = 0;
+    if (!hexEscapeAt(text, i, unit)) {
+      i += 2;  // another escape, or a broken one the reader reports
+      continue;
+    }
+    unsigned low = 0;
+    if (unit >= 0xD800 && unit <= 0xDBFF && hexEscapeAt(text, i + 6, low) && low >= 0xDC00 && low <= 0xDFFF) {
+      i += 12;  // a whole pair
+      continue;
+    }
+    if (unit >= 0xD800 && unit <= 0xDFFF) {
+      if (mended.empty()) mended.assign(text);
+      mended.replace(i, 6, "\\uFFFD");
+    }
+    i += 6;
+  }
+  return mended.empty() ? text : std::string_view(mended);
+}
 
 }  // namespace
 
@@ -161,14 +238,28 @@ bool parseInto(Document& doc, std::string_view text, std::uint32_t flags, std::s
   // Iterative: nesting depth costs heap, not stack, so a hostile answer cannot overflow it.
   constexpr unsigned kStrict = rapidjson::kParseIterativeFlag | rapidjson::kParseStopWhenDoneFlag |
                                rapidjson::kParseFullPrecisionFlag;
+  const bool doubleByte = (flags & kJsonDoubleByteText) != 0;
+  std::string mended;
+  text = mendLoneSurrogates(text, doubleByte, mended);
   rapidjson::MemoryStream in(text.data(), text.size());
-  if (flags & kJsonDoubleByteText) {
-    doc.ParseStream<kStrict, rapidjson::UTF8<>>(in);
+  unsigned code = rapidjson::kParseErrorNone;
+  std::size_t offset = 0;
+  if (doubleByte) {
+    // "Validating" is what makes the reader hand each byte to GbkBytes, which pairs them.
+    rapidjson::GenericReader<GbkBytes, GbkBytes> reader;
+    rapidjson::ParseResult result;
+    auto read = [&](Document& handler) {
+      result = reader.Parse<kStrict | rapidjson::kParseValidateEncodingFlag>(in, handler);
+      return !result.IsError();
+    };
+    doc.Populate(read);
+    code = result.Code();
+    offset = result.Offset();
   } else {
     doc.ParseStream<kStrict | rapidjson::kParseValidateEncodingFlag, rapidjson::UTF8<>>(in);
+    code = doc.GetParseError();
+    offset = doc.GetErrorOffset();
   }
-  unsigned code = doc.GetParseError();
-  std::size_t offset = doc.GetErrorOffset();
   if (code == rapidjson::kParseErrorNone) {
     // The reader stops after the root value (and at a zero byte, which it takes for the
     // end): anything but blanks after it makes the text invalid.

@@ -3,19 +3,64 @@
 #include <cmath>
 
 #include "core/json/json_internal.h"
+#include "core/text/text.h"
 
 namespace pv::json_detail {
 namespace {
 
-void writeString(const char* s, std::size_t n, bool doubleByte, std::string& out) {
+// Length of the well-formed UTF-8 character at s[i] (RFC 3629: no overlong forms, no
+// surrogates, nothing above U+10FFFF), or 0 when none starts there.
+std::size_t utf8CharLength(const unsigned char* s, std::size_t i, std::size_t n) noexcept {
+  const unsigned char c = s[i];
+  if (c < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (n - i < length || s[i + 1] < low || s[i + 1] > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (s[i + k] < 0x80 || s[i + k] > 0xBF) return 0;
+  }
+  return length;
+}
+
+// Bytes of 0x80 and above never travel alone as they are. With double-byte text a GBK pair
+// is copied whole (its trail byte may look like '\' or '|'), and any other such byte is no
+// character and becomes '?': copied, it would take the next byte with it (an escape's
+// backslash, or the closing quote) once the body is read as GBK on its way to UTF-8.
+// Otherwise the text is UTF-8 and stays well-formed: a byte that starts no character
+// becomes U+FFFD.
+void writeString(const char* text, std::size_t n, bool doubleByte, std::string& out) {
   static const char kHex[] = "0123456789ABCDEF";
+  const auto* s = reinterpret_cast<const unsigned char*>(text);
   out.push_back('"');
   for (std::size_t i = 0; i < n; ++i) {
-    const auto c = static_cast<unsigned char>(s[i]);
+    const unsigned char c = s[i];
     if (c >= 0x80) {
-      // A GBK character travels as a pair: its second byte may look like '"' or '\'.
-      out.push_back(s[i]);
-      if (doubleByte && i + 1 < n) out.push_back(s[++i]);
+      if (doubleByte) {
+        if (isGbkLeadByte(c) && i + 1 < n && isGbkTrailByte(s[i + 1])) {
+          out.append(text + i, 2);
+          ++i;
+        } else {
+          out.push_back('?');
+        }
+      } else if (const std::size_t length = utf8CharLength(s, i, n)) {
+        out.append(text + i, length);
+        i += length - 1;
+      } else {
+        out += "\xEF\xBF\xBD";
+      }
       continue;
     }
     switch (c) {

@@ -48,6 +48,33 @@ std::string gbkToUtf8Lenient(std::string_view gbk) {
   return out;
 }
 
+std::string utf8ToGbkLenient(std::string_view utf8) {
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(utf8);
+  if (std::string gbk = utf8ToGbk(utf8); !gbk.empty()) return gbk;
+  std::string out;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    size_t n = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (i + n > utf8.size()) n = 1;
+    for (size_t k = 1; k < n; ++k) {
+      if ((static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) {
+        n = 1;
+        break;
+      }
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      const std::string one = n > 1 ? utf8ToGbk(utf8.substr(i, n)) : std::string();
+      out += one.empty() ? std::string("?") : one;
+    }
+    i += n;
+  }
+  return out;
+}
+
 std::string hexEncode(std::string_view bytes, bool lowerCase, bool spaced) {
   const char* digits = lowerCase ? "0123456789abcdef" : "0123456789ABCDEF";
   std::string out;

@@ -14,6 +14,11 @@ std::string hexEncode(std::string_view bytes, bool lowerCase = false, bool space
 // (a cell cut in the middle of a character) does not cost the whole text.
 std::string gbkToUtf8Lenient(std::string_view gbk);
 
+// UTF-8 text as GBK; a character without a GBK form, or a byte that is no UTF-8, becomes
+// "?", so that one emoji in an address does not cost the whole cell. ASCII passes through
+// without a conversion.
+std::string utf8ToGbkLenient(std::string_view utf8);
+
 // UTF-8 bytes of a GBK text, without a terminating zero; empty for an empty text. Lenient
 // as gbkToUtf8Lenient: the signed request and the body on the wire must hold the same bytes.
 std::string toUtf8Bytes(std::string_view gbk);

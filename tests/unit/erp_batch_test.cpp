@@ -132,11 +132,11 @@ TEST(ScreenBatch, WritesEachVerdict) {
     }
     return std::string("absent");
   };
-  EXPECT_EQ(colourOf("西湖站；文三站；"), kBlue);
+  EXPECT_EQ(colourOf("西湖站；文三站；"), hex::kBlue);
   EXPECT_EQ(colourOf("某村[盲区]；"), "#ff0000");
-  EXPECT_EQ(colourOf("不选"), kOrangeRed);
-  EXPECT_EQ(colourOf("选中"), kGreen);
-  EXPECT_EQ(colourOf("区域正常[未查询到相关异常]"), kGreen);
+  EXPECT_EQ(colourOf("不选"), hex::kOrangeRed);
+  EXPECT_EQ(colourOf("选中"), hex::kGreen);
+  EXPECT_EQ(colourOf("区域正常[未查询到相关异常]"), hex::kGreen);
 }
 
 TEST(ScreenBatch, EntriesWithoutPoliciesSayNormalOnlyWithAMessage) {
@@ -169,7 +169,7 @@ TEST(ScreenBatch, ARefusedBatchSaysWhyAndDecidesNothing) {
   EXPECT_FALSE(screenBatch(rig.run, {"甲", "乙"}, decisions, ticked));
   EXPECT_TRUE(decisions.empty());
   EXPECT_EQ(rig.output.text(), "【筛单中止】：登录已过期\r\n");
-  EXPECT_EQ(rig.output.runs()[1].colour, kOrangeRed);
+  EXPECT_EQ(rig.output.runs()[1].colour, hex::kOrangeRed);
   EXPECT_EQ(rig.ui.statusText(Window::Main, kMainStatusBar, 0), "【筛单中止】登录已过期");
 }
 

@@ -23,9 +23,15 @@ inline std::string policy(int type, bool pass = false, std::string_view name = "
 }
 inline std::string verdict(const std::vector<std::string>& policies, const std::vector<std::string>& sites = {}) {
   std::string sitesJson;
-  for (const auto& s : sites) sitesJson += (sitesJson.empty() ? "" : ",") + ("{\"title\":\"" + s + "\"}");
+  for (const auto& s : sites) {
+    if (!sitesJson.empty()) sitesJson += ",";
+    sitesJson += "{\"title\":\"" + s + "\"}";
+  }
   std::string policiesJson;
-  for (const auto& p : policies) policiesJson += (policiesJson.empty() ? "" : ",") + p;
+  for (const auto& p : policies) {
+    if (!policiesJson.empty()) policiesJson += ",";
+    policiesJson += p;
+  }
   return "{\"sites\":[" + sitesJson + "],\"policies\":[" + policiesJson + "]}";
 }
 
@@ -53,7 +59,8 @@ class FakeScreening final : public BatchScreening {
     std::string data;
     for (const auto& address : addresses) {
       auto found = verdicts.find(address);
-      data += (data.empty() ? "" : ",") + (found == verdicts.end() ? verdict({}) : found->second);
+      if (!data.empty()) data += ",";
+      data += found == verdicts.end() ? verdict({}) : found->second;
     }
     return gbkToUtf8("{\"code\":0,\"msg\":\"成功\",\"data\":[" + data + "]}");
   }
@@ -79,9 +86,9 @@ class TranscriptOutput final : public ScreeningOutput {
   void appendLabelledLine(std::string_view label, std::string_view value, std::string_view colour) override {
     if (value.empty()) return;
     std::lock_guard lock(mutex_);
-    runs_.push_back({"【" + std::string(label) + "】：", std::string(kBlack)});
+    runs_.push_back({"【" + std::string(label) + "】：", std::string(hex::kBlack)});
     runs_.push_back({std::string(value), std::string(colour)});
-    runs_.push_back({"\r\n", std::string(kBlack)});
+    runs_.push_back({"\r\n", std::string(hex::kBlack)});
   }
   void appendStyledText(std::string_view text, std::string_view colour) override {
     if (text.empty()) return;

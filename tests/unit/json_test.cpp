@@ -76,7 +76,6 @@ TEST(JsonParse, FailedParseLeavesAnEmptyDocumentThatReadsNeutral) {
       "\"a\nb\"",        // raw control character in a string
       "\"\xFF\"",        // not UTF-8
       "\"\xD6\xD0\"",    // GBK is not UTF-8 either
-      "\"\\ud800\"",     // lone surrogate
       "\xEF\xBB\xBF{}",  // byte-order mark
   };
   for (const std::string& text : bad) {
@@ -191,7 +190,7 @@ TEST(JsonLookup, IteratesMembersAndElementsInOrder) {
 TEST(JsonBuild, CompactOutputInMemberOrder) {
   JsonMutableDocument doc;
   JsonMutValue root = doc.createObjectRoot();
-  EXPECT_TRUE(root.setString("name", "客户端"));
+  EXPECT_TRUE(root.setString("name", utf8Text(u8"客户端")));
   EXPECT_TRUE(root.setString("version", "2.0.2"));
   EXPECT_TRUE(root.setInt("id", 7));
   JsonMutValue list = root.setNewArray("addresses");
@@ -199,8 +198,8 @@ TEST(JsonBuild, CompactOutputInMemberOrder) {
   EXPECT_TRUE(list.appendInt(-1733829387123));
   EXPECT_TRUE(list.appendNewObject().setBool("ok", true));
   EXPECT_TRUE(list.appendParsed(" [null , 2.5] "));
-  EXPECT_EQ(doc.serialize(), "{\"name\":\"客户端\",\"version\":\"2.0.2\",\"id\":7,"
-                             "\"addresses\":[\"a\",-1733829387123,{\"ok\":true},[null,2.5]]}");
+  EXPECT_EQ(doc.serialize(), utf8Text(u8"{\"name\":\"客户端\",\"version\":\"2.0.2\",\"id\":7,"
+                                      u8"\"addresses\":[\"a\",-1733829387123,{\"ok\":true},[null,2.5]]}"));
 }
 
 TEST(JsonBuild, ReplaceFlagKeepsOneMemberOrAddsASecond) {
@@ -299,13 +298,26 @@ TEST(JsonSerialize, EscapesOnlyWhatJsonRequires) {
       {"slash stays", "http://x/y", 0, R"("http://x/y")"},
       {"named controls", "\b\t\n\f\r", 0, R"("\b\t\n\f\r")"},
       {"other controls", std::string("\x00\x01\x1F\x7F", 4), 0, "\"\\u0000\\u0001\\u001F\x7F\""},
-      {"utf-8 as it is", utf8Text(u8"中/文"), 0, utf8Text(u8"\"中/文\"")},
-      // "誠" is D5 5C in GBK: byte by byte its second byte is a backslash to escape...
-      {"gbk without the flag", "\xD5\x5C", 0, "\"\xD5\\\\\""},
-      // ...with the double-byte flag the pair is copied whole.
+      {"utf-8 as it is", utf8Text(u8"中/文😀"), 0, utf8Text(u8"\"中/文😀\"")},
+      // Without the flag the output stays UTF-8: a byte that starts no character is U+FFFD.
+      // "誠" is D5 5C in GBK: its second byte is then a backslash of its own.
+      {"gbk without the flag", "\xD5\x5C", 0, "\"\xEF\xBF\xBD\\\\\""},
+      {"stray continuation", "a\x80" "b", 0, "\"a\xEF\xBF\xBD" "b\""},
+      {"overlong slash", "\xC0\xAF", 0, "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"encoded surrogate", "\xED\xA0\x80", 0, "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", 0, "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"cut before the quote", "\xE4\xB8\"", 0, "\"\xEF\xBF\xBD\xEF\xBF\xBD\\\"\""},
+      // With the double-byte flag a GBK pair is copied whole, whatever its trail byte...
       {"gbk pair kept", "\xD5\x5C\xAB\x7C\xD6\xD0", kJsonDoubleByteText, "\"\xD5\x5C\xAB\x7C\xD6\xD0\""},
       {"pair then escapes", "\xD5\x5C\"\n", kJsonDoubleByteText, "\"\xD5\x5C\\\"\\n\""},
-      {"lead byte at the end", "a\xD6", kJsonDoubleByteText, "\"a\xD6\""},
+      {"pair of the highest bytes", "\xFE\xFE", kJsonDoubleByteText, "\"\xFE\xFE\""},
+      // ...and any other byte of 0x80 or above is "?": it must not take the next byte along.
+      {"0x80 before a quote", "\x80\"", kJsonDoubleByteText, "\"?\\\"\""},
+      {"lead before a quote", "abc\xB0\"def", kJsonDoubleByteText, "\"abc?\\\"def\""},
+      {"0xFF before a backslash", "\xFF\\", kJsonDoubleByteText, "\"?\\\\\""},
+      {"lead before 0x7F", "\x81\x7F", kJsonDoubleByteText, "\"?\x7F\""},
+      {"lead before a control", "\xB0\n", kJsonDoubleByteText, "\"?\\n\""},
+      {"lead byte at the end", "a\xD6", kJsonDoubleByteText, "\"a?\""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -337,6 +349,95 @@ TEST(JsonSerialize, GbkTextSurvivesTheTripToUtf8AndBack) {
   JsonDocument wire;
   ASSERT_TRUE(wire.parse(gbkToUtf8(gbkBody))) << wire.errorText();
   EXPECT_EQ(utf8ToGbk(wire.member("address").text()), address);
+}
+
+// A \u escape of half a surrogate pair names no character. The reader takes it as U+FFFD
+// rather than refusing the document: one broken character in a remark must not cost a whole
+// answer, and what the strict reader accepts the writer must give back as UTF-8.
+TEST(JsonParse, LoneSurrogateEscapesReadAsReplacementCharacter) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  const std::string grin = "\xF0\x9F\x98\x80";  // U+1F600 from \ud83d\ude00
+  const struct {
+    const char* name;
+    const char* escaped;
+    std::string want;
+    std::string gbkWant;  // read with kJsonDoubleByteText: every escape beyond ASCII is "?"
+  } cases[] = {
+      {"lone high", R"(a\ud83d)", "a" + fffd, "a?"},
+      {"lone low", R"(\ude00b)", fffd + "b", "?b"},
+      {"reversed pair", R"(\ude00\ud83d)", fffd + fffd, "??"},
+      {"high before a letter", R"(\uD83Dx)", fffd + "x", "?x"},
+      {"high before another escape", R"(\ud83d\n)", fffd + "\n", "?\n"},
+      {"high before a high and its low", R"(\ud83d\ud83d\ude00)", fffd + grin, "??"},
+      {"a whole pair stays", R"(\ud83d\ude00)", grin, "?"},
+      {"escaped backslash before u", R"(\\ud800)", "\\ud800", "\\ud800"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = std::string("{\"") + c.escaped + "\":\"" + c.escaped + "\"}";
+    JsonMutableDocument doc;
+    ASSERT_TRUE(doc.parse(text)) << doc.errorText();
+    ASSERT_EQ(doc.root().keys(), std::vector<std::string>{c.want});
+    EXPECT_EQ(doc.member(c.want).text(), c.want);
+    const std::string once = doc.serialize();
+    JsonDocument again;
+    ASSERT_TRUE(again.parse(once)) << again.errorText();
+    EXPECT_EQ(again.root().toJson(), once);
+    JsonDocument gbk;
+    ASSERT_TRUE(gbk.parse(text, kJsonDoubleByteText)) << gbk.errorText();
+    EXPECT_EQ(gbk.member(c.gbkWant).text(), c.gbkWant);
+  }
+  // The mended text keeps its length: a later fault is reported where it stands.
+  JsonDocument doc;
+  EXPECT_FALSE(doc.parse(R"(["\ud800",x])"));
+  EXPECT_NE(doc.errorText().find("错误位置: 10\r\n"), std::string::npos) << doc.errorText();
+}
+
+// With the double-byte flag both sides pair bytes the same way: a lead byte 0x81-0xFE and a
+// trail byte 0x40-0xFE but 0x7F make a character; every other byte stands alone. A document
+// read with the flag and written again is the same document, and writing is a fixed point.
+TEST(JsonDoubleByte, ReaderAndWriterPairBytesByOneRule) {
+  const struct {
+    const char* name;
+    std::string text;   // a JSON string as it stands in the document
+    std::string value;  // the bytes read, empty when the document is refused
+    std::string out;    // written again
+  } cases[] = {
+      {"trail byte is a backslash", "\"x\xD5\x5Cy\"", "x\xD5\x5Cy", "\"x\xD5\x5Cy\""},
+      {"backslash pair before the quote", "\"\xD5\x5C\"", "\xD5\x5C", "\"\xD5\x5C\""},
+      {"trail byte is a bar", "\"\xD8\x7C\"", "\xD8\x7C", "\"\xD8\x7C\""},
+      {"pair then an escaped quote", "\"\xF2\x5C\\\"\"", "\xF2\x5C\"", "\"\xF2\x5C\\\"\""},
+      {"lead takes the backslash, the quote closes", "\"\xB0\\\"", "\xB0\x5C", "\"\xB0\x5C\""},
+      {"lead takes the backslash, the quote is escaped", "\"\xB0\\\\\"", "", ""},
+      {"lead before the quote stands alone", "\"a\x81\"", "a\x81", "\"a?\""},
+      {"0x80 stands alone", "\"\x80\"", "\x80", "\"?\""},
+      {"0xFF then an escaped backslash", "\"\xFF\\\\\"", "\xFF\\", "\"?\\\\\""},
+      {"0x7F is no trail byte", "\"\x81\x7F\"", "\x81\x7F", "\"?\x7F\""},
+      {"escapes beyond ascii are ?", "\"\\u4e2d\\u0041\\ud800\"", "?A?", "\"?A?\""},
+      {"raw control still refused", "\"\xD5\n\"", "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const bool asKey : {false, true}) {
+      const std::string text = asKey ? "{" + c.text + ":0}" : "[" + c.text + "]";
+      JsonMutableDocument doc;
+      if (c.value.empty()) {
+        EXPECT_FALSE(doc.parse(text, kJsonDoubleByteText));
+        continue;
+      }
+      ASSERT_TRUE(doc.parse(text, kJsonDoubleByteText)) << doc.errorText();
+      EXPECT_EQ(asKey ? doc.root().keyAt(0) : doc.root().element(0).text(), c.value);
+      const std::string once = doc.serialize();
+      EXPECT_EQ(once, asKey ? "{" + c.out + ":0}" : "[" + c.out + "]");
+      JsonMutableDocument again;
+      ASSERT_TRUE(again.parse(once, kJsonDoubleByteText)) << again.errorText();
+      EXPECT_EQ(again.serialize(), once);
+    }
+  }
+  // A whole GBK document, refused before because 誠's second byte looked like an escape.
+  JsonDocument doc;
+  ASSERT_TRUE(doc.parse("{\"a\":\"x誠y\"}", kJsonDoubleByteText)) << doc.errorText();
+  EXPECT_EQ(doc.member("a").text(), "x誠y");
 }
 
 TEST(JsonSerialize, ParsedDoubleByteFlagCarriesOver) {

@@ -1,0 +1,65 @@
+#include "core/erp/summary.h"
+
+#include "core/text/text.h"
+
+namespace pv {
+
+namespace {
+
+std::string selectedText(Ui& ui, std::string_view box) {
+  return ui.itemText(Window::Main, box, ui.selectedIndex(Window::Main, box));
+}
+
+}  // namespace
+
+std::vector<std::string> restrictionSummary(Ui& ui) {
+  std::vector<std::string> kinds;
+  auto ticked = [&](std::string_view box) { return ui.checked(Window::Main, box); };
+  if (ticked(kBlindAreaBox)) kinds.emplace_back("盲区停发");
+  if (ticked(kSurchargeBox)) kinds.emplace_back("超区加收");
+  if (ticked(kFalseAddressBox)) kinds.emplace_back("虚假地址");
+  if (ticked(kOtherRestrictionBox)) kinds.emplace_back("其他限制");
+  if (ticked("选择框_屏蔽村组")) kinds.push_back("屏蔽村组" + ui.text(Window::Main, "编辑框_村组距离") + "米");
+  if (ticked("选择框_屏蔽偏远")) kinds.push_back("屏蔽偏远" + ui.text(Window::Main, "编辑框_偏远距离") + "米");
+  return kinds;
+}
+
+void showScreeningSummary(SummaryContext& summary, int total, int ticked, const OrderNumbers& orderNumbers) {
+  Ui& ui = summary.ui;
+  if (total == 0) {
+    summary.output.appendLabelledLine("筛单提示", "筛单结束");
+    summary.output.scrollToEnd();
+    return;
+  }
+  const std::string restrictions = joinTexts(restrictionSummary(ui), "；");
+  const std::string project = selectedText(ui, "组合框_筛单项目") + " - " + selectedText(ui, "组合框_筛单服务");
+  const std::string counts = "筛单总数：" + std::to_string(total) + "；勾选数量：" + std::to_string(ticked);
+  summary.output.appendLabelledLine("筛单项目", project);
+  summary.output.appendLabelledLine("筛单结果", counts + "。", hex::kBlue);
+  summary.output.appendLabelledLine("限制类型", restrictions, hex::kOrangeRed);
+  summary.output.scrollToEnd();
+
+  (void)summary.dialogs.show(DialogMessage{
+      .text = "【筛单项目】：" + project + "\r\n【筛单结果】：" + counts + "\r\n【限制类型】：" + restrictions,
+      .title = std::string(kErpMessageTitle),
+      .buttons = DialogButtons::Ok,
+      .owner = Window::Main});
+
+  summary.setClipboardText(joinTexts(orderNumbers, "\r\n"));
+  if (orderNumbers.empty()) return;
+  summary.matchingOrderNumbers.store(orderNumbers);
+  Ui* target = &ui;
+  Published<OrderNumbers>* numbers = &summary.matchingOrderNumbers;
+  summary.workers.start([target, numbers] { fillResultWindow(*target, *numbers); });
+  (void)ui.show(Window::Result);
+  (void)ui.setText(Window::Result, kResultCopy, kCopyAllCaption);
+  (void)summary.windows.bringToFront(Window::Result);
+}
+
+void fillResultWindow(Ui& ui, const Published<OrderNumbers>& matchingOrderNumbers) {
+  const auto numbers = matchingOrderNumbers.load();
+  const bool commas = ui.selectedIndex(Window::Result, kResultSeparator) == 1;
+  (void)ui.setText(Window::Result, kResultText, joinTexts(*numbers, commas ? "," : "\r\n"));
+}
+
+}  // namespace pv

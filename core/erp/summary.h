@@ -1,0 +1,48 @@
+#pragma once
+// The end of a one-click run: the totals and the restriction types in the output box and a
+// message box, the matching order numbers on the clipboard and in the result window
+// ("筛单结果"), which lists them with a choice of separator and a copy button.
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/api/records.h"
+#include "core/erp/batch_screening.h"
+#include "core/system/workers.h"
+#include "core/ui/dialogs.h"
+#include "core/ui/ui.h"
+#include "core/ui/window_extras.h"
+
+namespace pv {
+
+inline constexpr std::string_view kResultText = "编辑框_筛单结果";
+inline constexpr std::string_view kResultSeparator = "组合框_分割方式";
+inline constexpr std::string_view kResultCopy = "按钮_复制";
+inline constexpr std::string_view kCopyAllCaption = "复制全部";
+
+using OrderNumbers = std::vector<std::string>;
+
+// What the summary and the result window work with. Every member outlives the run.
+struct SummaryContext {
+  Ui& ui;
+  Dialogs& dialogs;
+  ScreeningOutput& output;
+  Workers& workers;
+  // The order numbers the result window shows: the last summary's that had any.
+  Published<OrderNumbers>& matchingOrderNumbers;
+  WindowExtras& windows;  // brings the result window to the front
+  std::function<void(std::string_view)> setClipboardText;
+};
+
+// The restriction types the operator chose, as the summary names them.
+std::vector<std::string> restrictionSummary(Ui& ui);
+
+// The summary of a run (on the run's worker; the message box holds it until answered).
+void showScreeningSummary(SummaryContext& summary, int total, int ticked, const OrderNumbers& orderNumbers);
+
+// Writes the matching order numbers into the result window, one per line or, with "逗号分割"
+// chosen, separated by commas.
+void fillResultWindow(Ui& ui, const Published<OrderNumbers>& matchingOrderNumbers);
+
+}  // namespace pv

@@ -1,0 +1,55 @@
+#pragma once
+// The order-file reader for csv exports. Its grammar is deliberately minimal and matches
+// what our operators' files have always been read with: every double quote is dropped and
+// only toggles "inside quotes", a comma inside quotes is dropped (so "A,B" reads AB), a
+// line feed inside quotes stays in the field, a carriage return is kept (the last field of
+// a CRLF line ends with it), NUL bytes are dropped, nothing is trimmed.
+//
+// Columns are found on the way: address-side columns field by field until the address
+// column is known, the order-number column by its first match. Lines before the header
+// give no order; a line gives an order only when both its order number and its address
+// field are non-empty. Texts handed out are GBK.
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/import/import_records.h"
+#include "core/ui/dialogs.h"
+
+namespace pv {
+
+// The fields of the current line that belong to a found column, in slot order.
+struct CsvRowRecord {
+  std::array<std::string, kImportSlots> text{};
+};
+
+// True when the bytes are UTF-8: they begin with the byte-order mark EF BB BF, or they hold
+// at least one non-ASCII character and are well-formed UTF-8 throughout (a sequence cut off
+// by the end of the buffer is not). Empty or pure ASCII: false.
+bool looksLikeUtf8(std::string_view bytes);
+
+// Hands one finished field (already GBK) of 1-based `column` to the column detection or to
+// the row record.
+void takeCsvField(int column, const std::string& text, const ImportProfile& profile,
+                  ImportColumns& columns, CsvRowRecord& row);
+
+struct CsvParse {
+  ImportColumns columns;
+  int finishedLines = 0;
+};
+
+// The grammar over a whole buffer: appends the orders found and says which columns were found.
+CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
+                        const ImportProfile& profile);
+
+inline constexpr std::string_view kCsvUnreadableText =
+    "读取csv文件失败，文件可能被占用，请关闭csv文件后重试";
+
+// Reads the file at the GBK `path` and appends its orders. 1 when at least one order was read;
+// 0 after a box (owned by the main window) said why: file unreadable or empty, a required
+// column missing, no order.
+int readCsvOrders(std::string_view path, std::vector<ImportedOrder>& orders,
+                  const ImportProfile& profile, const ImportOptional& optional, Dialogs& dialogs);
+
+}  // namespace pv

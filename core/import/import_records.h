@@ -1,0 +1,66 @@
+#pragma once
+// The records of an order-file import. Every record has six slots in one fixed order:
+// region, city, district, street, address, order number. Texts are GBK.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pv {
+
+enum class ImportSlot { Region, City, District, Street, Address, OrderNo };
+inline constexpr int kImportSlots = 6;
+inline constexpr int kAddressSlot = 4;  // 0-based index of ImportSlot::Address
+inline constexpr int kOrderNoSlot = 5;  // 0-based index of ImportSlot::OrderNo
+
+// Regular expressions naming the header of each column; an empty text leaves the slot unused.
+struct ImportProfile {
+  std::string regionPattern;
+  std::string cityPattern;
+  std::string districtPattern;
+  std::string streetPattern;
+  std::string addressPattern;
+  std::string orderNoPattern;
+
+  // Slot i (0-based) in the fixed order.
+  const std::string& pattern(int slot) const;
+  std::string& pattern(int slot);
+};
+
+// Non-zero: the file may lack that slot's column.
+struct ImportOptional {
+  std::array<int32_t, kImportSlots> flags{};
+};
+
+// 1-based column numbers; 0 means not found.
+struct ImportColumns {
+  std::array<int32_t, kImportSlots> column{};
+};
+
+struct ImportedOrder {
+  std::string orderNumber;
+  // Region, city, district and street cells that were found, then the address cell, joined
+  // without separator.
+  std::string address;
+
+  friend bool operator==(const ImportedOrder&, const ImportedOrder&) = default;
+};
+
+// True when the header pattern finds at least one match in `text` (letter case ignored,
+// multi-line). An invalid pattern finds nothing.
+bool headerPatternFinds(std::string_view pattern, std::string_view text);
+
+// The first slot whose pattern is set, whose column was not found and which is not
+// optional, or -1 when the columns are complete.
+int firstMissingColumn(const ImportProfile& profile, const ImportOptional& optional,
+                       const ImportColumns& columns);
+
+// The texts of the import's boxes that more than one reader shows.
+inline constexpr std::string_view kImportFailedTitle = "导入失败";
+inline constexpr std::string_view kImportNoticeTitle = "导入提示";
+inline constexpr std::string_view kNoImportDataText = "没有检测到导入数据";
+// "请确认导入标题包含‘" + pattern + "’".
+std::string missingColumnText(std::string_view pattern);
+
+}  // namespace pv

@@ -1,0 +1,194 @@
+// Our xls and xlsx readers over committed fixtures. The trap fixtures are written byte by
+// byte by tests/fixtures/spreadsheets/make_trap_fixtures.py; the others by real writers
+// (tests/fixtures/spreadsheets/writers/).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/import/spreadsheet.h"
+#include "core/import/xml_reader.h"
+#include "core/system/files.h"
+#include "tests/unit/utf8_literal.h"
+
+namespace pv {
+namespace {
+
+std::string fixture(std::string_view name) {
+  return std::string(PV_TEST_FIXTURES) + "/spreadsheets/" + std::string(name);
+}
+
+std::string cellName(int row, int col) {
+  std::string letters;
+  for (int c = col + 1; c > 0; c = (c - 1) / 26) letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+  return letters + std::to_string(row + 1);
+}
+
+// "top=R,C last=R,C" and then every text cell as "B2=text", row by row.
+std::string dump(const SpreadsheetSheet& sheet) {
+  std::string out = "top=" + std::to_string(sheet.topLeftRow()) + "," + std::to_string(sheet.topLeftCol()) +
+                    " last=" + std::to_string(sheet.lastRow()) + "," + std::to_string(sheet.lastCol());
+  for (int r = 0; r < sheet.lastRow(); ++r) {
+    for (int c = 0; c < sheet.lastCol(); ++c) {
+      const std::string text = sheet.readStr(r, c);
+      if (!text.empty()) out += "\n" + cellName(r, c) + "=" + text;
+    }
+  }
+  return out;
+}
+
+std::string load(std::string_view name) {
+  SpreadsheetBook book;
+  if (!book.load(fixture(name))) return "error: " + book.errorMessage();
+  const SpreadsheetSheet* sheet = book.sheet(0);
+  EXPECT_EQ(book.sheet(1), nullptr);
+  return sheet ? dump(*sheet) : "no sheet";
+}
+
+struct Case {
+  const char* file;
+  std::string want;
+};
+
+TEST(XlsReader, ReadsTextCellsOfTheFirstSheet) {
+  const std::string address = "浙江省杭州市西湖区文三路浙江省杭州市西湖区文三路浙江省杭州市西湖区文三路90号";
+  const Case cases[] = {
+      // Split strings, rich and phonetic tails, STRING after FORMULA, a chart substream inside
+      // the sheet, number/boolean/RK/MULRK/MULBLANK/BLANK cells that only widen the used range,
+      // DIMENSIONS that say 1x1.
+      {"traps.xls",
+       "top=0,0 last=9,7\nA1=订单号\nB1=收货地址\nC1=备注\nA2=A100\nB2=" + address +
+           "\nC2=富文本\nB3=abcdefghijklmnop上海\nC3=東京都\nA4=F-001\nB4=北京市朝阳区"},
+      {"mini-stream-view-row10.xls",
+       "top=9,0 last=11,2\nA10=订单号\nB10=地址\nA11=X1\nB11=广州市天河区"},
+      {"extended-allocation.xls", "top=0,0 last=2,2\nA1=订单号\nB1=地址\nA2=X1\nB2=广州市天河区"},
+      {"biff5.xls", "top=0,0 last=2,2\nA1=订单号\nB1=收货地址\nA2=B5-1\nB2=深圳市南山区"},
+      // Only the first sheet is read, and here it is a chart.
+      {"chart-first.xls", "top=0,0 last=0,0"},
+      {"xlsx-named.xls", "top=0,0 last=2,2\nA1=订单号\nB1=地址\nA2=Z1\nB2=南京市鼓楼区"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(load(c.file), c.want) << c.file;
+}
+
+TEST(XlsxReader, ReadsTextCellsOfTheFirstSheet) {
+  const Case cases[] = {
+      // Prefixed names, first sheet by relationship (absolute target in other case), no
+      // dimension, rows and cells without references, rich strings without phonetic runs,
+      // escapes, formula strings, typed cells read as empty, an out-of-range string index.
+      {"traps.xlsx",
+       "top=1,2 last=5,12\nC2=订单号\nD2=收货地址 \nA3=line\rbreak & <tag> 中文\nB3=浙江省杭州市"
+       "\nD5=成都市\nE5=formula text\nI5=_x0041_ stays\nJ5=<cdata>"},
+      {"zip64.xlsx", "top=0,0 last=2,2\nA1=订单号\nB1=地址\nA2=Z1\nB2=南京市鼓楼区"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(load(c.file), c.want) << c.file;
+}
+
+TEST(SpreadsheetBook, SaysWhatAFileIsWhenItCannotBeRead) {
+  namespace e = spreadsheet_errors;
+  const std::pair<const char*, std::string_view> cases[] = {
+      {"encrypted.xls", e::kEncrypted},
+      {"encrypted.xlsx", e::kEncrypted},
+      {"looping-chain.xls", e::kBroken},
+      {"truncated.xlsx", e::kBroken},
+      {"html-export.xls", e::kHtml},
+      {"xml2003-export.xls", e::kXml2003},
+      {"csv-export.xls", e::kText},
+      {"no-such-file.xls", e::kUnreadable},
+  };
+  for (const auto& [file, want] : cases) EXPECT_EQ(load(file), "error: " + std::string(want)) << file;
+}
+
+TEST(SpreadsheetBook, SniffsTheFirstBytes) {
+  struct Sniff {
+    std::string bytes;
+    SpreadsheetFormat want;
+  };
+  const Sniff cases[] = {
+      {"", SpreadsheetFormat::Empty},
+      {"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1rest", SpreadsheetFormat::CompoundFile},
+      {"PK\x03\x04rest", SpreadsheetFormat::Zip},
+      {"\xEF\xBB\xBF  <!DOCTYPE html><html>", SpreadsheetFormat::Html},
+      {"<table border=1><tr>", SpreadsheetFormat::Html},
+      {"<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\">", SpreadsheetFormat::Html},
+      {std::string("\xFF\xFE<\0h\0t\0m\0l\0>\0", 14), SpreadsheetFormat::Html},
+      {"<?xml version=\"1.0\"?><Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\">",
+       SpreadsheetFormat::Xml2003},
+      {"订单号\t地址\r\n1\t北京\r\n", SpreadsheetFormat::Text},
+      {std::string("\x01\x02\x03\0", 4), SpreadsheetFormat::Unknown},
+  };
+  for (const Sniff& c : cases) EXPECT_EQ(sniffSpreadsheet(c.bytes), c.want) << c.bytes;
+}
+
+TEST(XmlText, DecodesEntitiesAndWorkbookEscapes) {
+  const std::pair<std::string, std::string> entities[] = {
+      {"a&amp;b&lt;&gt;&quot;&apos;", "a&b<>\"'"},
+      {"&#20013;&#x6587;", utf8Text(u8"中文")},
+      {"&unknown; & &#xZZ; &#99999999999;", "&unknown; & &#xZZ; &#99999999999;"},
+  };
+  for (const auto& [raw, want] : entities) {
+    std::string out;
+    appendXmlText(out, raw);
+    EXPECT_EQ(out, want) << raw;
+  }
+  const std::pair<std::string, std::string> escapes[] = {
+      {"a_x000D_b", "a\rb"},
+      {"_x005F_x000D_", "_x000D_"},
+      {"_xD83D__xDE00_", utf8Text(u8"😀")},
+      {"_x12_ _xGGGG_ _x0041", "_x12_ _xGGGG_ _x0041"},
+  };
+  for (const auto& [raw, want] : escapes) EXPECT_EQ(decodeWorkbookEscapes(raw), want) << raw;
+}
+
+}  // namespace
+}  // namespace pv
+
+namespace pv {
+namespace {
+
+// The order export of tests/fixtures/spreadsheets/writers/make.js as each writer saved it.
+// Order numbers stored as numbers, amounts and dates read as empty.
+const char* const kExportRows[][6] = {
+    {"订单编号", "省市区", "收货地址", "金额", "下单时间", "备注"},
+    {"TB20240501001", "浙江省 杭州市 西湖区", "文三路90号东部软件园3号楼", "", "", "加急"},
+    {"TB20240501002", "广东省 深圳市 南山区", "科技园南区高新南七道", "", "", ""},
+    {"", "北京 北京市 朝阳区", "建国路88号SOHO现代城", "", "", ""},
+    {"TB20240501004", "四川省 成都市 武侯区", "四川省成都市武侯区****", "", "", "已隐藏"},
+    {"TB20240501005", "新疆维吾尔自治区 乌鲁木齐市 天山区", "解放北路1号", "", "", ""},
+    {"", "上海 上海市 浦东新区", "世纪大道100号环球金融中心", "", "", "VIP"},
+    {"TB20240501007", "湖北省 武汉市 洪山区", "", "", "", "地址为空"},
+    {"TB20240501008", "吉林省 延边朝鲜族自治州 延吉市", "河南街道3组", "", "", ""},
+};
+
+TEST(SpreadsheetWriters, EveryWriterGivesTheSameTexts) {
+  struct Writer {
+    const char* file;
+    int top, headerRow, lastCol;
+    std::string extraRow;  // texts beside the first order, past the export's columns
+  };
+  const Writer writers[] = {
+      {"sheetjs.xlsx", 0, 2, 6, ""},
+      {"sheetjs.xls", 0, 2, 6, ""},
+      {"exceljs-view-row10.xlsx", 9, 9, 8, "\nG11=富文本\nH11=TB20240501001-x"},
+      {"libreoffice.xlsx", 9, 9, 8, "\nG11=富文本\nH11=TB20240501001-x"},
+      // LibreOffice's xls keeps neither the scroll position nor the formula's text result.
+      {"libreoffice.xls", 0, 9, 8, "\nG11=富文本"},
+  };
+  for (const Writer& w : writers) {
+    const int lastRow = w.headerRow + 9;
+    std::string want = "top=" + std::to_string(w.top) + ",0 last=" + std::to_string(lastRow) + "," +
+                       std::to_string(w.lastCol);
+    if (w.headerRow == 2) want += "\nA1=订单导出\nA2=导出时间：2024-05-01";
+    for (int r = 0; r < w.headerRow; ++r) {
+      if (w.headerRow == 9) want += "\nA" + std::to_string(r + 1) + "=说明第" + std::to_string(r + 1) + "行";
+    }
+    for (int r = 0; r < 9; ++r) {
+      for (int c = 0; c < 6; ++c) {
+        if (*kExportRows[r][c]) want += "\n" + cellName(w.headerRow + r, c) + "=" + kExportRows[r][c];
+      }
+      if (r == 1) want += w.extraRow;
+    }
+    EXPECT_EQ(load(w.file), want) << w.file;
+  }
+}
+
+}  // namespace
+}  // namespace pv
