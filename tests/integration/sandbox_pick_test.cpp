@@ -467,7 +467,7 @@ TEST_F(PickTest, OnlyTheDesktopSourceIsServed) {
   const std::vector<std::string> one = {"浙江省杭州市上城区湖滨街道平海路1号"};
   for (const char* source : {"web", "PC", "", "pc "}) {
     SCOPED_TRACE(source);
-    std::string body = buildScreeningRequest(101, one).body;
+    std::string body(buildScreeningRequest(101, one).body.view());
     const std::string sent = "\"source\":\"pc\"";
     const size_t at = body.find(sent);
     ASSERT_NE(at, std::string::npos);
