@@ -53,7 +53,7 @@ void showScreeningSummary(SummaryContext& summary, int total, int ticked, const 
   summary.workers.start([target, numbers] { fillResultWindow(*target, *numbers); });
   (void)ui.show(Window::Result);
   (void)ui.setText(Window::Result, kResultCopy, kCopyAllCaption);
-  summary.forceForeground(Window::Result);
+  (void)summary.windows.bringToFront(Window::Result);
 }
 
 void fillResultWindow(Ui& ui, const Published<OrderNumbers>& matchingOrderNumbers) {

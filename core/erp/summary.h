@@ -12,6 +12,7 @@
 #include "core/system/workers.h"
 #include "core/ui/dialogs.h"
 #include "core/ui/ui.h"
+#include "core/ui/window_extras.h"
 
 namespace pv {
 
@@ -30,9 +31,8 @@ struct SummaryContext {
   Workers& workers;
   // The order numbers the result window shows: the last summary's that had any.
   Published<OrderNumbers>& matchingOrderNumbers;
+  WindowExtras& windows;  // brings the result window to the front
   std::function<void(std::string_view)> setClipboardText;
-  // Makes the window the active one, even when another program is in front.
-  std::function<void(Window)> forceForeground;
 };
 
 // The restriction types the operator chose, as the summary names them.

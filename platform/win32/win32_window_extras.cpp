@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/text/codepage.h"
+#include "platform/win32/erp/force_foreground.h"
 #include "platform/win32/ui/web_browser_host.h"
 #include "platform/win32/window_lookup.h"
 
@@ -106,6 +107,13 @@ bool Win32WindowExtras::showDropDown(Window window, std::string_view comboName) 
   HWND combo = findControlWindow(window, comboName);
   if (!combo) return false;
   SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+  return true;
+}
+
+bool Win32WindowExtras::bringToFront(Window window) {
+  HWND top = findTopLevelWindow(window);
+  if (!top) return false;
+  forceForeground(top);
   return true;
 }
 

@@ -79,6 +79,16 @@ TEST_F(Win32WindowPortsTest, WindowsAndControlsAreFoundByTheirTables) {
   EXPECT_EQ(findTopLevelWindow(Window::Main), nullptr);
 }
 
+TEST_F(Win32WindowPortsTest, BringToFrontShowsAndActivatesTheWindow) {
+  EXPECT_FALSE(extras.bringToFront(Window::Result)) << "not loaded";
+  ASSERT_TRUE(ui.load(Window::Main, true));
+  ASSERT_TRUE(ui.load(Window::Result, false));
+  ASSERT_TRUE(extras.bringToFront(Window::Result));
+  HWND result = findTopLevelWindow(Window::Result);
+  EXPECT_TRUE(IsWindowVisible(result));
+  EXPECT_EQ(GetForegroundWindow(), result);
+}
+
 TEST_F(Win32WindowPortsTest, AWorkersMenuItemReachesItsActionAndTheTableItemsStillWork) {
   int downloads = 0;
   int checks = 0;

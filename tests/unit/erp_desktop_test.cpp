@@ -304,14 +304,16 @@ TEST(CutGbkText, StopsAtACharacterBoundary) {
 TEST(ForeignListView, LeavesNoBlockInTheOtherProcess) {
   const Scene& scene = fakeErp().scene;
   ASSERT_NE(scene.orders, 0u);
-  ForeignListView view;
-  ASSERT_TRUE(view.attach(toWindow(scene.orders), true, "TListView"));
   auto exercise = [&](int times) {
+    ForeignListView view;
+    ASSERT_TRUE(view.attach(toWindow(scene.orders), true, "TListView"));
     for (int i = 0; i < times; ++i) {
       (void)view.getColumnText(i % 4);
-      (void)view.getItemText(i % 3, i % 4);
+      (void)view.getItemText(i % 3, i % 4, i % 2 ? 260 : 3000);  // the second size needs a larger block
       view.setCheckState(i % 3, i % 2 == 0);
     }
+    ASSERT_TRUE(view.attach(toWindow(scene.orders), true, "TListView")) << "attaching again lets the old go";
+    (void)view.getItemText(0, 0);
   };
   exercise(20);  // the list's own first allocations
   const unsigned long long before = committedPrivateBytes(fakeErp().process());

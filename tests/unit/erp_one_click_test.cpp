@@ -21,10 +21,8 @@ struct OneClickRig : ErpRig {
   ManualWorkers workers;
   Published<OrderNumbers> matching;
   std::vector<std::string> clipboard;  // every text put there
-  std::vector<Window> foreground;
-  SummaryContext summary{ui, dialogs, output, workers, matching,
-                         [this](std::string_view text) { clipboard.emplace_back(text); },
-                         [this](Window w) { foreground.push_back(w); }};
+  SummaryContext summary{ui, dialogs, output, workers, matching, windows,
+                         [this](std::string_view text) { clipboard.emplace_back(text); }};
   std::vector<std::string> importsRun;
   int importResult = 1;
   OneClickContext context{ui, dialogs, windows, desktop, screening, output, summary, [](auto) {},
@@ -191,7 +189,7 @@ TEST(OneClick, TheLastFlowDecidesTheSummary) {
       EXPECT_TRUE(containsText(rig.dialogs.shown()[0].text, "筛单总数：3；勾选数量：2"));
       EXPECT_EQ(rig.clipboard, (std::vector<std::string>{"D1"}));
       EXPECT_TRUE(rig.ui.isShown(Window::Result));
-      EXPECT_EQ(rig.foreground, (std::vector<Window>{Window::Result}));
+      EXPECT_EQ(rig.windows.broughtToFront(), (std::vector<Window>{Window::Result}));
       EXPECT_EQ(rig.ui.text(Window::Result, kResultText), "D1");
     } else {
       EXPECT_EQ(rig.dialogs.count(), 0u);

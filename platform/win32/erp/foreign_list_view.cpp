@@ -79,6 +79,8 @@ bool ForeignListView::attach(HWND window, bool crossProcess, std::string_view cl
   window_ = window;
   header_ = nullptr;
   crossProcess_ = crossProcess;
+  scratch_.reset();
+  scratchSize_ = 0;
   memory_.closeOwnerProcess();
   if (crossProcess) (void)memory_.openOwnerProcess(window);
   return true;
@@ -135,7 +137,7 @@ std::string ForeignListView::readText(UINT message, WPARAM wParam, bool column, 
 
   // One block: the record, then the text buffer it points at.
   const size_t textBytes = capacity * sizeof(wchar_t);
-  RemoteBlock block = memory_.remoteAlloc(recordSize + textBytes);
+  const RemoteBlock& block = scratch(recordSize + textBytes);
   if (!block) return {};
   auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(block.address()) + recordSize);
   item.pszText = remoteText;
@@ -145,6 +147,18 @@ std::string ForeignListView::readText(UINT message, WPARAM wParam, bool column, 
   if (!SendMessageW(window_, message, wParam, reinterpret_cast<LPARAM>(block.address()))) return {};
   if (!memory_.remoteRead(block, recordSize, text.data(), textBytes)) return {};
   return cutText(text.data(), capacity, limit);
+}
+
+const RemoteBlock& ForeignListView::scratch(size_t size) {
+  if (size > scratchSize_) {
+    scratch_.reset();
+    scratchSize_ = 0;
+    // Whole pages are committed anyway: take them, so that a longer buffer rarely needs more.
+    const size_t rounded = (size + 4095) / 4096 * 4096;
+    scratch_ = memory_.remoteAlloc(rounded);
+    if (scratch_) scratchSize_ = rounded;
+  }
+  return scratch_;
 }
 
 void ForeignListView::setCheckState(int row, bool tick, bool tickGiven) {
@@ -158,7 +172,7 @@ void ForeignListView::setCheckState(int row, bool tick, bool tickGiven) {
     SendMessageW(window_, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     return;
   }
-  RemoteBlock block = memory_.remoteAlloc(sizeof item);
+  const RemoteBlock& block = scratch(sizeof item);
   if (!block || !memory_.remoteWrite(block, 0, &item, sizeof item)) return;
   SendMessageW(window_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(block.address()));
 }

@@ -63,6 +63,8 @@ class RemoteMemory {
   UniqueHandle process_;
 };
 
+// Owns the other process's handle and one block in it, both released when the object goes
+// or attaches again.
 class ForeignListView {
  public:
   // Text buffers hold 259 bytes of GBK text and the terminating zero.
@@ -90,11 +92,17 @@ class ForeignListView {
 
  private:
   std::string readText(UINT message, WPARAM wParam, bool column, int row, int column_index, int bufferSize);
+  // A block of at least `size` bytes in the other process, kept for the next requests: each
+  // allocation there costs a round trip to that process, and a run makes thousands.
+  const RemoteBlock& scratch(size_t size);
 
   HWND window_ = nullptr;
   HWND header_ = nullptr;
   bool crossProcess_ = false;
   RemoteMemory memory_;
+  // Declared after memory_: released while the process handle is still open.
+  RemoteBlock scratch_;
+  size_t scratchSize_ = 0;
 };
 
 }  // namespace pv
