@@ -190,7 +190,7 @@ TEST_F(Win32UiTest, WindowsStartFromTheTable) {
   EXPECT_EQ(ui.title(Window::Login), "登录 - Parcelvane（parcelvane.com）");
   EXPECT_FALSE(ui.enabled(Window::Login, "按钮_登录"));
   EXPECT_FALSE(IsWindowEnabled(control(Window::Login, "按钮_登录")));
-  EXPECT_TRUE(GetWindowLongW(control(Window::Login, "编辑框_密码"), GWL_STYLE) & ES_PASSWORD);
+  EXPECT_TRUE(GetWindowLongPtrW(control(Window::Login, "编辑框_密码"), GWL_STYLE) & ES_PASSWORD);
   EXPECT_FALSE(ui.visible(Window::Login, "标签_载入使用"));
   HMENU menu = GetSubMenu(GetMenu(topLevel(Window::Login)), 0);
   ASSERT_NE(menu, nullptr);
