@@ -17,7 +17,7 @@ ClientContext& clientContext(Win32Ui& ui) {
     // Start-up made the records and set the API base URL and the built-in contact.
     ProcessRecords* records = &processState().records;
     return *new ClientContext{ui,
-                              *new Win32Dialogs,
+                              *new Win32Dialogs(ui),
                               *new ShellBrowser,
                               *new Win32WindowExtras(ui),
                               *new SystemClock,

@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  g++-mingw-w64-i686-posix libz-mingw-w64-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   rapidjson-dev librapidxml-dev zlib1g-dev libssl-dev libcurl4-openssl-dev libcpp-httplib-dev
   googletest libgtest-dev
-  wine wine32:i386 xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales
+  wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick fonts-wqy-microhei locales
   python3
 )
 

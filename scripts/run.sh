@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # run.sh: the main job. Installs what is missing, builds both targets, starts the local
 # screening service (when it is built), and starts parcelvane.exe under Wine: on the
-# machine's display when $DISPLAY answers, else under Xvfb. Once the login window shows,
-# a screenshot goes to build/screenshots/ and its path is printed. Under Xvfb everything
-# is ended after the screenshot; on a real display the client stays until it is closed.
+# machine's display when $DISPLAY answers, else under Xvfb. Where the machine cannot run
+# 32-bit programs (or with PV_WINE_BITS=64) the 64-bit build runs under wine64 instead.
+# Once the login window shows, a screenshot goes to build/screenshots/ and its path is
+# printed. Under Xvfb everything is ended after the screenshot; on a real display the
+# client stays until it is closed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -46,7 +48,12 @@ port_answers() {
 }
 
 bash scripts/install-deps.sh || exit 1
-bash scripts/build.sh native win32 || exit 1
+source scripts/wine-env.sh || exit 1
+presets=(native win32)
+[[ $pv_wine_bits == 64 ]] && presets+=(win64)
+bash scripts/build.sh "${presets[@]}" || exit 1
+readonly client=build/win$pv_wine_bits/app/parcelvane.exe
+readonly driver_exe=build/win$pv_wine_bits/tools/driver/driver.exe
 mkdir -p "$logs" build/screenshots
 
 if [[ -x $sandbox ]]; then
@@ -70,7 +77,11 @@ else
   say "the local screening service is not built yet ($sandbox): skipping it"
 fi
 
-source scripts/wine-env.sh
+if [[ $pv_wine_bits == 64 ]]; then
+  say "Wine flavour $pv_wine_flavour: running the 64-bit build $client under wine64"
+else
+  say "Wine flavour $pv_wine_flavour: running $client"
+fi
 pv_wine_ensure_display || exit 1
 headless=${pv_wine_started_xvfb_pid:+yes}
 pv_wine_ensure_prefix || exit 1
@@ -83,9 +94,9 @@ else
   export PV_WINE_TIMEOUT=$((7 * 24 * 3600))  # the operator's session: bounded, generously
 fi
 
-scripts/wine-run build/win32/app/parcelvane.exe >"$logs/client.log" 2>&1 &
+scripts/wine-run "$client" >"$logs/client.log" 2>&1 &
 client_pid=$!
-driver() { PV_WINE_TIMEOUT=120 scripts/wine-run build/win32/tools/driver/driver.exe "$@"; }
+driver() { PV_WINE_TIMEOUT=120 scripts/wine-run "$driver_exe" "$@"; }
 
 shown=
 for ((i = 0; i < 30; i++)); do  # 60 s, in steps that notice an early end of the client

@@ -1,31 +1,118 @@
 # Wine environment of the project, sourced by wine-run, wine-session, run.sh and test.sh.
 #
-# Everything lives under build/wine: the prefix (created once, reused), a scratch HOME,
-# the stamp that marks the prefix complete and the lock that serialises its creation.
+# Two flavours: 32 (WINEARCH=win32, Wine's 32-bit loader: the program we ship) and 64
+# (WINEARCH=win64, wine64: the test flavour for machines whose kernel cannot execute 32-bit
+# programs at all). Each has its own folder under build/wine (build/wine/win32,
+# build/wine/win64): the prefix (created once, reused), a scratch HOME, the stamp that marks
+# the prefix complete and the lock that serialises its creation. The loader is named
+# explicitly: Debian's `wine` wrapper takes the 32-bit one whenever it is installed, even
+# where it cannot run.
+#
 # The functions start only what is missing and remember what they started, so
 # pv_wine_cleanup ends exactly that: our Xvfb by its pid, our persistent wineserver by
 # `wineserver -k` under our own prefix. Every wait is bounded.
 #
 # Functions (each returns non-zero on failure, never exits the caller's shell):
+#   pv_wine_machine_bits     sets PV_WINE_MACHINE_BITS: 32 when this machine runs 32-bit
+#                            programs, else 64 (probed once, kept in the environment)
+#   pv_wine_select [BITS]    choose the flavour: BITS, else $PV_WINE_BITS, else the machine's;
+#                            sets WINEARCH, WINEPREFIX, WINELOADER, pv_wine_bits and
+#                            pv_wine_flavour (a one-line description)
 #   pv_wine_ensure_display   reuse $DISPLAY when it answers, else start Xvfb on a free number
-#   pv_wine_ensure_prefix    create the prefix once (flock-guarded), with the registry values
-#                            that keep headless runs from stalling
+#   pv_wine_ensure_prefix    create the flavour's prefix once (flock-guarded), with the
+#                            registry values that keep headless runs from stalling
 #   pv_wine_start_server     keep a wineserver for the prefix alive until cleanup, with
 #                            Wine's own system processes started away from our pipes
 #   pv_wine_cleanup          end what the functions above started, and only that
+#
+# Sourcing selects the flavour of $PV_WINE_BITS or of the machine; a program's own bitness
+# can select again (wine-run does).
 
 pv_repo_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 pv_wine_dir=$pv_repo_dir/build/wine
+pv_wine_libdir=/usr/lib/wine
 
-export WINEPREFIX=$pv_wine_dir/prefix
-export WINEARCH=win32
 export WINEDEBUG=${PV_WINEDEBUG:--all}
 # No Mono or Gecko installer prompts, no menu entries or desktop files on the host.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export HOME=$pv_wine_dir/home
 # zh_CN.UTF-8 gives Wine processes the ANSI code page 936 of the machines our users run.
 export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8
+
+pv_wine_log() { echo "wine-env: $*" >&2; }
+
+# Whether the kernel executes 32-bit programs: some of our machines refuse every one with
+# "Exec format error", at once. The answer is kept in the environment, so the scripts a
+# run starts ask the kernel only once.
+pv_wine_machine_bits() {
+  if [[ -z ${PV_WINE_MACHINE_BITS:-} ]]; then
+    PV_WINE_MACHINE_BITS=64
+    if [[ -x /lib/ld-linux.so.2 && -x $pv_wine_libdir/wine ]] &&
+      timeout 10 /lib/ld-linux.so.2 --version >/dev/null 2>&1 </dev/null; then
+      PV_WINE_MACHINE_BITS=32
+    fi
+    export PV_WINE_MACHINE_BITS
+  fi
+}
+
+pv_wine_select() {
+  local bits=${1:-${PV_WINE_BITS:-}} machine
+  pv_wine_machine_bits
+  machine=$PV_WINE_MACHINE_BITS
+  case $bits in
+    "")
+      bits=$machine
+      if ((bits == 32)); then
+        pv_wine_flavour="i686"
+      else
+        pv_wine_flavour="x86_64: this machine cannot run 32-bit programs"
+      fi
+      ;;
+    32)
+      if ((machine != 32)); then
+        pv_wine_log "32-bit Wine cannot run here: this machine cannot run 32-bit programs"
+        return 1
+      fi
+      pv_wine_flavour="i686"
+      ;;
+    64)
+      if ((machine == 32)); then
+        pv_wine_flavour="x86_64: chosen by PV_WINE_BITS=64"
+      else
+        pv_wine_flavour="x86_64: this machine cannot run 32-bit programs"
+      fi
+      ;;
+    *)
+      pv_wine_log "PV_WINE_BITS must be 32 or 64, not '$bits'"
+      return 1
+      ;;
+  esac
+  pv_wine_bits=$bits
+  pv_wine_flavour_dir=$pv_wine_dir/win$bits
+  export WINEARCH=win$bits
+  export WINEPREFIX=$pv_wine_flavour_dir/prefix
+  export HOME=$pv_wine_flavour_dir/home
+  if ((bits == 32)); then
+    export WINELOADER=$pv_wine_libdir/wine
+  else
+    export WINELOADER=$pv_wine_libdir/wine64
+  fi
+  return 0
+}
+
+# The bitness of a Windows program (32 or 64) from its PE header; nothing for anything else.
+pv_pe_bits() {
+  python3 - "$1" <<'PY' 2>/dev/null
+import struct, sys
+with open(sys.argv[1], "rb") as f:
+    head = f.read(4096)
+if head[:2] == b"MZ" and len(head) >= 64:
+    pe = struct.unpack_from("<I", head, 0x3C)[0]
+    if pe + 6 <= len(head) and head[pe:pe + 4] == b"PE\0\0":
+        machine = struct.unpack_from("<H", head, pe + 4)[0]
+        print({0x14C: 32, 0x8664: 64}.get(machine, ""))
+PY
+}
 
 pv_wine_started_xvfb_pid=
 pv_wine_started_server=
@@ -88,11 +175,13 @@ pv_wine_write_registry() {
 }
 
 pv_wine_ensure_prefix() {
-  local stamp=$pv_wine_dir/prefix.stamp
+  local stamp=$pv_wine_flavour_dir/prefix.stamp
   [[ -f $stamp ]] && return 0
-  mkdir -p "$pv_wine_dir" "$HOME" || return 1
+  mkdir -p "$pv_wine_flavour_dir" "$HOME" || return 1
+  # The single prefix of earlier versions (build/wine/prefix) is of no flavour: 590 MB freed.
+  [[ -d $pv_wine_dir/prefix ]] && rm -rf "$pv_wine_dir/prefix" "$pv_wine_dir/prefix.stamp"
   local lock rc=0
-  exec {lock}>"$pv_wine_dir/prefix.lock"
+  exec {lock}>"$pv_wine_flavour_dir/prefix.lock"
   if ! flock -w 600 "$lock"; then
     pv_wine_log "gave up waiting for another creation of the prefix"
     exec {lock}>&-
@@ -100,13 +189,13 @@ pv_wine_ensure_prefix() {
   fi
   if [[ ! -f $stamp ]]; then
     pv_wine_log "creating the Wine prefix $WINEPREFIX (once)"
-    local started=$SECONDS reg=$pv_wine_dir/headless.reg
+    local started=$SECONDS reg=$pv_wine_flavour_dir/headless.reg
     rm -rf "$WINEPREFIX"
     pv_wine_write_registry "$reg"
     # Output to /dev/null: the boot starts Wine's services, which inherit the first
     # process's stdout and would hold any pipe open.
-    if timeout 300 wineboot -i >/dev/null 2>&1 </dev/null &&
-      timeout 120 wine regedit /S "$reg" >/dev/null 2>&1 </dev/null; then
+    if timeout 300 "$WINELOADER" wineboot -i >/dev/null 2>&1 </dev/null &&
+      timeout 120 "$WINELOADER" regedit /S "$reg" >/dev/null 2>&1 </dev/null; then
       # The server writes the registry to disk when it ends; wait for that (bounded)
       # unless a persistent server of someone else keeps it alive.
       timeout 60 wineserver -w >/dev/null 2>&1 </dev/null
@@ -118,7 +207,7 @@ pv_wine_ensure_prefix() {
         rc=1
       fi
     else
-      pv_wine_log "wineboot or regedit failed or timed out"
+      pv_wine_log "wineboot or regedit of the $WINEARCH prefix failed or timed out"
       rc=1
     fi
   fi
@@ -138,7 +227,7 @@ pv_wine_start_server() {
   pv_wine_started_server=1
   # The first process of a server boots Wine's system processes, which inherit its file
   # descriptors: boot them here, on /dev/null, so no later test's pipe is held open.
-  timeout 120 wineboot >/dev/null 2>&1 </dev/null
+  timeout 120 "$WINELOADER" wineboot >/dev/null 2>&1 </dev/null
   return 0
 }
 
@@ -170,3 +259,6 @@ pv_wine_cleanup() {
   pv_wine_stop_server
   pv_wine_stop_xvfb
 }
+
+# The sourcing script's status: whether the flavour asked for can run here.
+pv_wine_select

@@ -92,28 +92,31 @@ void runAddressQuery(QueryContext& context) {
   ClientContext& client = context.client;
   Ui& ui = client.ui;
   if (!checkServiceChosen(ui, client.dialogs, client.windows)) return;
-  const std::lock_guard oneAtATime(context.records.detailedQuery);
-  ui.setVisible(Window::Main, kScrollToSitesButton, true);
-  ui.setVisible(Window::Main, kScrollToPoliciesButton, true);
-  ui.setEnabled(Window::Main, kQueryButton, false);
-  ui.setStatusText(Window::Main, kMainStatusBar, kProgressPart, "正在查询...");
-  ui.setText(Window::Main, kOutputBox, "");
-
-  // Taken as it stands: the placeholder too, when that is what the box shows.
-  const std::string address = ui.text(Window::Main, kAddressBox);
   JsonDocument answer;
-  answer.parse(screenFromMainWindow(context, {address}));
+  {
+    const std::lock_guard oneAtATime(context.records.detailedQuery);
+    ui.setVisible(Window::Main, kScrollToSitesButton, true);
+    ui.setVisible(Window::Main, kScrollToPoliciesButton, true);
+    ui.setEnabled(Window::Main, kQueryButton, false);
+    ui.setStatusText(Window::Main, kMainStatusBar, kProgressPart, "正在查询...");
+    ui.setText(Window::Main, kOutputBox, "");
 
-  UiRichTextBox box(ui, Window::Main, kOutputBox);
-  RichWriter writer{box, context.pauses};
-  const std::string keywords = renderSummaryBlock(writer, answer, 0, address, SummaryLayout::Detailed);
-  const SectionLines lines = renderDetailedSections(writer, answer, 0, keywords);
-  context.records.siteSectionLine = lines.site;
-  context.records.policySectionLine = lines.policy;
+    // Taken as it stands: the placeholder too, when that is what the box shows.
+    const std::string address = ui.text(Window::Main, kAddressBox);
+    answer.parse(screenFromMainWindow(context, {address}));
 
-  ui.clearSelection(Window::Main, kOutputBox);
-  ui.setEnabled(Window::Main, kQueryButton, true);
-  ui.setStatusText(Window::Main, kMainStatusBar, kProgressPart, "");
+    UiRichTextBox box(ui, Window::Main, kOutputBox);
+    RichWriter writer{box, context.pauses};
+    const std::string keywords = renderSummaryBlock(writer, answer, 0, address, SummaryLayout::Detailed);
+    const SectionLines lines = renderDetailedSections(writer, answer, 0, keywords);
+    context.records.siteSectionLine = lines.site;
+    context.records.policySectionLine = lines.policy;
+
+    ui.clearSelection(Window::Main, kOutputBox);
+    ui.setEnabled(Window::Main, kQueryButton, true);
+    ui.setStatusText(Window::Main, kMainStatusBar, kProgressPart, "");
+  }
+  // After the box is released: a message waiting for the operator holds up no other query.
   checkAnswerCode(context, answer);
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/text/codepage.h"
-#include "platform/win32/window_lookup.h"
+#include "platform/win32/ui/win32_ui.h"
 
 namespace pv {
 
@@ -37,10 +37,16 @@ UINT styleOf(const DialogMessage& m) {
 
 DialogAnswer Win32Dialogs::show(const DialogMessage& message) {
   try {
-    HWND owner = message.owner ? findTopLevelWindow(*message.owner) : nullptr;
-    // Without an owner a worker's box would open behind the operator's window.
-    const UINT style = styleOf(message) | (owner ? 0u : static_cast<UINT>(MB_SETFOREGROUND));
-    switch (MessageBoxW(owner, wide(message.text).c_str(), wide(message.title).c_str(), style)) {
+    const std::wstring text = wide(message.text);
+    const std::wstring title = wide(message.title);
+    int answer = 0;
+    ui_.onUiThread([&] {
+      HWND owner = message.owner ? ui_.windowHandle(*message.owner) : nullptr;
+      // Without an owner the box would open behind the operator's window.
+      const UINT style = styleOf(message) | (owner ? 0u : static_cast<UINT>(MB_SETFOREGROUND));
+      answer = MessageBoxW(owner, text.c_str(), title.c_str(), style);
+    });
+    switch (answer) {
       case IDOK: return DialogAnswer::Ok;
       case IDCANCEL: return DialogAnswer::Cancel;
       case IDYES: return DialogAnswer::Yes;

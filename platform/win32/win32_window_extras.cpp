@@ -5,8 +5,6 @@
 #include <string>
 
 #include "core/text/codepage.h"
-#include "platform/win32/ui/web_browser_host.h"
-#include "platform/win32/window_lookup.h"
 
 namespace pv {
 
@@ -14,21 +12,10 @@ namespace {
 
 constexpr UINT_PTR kHookId = 0x5056;  // one hook of ours per window
 
-// Work that must run on the thread owning the window (menus): lParam is a
-// std::function<void()>*.
-UINT runMessage() {
-  static const UINT message = RegisterWindowMessageW(L"Parcelvane.WindowExtras.Run");
-  return message;
-}
-
 LRESULT CALLBACK hookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                           DWORD_PTR data) {
   try {
     auto* hook = reinterpret_cast<Win32WindowExtras::Hook*>(data);
-    if (message == runMessage() && lParam != 0) {
-      (*reinterpret_cast<std::function<void()>*>(lParam))();
-      return 0;
-    }
     // Menu commands come with lParam 0; the id arrives whole or cut to its low word.
     if (message == WM_COMMAND && lParam == 0) hook->owner->runCommand(hook->window, wParam);
     if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, hookProc, kHookId);
@@ -40,7 +27,7 @@ LRESULT CALLBACK hookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
 
 }  // namespace
 
-Win32WindowExtras::Win32WindowExtras(Ui& ui) {
+Win32WindowExtras::Win32WindowExtras(Win32Ui& ui) : ui_(ui) {
   for (Window w : kAllWindows) {
     hooks_[static_cast<size_t>(w)] = {this, w};
     if (windowDef(w).menus.empty()) continue;
@@ -49,7 +36,7 @@ Win32WindowExtras::Win32WindowExtras(Ui& ui) {
 }
 
 void Win32WindowExtras::hook(Window window) {
-  if (HWND hwnd = findTopLevelWindow(window)) {
+  if (HWND hwnd = ui_.windowHandle(window)) {
     SetWindowSubclass(hwnd, hookProc, kHookId,
                       reinterpret_cast<DWORD_PTR>(&hooks_[static_cast<size_t>(window)]));
   }
@@ -73,22 +60,15 @@ bool Win32WindowExtras::runCommand(Window window, WPARAM wParam) {
 
 bool Win32WindowExtras::appendMenuItem(Window window, int commandId, std::string_view caption) {
   try {
-    HWND hwnd = findTopLevelWindow(window);
-    if (!hwnd) return false;
     const std::u16string text16 = gbkToUtf16(caption);
     const std::wstring text(text16.begin(), text16.end());
     bool added = false;
-    std::function<void()> append = [&] {
-      HMENU bar = GetMenu(hwnd);
+    ui_.onUiThread([&] {
+      HWND hwnd = ui_.windowHandle(window);
+      HMENU bar = hwnd ? GetMenu(hwnd) : nullptr;
       added = bar && AppendMenuW(bar, MF_STRING, static_cast<UINT_PTR>(commandId), text.c_str());
       if (added) DrawMenuBar(hwnd);
-    };
-    // On the window's own thread, through the hook; a window without it is changed here.
-    if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
-      append();
-    } else {
-      SendMessageW(hwnd, runMessage(), 0, reinterpret_cast<LPARAM>(&append));
-    }
+    });
     return added;
   } catch (...) {
     return false;
@@ -103,24 +83,20 @@ void Win32WindowExtras::onMenuCommand(Window window, int commandId, std::functio
 bool Win32WindowExtras::showDropDown(Window window, std::string_view comboName) {
   const ControlDef* def = findControl(window, comboName);
   if (!def || def->kind != ControlKind::ComboBox) return false;
-  HWND combo = findControlWindow(window, comboName);
-  if (!combo) return false;
-  SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
-  return true;
+  bool shown = false;
+  ui_.onUiThread([&] {
+    HWND combo = ui_.controlHandle(window, comboName);
+    if (!combo) return;
+    SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    shown = true;
+  });
+  return shown;
 }
 
 bool Win32WindowExtras::navigate(Window window, std::string_view browserName,
                                  std::string_view address) {
   try {
-    const ControlDef* def = findControl(window, browserName);
-    if (!def || def->kind != ControlKind::WebBrowser) return false;
-    HWND view = findControlWindow(window, browserName);
-    if (!view) return false;
-    const std::u16string address16 = gbkToUtf16(address);
-    const std::wstring wide(address16.begin(), address16.end());
-    // Sent: the view's own thread navigates, and a worker waits for its answer.
-    return SendMessageW(view, win32ui::webViewNavigateMessage(), 0,
-                        reinterpret_cast<LPARAM>(wide.c_str())) != FALSE;
+    return ui_.navigateWebView(window, browserName, address);
   } catch (...) {
     return false;
   }

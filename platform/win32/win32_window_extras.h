@@ -1,8 +1,9 @@
 #pragma once
-// WindowExtras on Win32. Appended menu items reach their actions through a hook on the
-// window's procedure, installed on the user-interface thread as each window with a menu
-// bar is created; every message, the hooked commands included, then goes on to the
-// window's own procedure.
+// WindowExtras on Win32, beside the Ui adapter: it takes our windows' handles from the
+// adapter and does its work on the user-interface thread through the adapter's one
+// hand-off. Appended menu items reach their actions through a hook on the window's
+// procedure, installed as each window with a menu bar is created; every message, the
+// hooked commands included, then goes on to the window's own procedure.
 //
 // Construct before the windows are loaded, on the user-interface thread, and keep it for
 // the life of the Ui it is given.
@@ -13,14 +14,14 @@
 #include <map>
 #include <mutex>
 
-#include "core/ui/ui.h"
 #include "core/ui/window_extras.h"
+#include "platform/win32/ui/win32_ui.h"
 
 namespace pv {
 
 class Win32WindowExtras final : public WindowExtras {
  public:
-  explicit Win32WindowExtras(Ui& ui);
+  explicit Win32WindowExtras(Win32Ui& ui);
   Win32WindowExtras(const Win32WindowExtras&) = delete;
   Win32WindowExtras& operator=(const Win32WindowExtras&) = delete;
 
@@ -40,6 +41,7 @@ class Win32WindowExtras final : public WindowExtras {
  private:
   void hook(Window window);
 
+  Win32Ui& ui_;
   std::array<Hook, std::size(kAllWindows)> hooks_{};
   std::mutex mutex_;
   std::map<std::pair<Window, int>, std::function<void()>> actions_;

@@ -315,7 +315,9 @@ TEST_F(GlobalInfoTest, PicturesThatDidNotArriveLeaveTheBuiltInOnes) {
     EXPECT_EQ(contact->qqQrImage, kOldPng);
     EXPECT_EQ(contact->wechatQrImage, kJpeg);
     EXPECT_EQ(contact->qqNumber, "123456");
-    if (c.qqPath.empty()) EXPECT_EQ(local.web.sent().size(), 2u);  // global and WeChat only
+    if (c.qqPath.empty()) {
+      EXPECT_EQ(local.web.sent().size(), 2u);  // global and WeChat only
+    }
   }
 }
 

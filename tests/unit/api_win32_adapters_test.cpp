@@ -1,6 +1,6 @@
 // The Win32 adapters of the client's window ports against real windows (cross-built unit
-// tests, run under Wine): finding our windows, the appended menu item and its command, the
-// drop-down list.
+// tests, run under Wine): our windows' handles, the appended menu item and its command, the
+// drop-down list, a worker's message box.
 #ifdef _WIN32
 
 #include <windows.h>
@@ -13,8 +13,8 @@
 
 #include "core/text/codepage.h"
 #include "platform/win32/ui/win32_ui.h"
+#include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_window_extras.h"
-#include "platform/win32/window_lookup.h"
 
 namespace pv {
 namespace {
@@ -53,30 +53,30 @@ class Win32WindowPortsTest : public ::testing::Test {
 };
 
 TEST_F(Win32WindowPortsTest, WindowsAndControlsAreFoundByTheirTables) {
-  EXPECT_EQ(findTopLevelWindow(Window::Login), nullptr);
+  EXPECT_EQ(ui.windowHandle(Window::Login), nullptr);
   ASSERT_TRUE(ui.load(Window::Login, false));
   ASSERT_TRUE(ui.load(Window::Main, false));
-  HWND login = findTopLevelWindow(Window::Login);
-  HWND main = findTopLevelWindow(Window::Main);
+  HWND login = ui.windowHandle(Window::Login);
+  HWND main = ui.windowHandle(Window::Main);
   ASSERT_NE(login, nullptr);
   ASSERT_NE(main, nullptr);
   EXPECT_NE(login, main);
   EXPECT_TRUE(titleOf(login).starts_with(wide(windowDef(Window::Login).title)));
   EXPECT_TRUE(titleOf(main).starts_with(wide(windowDef(Window::Main).title)));
-  EXPECT_EQ(findTopLevelWindow(Window::QuickTip), nullptr);
+  EXPECT_EQ(ui.windowHandle(Window::QuickTip), nullptr);
 
   // A name two windows share is looked up in the window asked for.
   ASSERT_TRUE(ui.load(Window::QuickTip, false));
-  HWND mainBox = findControlWindow(Window::Main, "选择框_复制地址快速查询");
-  HWND tipBox = findControlWindow(Window::QuickTip, "选择框_复制地址快速查询");
+  HWND mainBox = ui.controlHandle(Window::Main, "选择框_复制地址快速查询");
+  HWND tipBox = ui.controlHandle(Window::QuickTip, "选择框_复制地址快速查询");
   ASSERT_NE(mainBox, nullptr);
   ASSERT_NE(tipBox, nullptr);
   EXPECT_EQ(GetAncestor(mainBox, GA_ROOT), main);
-  EXPECT_EQ(GetAncestor(tipBox, GA_ROOT), findTopLevelWindow(Window::QuickTip));
-  EXPECT_EQ(findControlWindow(Window::Main, "no such control"), nullptr);
+  EXPECT_EQ(GetAncestor(tipBox, GA_ROOT), ui.windowHandle(Window::QuickTip));
+  EXPECT_EQ(ui.controlHandle(Window::Main, "no such control"), nullptr);
 
   ASSERT_TRUE(ui.destroy(Window::Main));
-  EXPECT_EQ(findTopLevelWindow(Window::Main), nullptr);
+  EXPECT_EQ(ui.windowHandle(Window::Main), nullptr);
 }
 
 TEST_F(Win32WindowPortsTest, ActivateShowsTheWindowInFront) {
@@ -84,7 +84,7 @@ TEST_F(Win32WindowPortsTest, ActivateShowsTheWindowInFront) {
   ASSERT_TRUE(ui.load(Window::Main, true));
   ASSERT_TRUE(ui.load(Window::Result, false));
   ASSERT_TRUE(ui.activate(Window::Result));
-  HWND result = findTopLevelWindow(Window::Result);
+  HWND result = ui.windowHandle(Window::Result);
   EXPECT_TRUE(IsWindowVisible(result));
   EXPECT_EQ(GetForegroundWindow(), result);
 }
@@ -97,7 +97,7 @@ TEST_F(Win32WindowPortsTest, AWorkersMenuItemReachesItsActionAndTheTableItemsSti
                              [&](EventArgs&) { ++checks; }));
   EXPECT_FALSE(extras.appendMenuItem(Window::Login, 90000, "x"));  // not loaded
   ASSERT_TRUE(ui.load(Window::Login, true));
-  HWND login = findTopLevelWindow(Window::Login);
+  HWND login = ui.windowHandle(Window::Login);
   HMENU bar = GetMenu(login);
   ASSERT_NE(bar, nullptr);
   const int before = GetMenuItemCount(bar);
@@ -122,7 +122,7 @@ TEST_F(Win32WindowPortsTest, AWorkersMenuItemReachesItsActionAndTheTableItemsSti
   EXPECT_EQ(downloads, 2);
   // A control's notification with the same low word is not the menu item.
   SendMessageW(login, WM_COMMAND, MAKEWPARAM(90000 & 0xFFFF, BN_CLICKED),
-               reinterpret_cast<LPARAM>(findControlWindow(Window::Login, "按钮_登录")));
+               reinterpret_cast<LPARAM>(ui.controlHandle(Window::Login, "按钮_登录")));
   EXPECT_EQ(downloads, 2);
 
   const UINT checkId = GetMenuItemID(GetSubMenu(bar, 0), 0);
@@ -134,11 +134,57 @@ TEST_F(Win32WindowPortsTest, DropDownOpensOnTheComboBoxAsked) {
   ASSERT_TRUE(ui.load(Window::Main, true));
   EXPECT_FALSE(extras.showDropDown(Window::Main, "按钮_查询"));
   ASSERT_TRUE(extras.showDropDown(Window::Main, "组合框_筛单服务"));
-  HWND services = findControlWindow(Window::Main, "组合框_筛单服务");
+  HWND services = ui.controlHandle(Window::Main, "组合框_筛单服务");
   EXPECT_TRUE(SendMessageW(services, CB_GETDROPPEDSTATE, 0, 0));
-  EXPECT_FALSE(SendMessageW(findControlWindow(Window::Main, "组合框_筛单项目"), CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_FALSE(SendMessageW(ui.controlHandle(Window::Main, "组合框_筛单项目"), CB_GETDROPPEDSTATE, 0, 0));
   SendMessageW(services, CB_SHOWDROPDOWN, FALSE, 0);
   EXPECT_FALSE(extras.showDropDown(Window::QuickTip, "组合框_筛单服务"));
+}
+
+// A worker's box must be modal to our window: it runs on the thread that owns the window,
+// owned by it, and the worker gets the operator's answer.
+TEST_F(Win32WindowPortsTest, AWorkersMessageBoxRunsOnTheUserInterfaceThreadOwnedByOurWindow) {
+  ASSERT_TRUE(ui.load(Window::Login, true));
+  Win32Dialogs dialogs(ui);
+  // Input left in this thread's queue by earlier tests would answer the box in its place.
+  pump([] { return true; });
+  for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+  struct Case {
+    Window owner;
+    bool ownerLoaded;
+  };
+  for (const Case c : {Case{Window::Login, true}, Case{Window::Main, false}}) {
+    SCOPED_TRACE(static_cast<int>(c.owner));
+    std::atomic<bool> done{false};
+    DialogAnswer answer = DialogAnswer::None;
+    std::thread worker([&] {
+      answer = dialogs.show({.text = "x", .title = "pv-box-test", .buttons = DialogButtons::YesNo,
+                             .owner = c.owner});
+      done = true;
+    });
+    // The box's own message loop keeps this thread busy, so another thread answers it.
+    DWORD boxThread = 0;
+    HWND boxOwner = nullptr;
+    std::thread operatorHand([&] {
+      for (int i = 0; i < 1000 && !done; ++i) {
+        HWND box = FindWindowW(L"#32770", L"pv-box-test");
+        HWND yes = box ? GetDlgItem(box, IDYES) : nullptr;
+        if (yes && IsWindowVisible(box)) {
+          boxThread = GetWindowThreadProcessId(box, nullptr);
+          boxOwner = GetWindow(box, GW_OWNER);
+          SendMessageW(yes, BM_CLICK, 0, 0);
+          return;
+        }
+        Sleep(10);
+      }
+    });
+    EXPECT_TRUE(pump([&] { return done.load(); }));
+    worker.join();
+    operatorHand.join();
+    EXPECT_EQ(answer, DialogAnswer::Yes);
+    EXPECT_EQ(boxThread, GetCurrentThreadId());
+    EXPECT_EQ(boxOwner, c.ownerLoaded ? ui.windowHandle(c.owner) : nullptr);
+  }
 }
 
 }  // namespace

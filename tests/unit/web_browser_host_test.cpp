@@ -16,7 +16,6 @@
 #include "platform/win32/ui/web_browser_host.h"
 #include "platform/win32/ui/win32_ui.h"
 #include "platform/win32/win32_window_extras.h"
-#include "platform/win32/window_lookup.h"
 
 namespace pv {
 namespace {
@@ -207,7 +206,7 @@ TEST(LoginWebView, WithoutABrowserControlThePlaceholderStaysAndNavigationIsRefus
   Win32Ui ui(kNoSuchClass, false);
   Win32WindowExtras extras(ui);
   ASSERT_TRUE(ui.load(Window::Login, true));
-  HWND view = findControlWindow(Window::Login, kView);
+  HWND view = ui.controlHandle(Window::Login, kView);
   ASSERT_NE(view, nullptr);
   wchar_t cls[32] = {};
   GetClassNameW(view, cls, 32);
@@ -237,7 +236,7 @@ TEST(LoginWebView, HostedControlAsksBeforeEachNavigationAndTakesTheRefusal) {
     e.cancel = true;
   }));
   ASSERT_TRUE(ui.load(Window::Login, true));
-  HWND view = findControlWindow(Window::Login, kView);
+  HWND view = ui.controlHandle(Window::Login, kView);
   ASSERT_NE(view, nullptr);
   if (!GetWindow(view, GW_CHILD)) GTEST_SKIP() << "no browser control on this system";
   RECT area, browser;

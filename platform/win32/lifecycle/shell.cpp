@@ -105,21 +105,25 @@ bool deleteFolderTree(std::string_view path) {
   return !error;
 }
 
+namespace {
+
+// Writes the whole file with these attributes. An earlier file that is hidden or read-only
+// would refuse to be replaced, so it is made normal first.
+bool writeWholeFile(const std::wstring& file, std::string_view bytes, DWORD attributes) {
+  if (file.empty()) return false;
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  const UniqueFile out(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
+  if (!out) return false;
+  DWORD written = 0;
+  return WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+}  // namespace
+
 bool writeHiddenFile(std::string_view path, std::string_view bytes) {
   const std::wstring file = wide(path);
-  if (file.empty()) return false;
-  // An earlier file that is hidden or read-only would refuse to be replaced.
-  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-  {
-    const UniqueFile out(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_HIDDEN, nullptr));
-    if (!out) return false;
-    DWORD written = 0;
-    if (!WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size()) {
-      return false;
-    }
-  }
+  if (!writeWholeFile(file, bytes, FILE_ATTRIBUTE_HIDDEN)) return false;
   return SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN) != FALSE;
 }
 
@@ -151,15 +155,7 @@ std::string Win32RestartHost::shortPath(std::string_view path) {
 }
 
 bool Win32RestartHost::writeFile(std::string_view path, std::string_view bytes) {
-  const std::wstring file = wide(path);
-  if (file.empty()) return false;
-  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-  const UniqueFile out(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!out) return false;
-  DWORD written = 0;
-  return WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
+  return writeWholeFile(wide(path), bytes, FILE_ATTRIBUTE_NORMAL);
 }
 
 bool Win32RestartHost::runHidden(std::string_view scriptPath) {

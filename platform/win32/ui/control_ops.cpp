@@ -143,7 +143,7 @@ bool Impl::setText(Window window, std::string_view name, std::string_view text) 
 
 bool Impl::visible(Window window, std::string_view name) {
   ControlState* c = find(window, name);
-  return c && c->hwnd && (GetWindowLongW(c->hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+  return c && c->hwnd && (GetWindowLongPtrW(c->hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 bool Impl::setVisible(Window window, std::string_view name, bool visible) {

@@ -355,9 +355,4 @@ bool WebBrowserHost::navigate(std::wstring_view address) noexcept {
   }
 }
 
-UINT webViewNavigateMessage() noexcept {
-  static const UINT message = RegisterWindowMessageW(L"Parcelvane.WebView.Navigate");
-  return message;
-}
-
 }  // namespace pv::win32ui

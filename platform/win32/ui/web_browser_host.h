@@ -56,9 +56,4 @@ class WebBrowserHost {
   std::unique_ptr<Parts> parts_;
 };
 
-// The message a web-view container takes from any thread of the process (send it, do not
-// post it): lParam is the NUL-terminated UTF-16 address; the answer is TRUE when a hosted
-// browser took it, FALSE when the container shows only its placeholder.
-UINT webViewNavigateMessage() noexcept;
-
 }  // namespace pv::win32ui

@@ -177,6 +177,29 @@ Win32Ui::~Win32Ui() = default;
 
 int Win32Ui::runMessageLoop() { return impl_->runMessageLoop(); }
 
+bool Win32Ui::onUiThread(const std::function<void()>& work) {
+  return impl_->onUiThread([&] {
+    work();
+    return true;
+  });
+}
+HWND Win32Ui::windowHandle(Window window) const {
+  return impl_->onUiThread([&] { return impl_->state(window).hwnd; });
+}
+HWND Win32Ui::controlHandle(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> HWND {
+    const win32ui::ControlState* c = impl_->find(window, name);
+    return c ? c->hwnd : nullptr;
+  });
+}
+bool Win32Ui::navigateWebView(Window window, std::string_view name, std::string_view address) {
+  const std::wstring wide = win32ui::toWide(address);
+  return impl_->onUiThread([&] {
+    const win32ui::ControlState* c = impl_->find(window, name);
+    return c && c->def->kind == ControlKind::WebBrowser && c->browser && c->browser->navigate(wide);
+  });
+}
+
 bool Win32Ui::load(Window window, bool show) {
   return impl_->onUiThread([&] { return impl_->load(window, show); });
 }

@@ -11,7 +11,9 @@
 // user-interface thread waits for that worker (it never does: workers are not joined).
 #include <windows.h>
 
+#include <functional>
 #include <memory>
+#include <string_view>
 
 #include "core/ui/ui.h"
 
@@ -35,6 +37,19 @@ class Win32Ui final : public Ui {
 
   // Pumps messages until the last of our windows is gone; returns the exit code (0).
   int runMessageLoop();
+
+  // The one way onto the user-interface thread, for the adapters beside this one (window
+  // extras, dialogs) and every worker that writes to a window: runs `work` there and
+  // returns once it has run (at once when called on that thread). False when that thread
+  // takes no more work.
+  bool onUiThread(const std::function<void()>& work);
+  // Our windows' handles, from any thread; null when the window is not loaded or has no
+  // such control. Use a handle on the user-interface thread only (inside onUiThread).
+  HWND windowHandle(Window window) const;
+  HWND controlHandle(Window window, std::string_view name) const;
+  // Any thread. False while the web view shows only its placeholder (no browser control
+  // could be hosted), or when there is no such web view.
+  bool navigateWebView(Window window, std::string_view name, std::string_view address);
 
   bool load(Window window, bool show) override;
   bool isLoaded(Window window) const override;

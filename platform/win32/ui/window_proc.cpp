@@ -325,10 +325,6 @@ LRESULT CALLBACK controlSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPA
   try {
     auto* c = reinterpret_cast<ControlState*>(data);
     const bool digitsOnly = c->def->has(kDigitsOnly);
-    if (message == webViewNavigateMessage() && c->def->kind == K::WebBrowser) {
-      const auto* address = reinterpret_cast<const wchar_t*>(lParam);
-      return c->browser && address && c->browser->navigate(address) ? TRUE : FALSE;
-    }
     switch (message) {
       case WM_DESTROY:
         if (const auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(RemovePropW(hwnd, kControlNameProperty)))) {
