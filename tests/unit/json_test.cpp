@@ -339,6 +339,35 @@ TEST(JsonSerialize, NumbersAndEmptyContainers) {
   EXPECT_EQ(empty.serialize(), "");
 }
 
+// Zero written as a real once read as a huge or tiny non-zero number ("0e100" as -2e146).
+TEST(JsonParse, ZeroWrittenAsARealReadsAsZero) {
+  const struct {
+    std::string text;
+    std::string want;
+  } cases[] = {
+      {"[0e100]", "[0.0]"},
+      {"[0E+100,-0e38,0.000e200,-0.0E-50]", "[0.0,-0.0,0.0,-0.0]"},
+      {"[0." + std::string(30, '0') + "]", "[0.0]"},
+      {"[0e400]", "[0.0]"},
+      {"[10e100,0.5e100,0e5,1e-400]", "[1e101,5e99,0.0,0.0]"},
+      {R"({"0e100":"0e100"})", R"({"0e100":"0e100"})"},  // strings are left alone
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    JsonDocument doc;
+    ASSERT_TRUE(doc.parse(c.text)) << doc.errorText();
+    EXPECT_EQ(doc.root().toJson(), c.want);
+  }
+  // Invalid numbers stay invalid, and a fault after a zero is reported where it stands.
+  for (const char* bad : {"[00e5]", "[0.e5]", "[0e]", "[-e5]", "[0e3e100]", "[0.0e1.5]", "0e100-1"}) {
+    JsonDocument doc;
+    EXPECT_FALSE(doc.parse(bad)) << bad;
+  }
+  JsonDocument doc;
+  EXPECT_FALSE(doc.parse("[0e100x]"));
+  EXPECT_NE(doc.errorText().find("错误位置: 6\r\n"), std::string::npos) << doc.errorText();
+}
+
 TEST(JsonSerialize, GbkTextSurvivesTheTripToUtf8AndBack) {
   // The request body is built from GBK texts, serialised with the double-byte flag, and
   // reaches the service as UTF-8; the service must read back the very characters.
