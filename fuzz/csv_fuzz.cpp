@@ -6,19 +6,7 @@
 #include <vector>
 
 #include "core/import/csv_reader.h"
-#if __has_include("fuzz/fuzz_check.h")
 #include "fuzz/fuzz_check.h"
-#else  // before the shared fuzz rig: the same rule
-#include <cstdio>
-#include <cstdlib>
-#define FUZZ_CHECK(condition)                                                           \
-  do {                                                                                  \
-    if (!(condition)) {                                                                 \
-      std::fprintf(stderr, "%s:%d: rule broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                     \
-    }                                                                                   \
-  } while (false)
-#endif
 
 namespace {
 

@@ -1,19 +1,7 @@
 #pragma once
 // What the xls and xlsx fuzz targets check of a sheet that was read.
 #include "core/import/spreadsheet.h"
-#if __has_include("fuzz/fuzz_check.h")
 #include "fuzz/fuzz_check.h"
-#else  // before the shared fuzz rig: the same rule
-#include <cstdio>
-#include <cstdlib>
-#define FUZZ_CHECK(condition)                                                           \
-  do {                                                                                  \
-    if (!(condition)) {                                                                 \
-      std::fprintf(stderr, "%s:%d: rule broken: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                     \
-    }                                                                                   \
-  } while (false)
-#endif
 
 inline void checkSheet(pv::SpreadsheetSheet& sheet) {
   sheet.finish();
