@@ -1,6 +1,7 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -42,7 +43,7 @@ std::int64_t decimalPrefix(std::string_view s) noexcept {
 
 bool isJsonBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// Double-byte text as the reader sees it: a GBK pair (see isGbkLeadByte) is one unit, copied
+// Double-byte text as the reader sees it: a GBK pair (see gbkCharSize) is one unit, copied
 // whole, so that a trail byte that looks like '\\' never starts an escape; any other byte
 // stands alone. The reader converts nothing, so a \u escape of a character beyond ASCII
 // (which would need GBK) gives '?', as a lone byte does on the way out.
@@ -86,9 +87,12 @@ bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 //   truncated emoji in a remark gives one). It would be refused, or kept as bytes that are
 //   not UTF-8; it reads as U+FFFD (so '?' in double-byte text), so that one broken
 //   character costs that character and not the whole answer.
-// - Zero written as a real ("0e100", "0.0E-50", "0." and thirty zeros): the full-precision
-//   path reads it as some huge or tiny non-zero number. It becomes "0.0" (or "-0.0")
-//   followed by blanks, which leave the reader where the number would have.
+// - Numbers its full-precision path cannot take. Zero written as a real ("0e100", "0." and
+//   thirty zeros) reads as some huge or tiny non-zero number, and a number beyond the range
+//   of a double through many digits ("9" and seventy digits, "e308") reads past the end of a
+//   table. Zero, and a number too small for a double, become "0.0" (or "-0.0") followed by
+//   blanks, which leave the reader where the number would have; a number too big becomes
+//   "1e999" followed by blanks, refused as too big as "1e400" always was.
 // Returns `text` itself when there is nothing to mend, else a mended copy kept in `mended`.
 std::string_view mendText(std::string_view text, bool doubleByte, std::string& mended) {
   auto rewrite = [&](std::size_t at, std::string_view with) {
@@ -104,33 +108,46 @@ std::string_view mendText(std::string_view text, bool doubleByte, std::string& m
         ++i;
         continue;
       }
-      // A number: sign, integer part, fraction, exponent.
+      // A number: sign, integer part, fraction, exponent. `lead` is the decimal exponent
+      // of its first significant digit plus one (123 and 1.5e2 give 3, 0.05 gives -1).
       std::size_t j = i + (c == '-' ? 1 : 0);
       const std::size_t integer = j;
       while (j < text.size() && isDigit(text[j])) ++j;
       bool valid = j - integer == 1 || (j > integer && text[integer] != '0');
       bool zero = j - integer == 1 && text[integer] == '0';
+      long long lead = zero ? 0 : static_cast<long long>(j - integer);
       bool realForm = false;
       if (j < text.size() && text[j] == '.') {
         const std::size_t fraction = ++j;
-        for (; j < text.size() && isDigit(text[j]); ++j) zero = zero && text[j] == '0';
+        for (; j < text.size() && isDigit(text[j]); ++j) {
+          if (zero && text[j] != '0') lead = -static_cast<long long>(j - fraction);
+          zero = zero && text[j] == '0';
+        }
         valid = valid && j > fraction;
         realForm = true;
       }
       if (j < text.size() && (text[j] == 'e' || text[j] == 'E')) {
         ++j;
+        const bool negative = j < text.size() && text[j] == '-';
         if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
         const std::size_t exponent = j;
-        while (j < text.size() && isDigit(text[j])) ++j;
+        long long value = 0;
+        for (; j < text.size() && isDigit(text[j]); ++j) value = std::min(value * 10 + (text[j] - '0'), 1000000LL);
+        lead += negative ? -value : value;
         valid = valid && j > exponent;
         realForm = true;
       }
-      if (valid && zero && realForm) {
-        // Never longer than the number. Where the text goes on as if the number did (the
-        // text is invalid there), the plain zero must not take that tail into itself.
-        const bool tail =
-            j < text.size() && std::string_view("0123456789.eE+-").find(text[j]) != std::string_view::npos;
-        std::string plain = std::string(c == '-' ? "-" : "") + (tail ? "0" : "0.0");
+      // Never longer than the number. Where the text goes on as if the number did (the text
+      // is invalid there), a plain zero must not take that tail into itself.
+      const bool tail =
+          j < text.size() && std::string_view("0123456789.eE+-").find(text[j]) != std::string_view::npos;
+      std::string plain;
+      if (valid && realForm && (zero || lead < -325)) {
+        plain = std::string(c == '-' ? "-" : "") + (tail ? "0" : "0.0");
+      } else if (valid && !zero && lead > 309) {
+        plain = c == '-' ? "-1e999" : "1e999";  // refused as too big, as 1e400 is
+      }
+      if (!plain.empty()) {
         plain.resize(j - i, ' ');
         if (text.substr(i, j - i) != plain) rewrite(i, plain);
       }
