@@ -17,7 +17,7 @@ constexpr size_t kMaxSubjectBytes = size_t{1} << 28;
 // Byte offsets of the subject for every span boundary of `matches`, in the same layout
 // (per match: begin and end of the match, then of each group; -1 when unset). Matches do
 // not overlap and their groups lie inside them, so one walk over the subject serves all.
-// Unit i of the converted subject is the i-th character as gbkCharacterLength counts them
+// Unit i of the converted subject is the i-th character as gbkCharSize counts them
 // (one unit per character, a bad byte included).
 std::vector<int32_t> byteSpans(std::string_view gbk, const RegexMatches& matches) {
   const int groups = matches.groupCount();
@@ -37,7 +37,7 @@ std::vector<int32_t> byteSpans(std::string_view gbk, const RegexMatches& matches
     }
     std::sort(bounds.begin(), bounds.end());
     for (const auto& [target, slot] : bounds) {
-      for (; unit < target && byte < gbk.size(); ++unit) byte += gbkCharacterLength(gbk, byte);
+      for (; unit < target && byte < gbk.size(); ++unit) byte += gbkCharSize(gbk, byte);
       out[slot] = static_cast<int32_t>(byte);
     }
   }

@@ -28,7 +28,7 @@ bool isAscii(std::string_view text) {
 size_t wellFormedGbkCharacters(std::string_view bytes) {
   size_t count = 0;
   for (size_t i = 0; i < bytes.size(); ++count) {
-    const size_t length = gbkCharacterLength(bytes, i);
+    const size_t length = gbkCharSize(bytes, i);
     if (length == 1 && static_cast<unsigned char>(bytes[i]) >= 0x80) return 0;
     i += length;
   }
@@ -75,7 +75,7 @@ std::u16string decodeGbk(std::string_view gbk, char16_t replacement) {
     starts.clear();
   };
   for (size_t i = 0; i < gbk.size();) {
-    const size_t length = gbkCharacterLength(gbk, i);
+    const size_t length = gbkCharSize(gbk, i);
     if (length == 1 && static_cast<unsigned char>(gbk[i]) >= 0x80) {
       // A lead byte without its trail, or a byte no GBK character starts with.
       flushRun(i);

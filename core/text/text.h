@@ -10,11 +10,12 @@ namespace pv {
 constexpr bool isGbkLeadByte(unsigned char c) noexcept { return c >= 0x81 && c <= 0xFE; }
 // True for a byte that can end a GBK double-byte character.
 constexpr bool isGbkTrailByte(unsigned char c) noexcept { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
-// Byte length of the character at `at` (inside `text`): two for a lead byte with a trail
-// byte after it, one for any other byte.
-constexpr size_t gbkCharacterLength(std::string_view text, size_t at) noexcept {
-  return isGbkLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() &&
-                 isGbkTrailByte(static_cast<unsigned char>(text[at + 1]))
+// Bytes of the character at text[i]: 2 for a lead byte followed by a trail byte, else 1. A
+// lead byte before anything else (a quote, "=", a line break) is a character of its own, so
+// the byte after it is never skipped as if it were a trail byte.
+constexpr std::size_t gbkCharSize(std::string_view text, std::size_t i) noexcept {
+  return i + 1 < text.size() && isGbkLeadByte(static_cast<unsigned char>(text[i])) &&
+                 isGbkTrailByte(static_cast<unsigned char>(text[i + 1]))
              ? 2
              : 1;
 }

@@ -93,17 +93,6 @@ bool Win32WindowExtras::showDropDown(Window window, std::string_view comboName) 
   return shown;
 }
 
-bool Win32WindowExtras::bringToFront(Window window) {
-  bool brought = false;
-  ui_.onUiThread([&] {
-    HWND top = ui_.windowHandle(window);
-    if (!top) return;
-    forceForeground(top);
-    brought = true;
-  });
-  return brought;
-}
-
 bool Win32WindowExtras::navigate(Window window, std::string_view browserName,
                                  std::string_view address) {
   try {
