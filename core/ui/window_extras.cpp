@@ -33,18 +33,6 @@ bool RecordingWindowExtras::navigate(Window window, std::string_view browserName
   return true;
 }
 
-bool RecordingWindowExtras::bringToFront(Window window) {
-  if (!ui_.isLoaded(window)) return false;
-  std::lock_guard lock(mutex_);
-  fronts_.push_back(window);
-  return true;
-}
-
-std::vector<Window> RecordingWindowExtras::broughtToFront() const {
-  std::lock_guard lock(mutex_);
-  return fronts_;
-}
-
 std::vector<RecordingWindowExtras::MenuItem> RecordingWindowExtras::menuItems() const {
   std::lock_guard lock(mutex_);
   return items_;

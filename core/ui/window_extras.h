@@ -32,8 +32,6 @@ class WindowExtras {
   virtual bool showDropDown(Window window, std::string_view comboName) = 0;
   // Shows `address` in an embedded web view.
   virtual bool navigate(Window window, std::string_view browserName, std::string_view address) = 0;
-  // Shows the window and makes it the active one, even while another program is in front.
-  virtual bool bringToFront(Window window) = 0;
 };
 
 // Remembers what was asked of the windows; "loaded" is whatever the given Ui says.
@@ -45,7 +43,6 @@ class RecordingWindowExtras final : public WindowExtras {
   void onMenuCommand(Window window, int commandId, std::function<void()> action) override;
   bool showDropDown(Window window, std::string_view comboName) override;
   bool navigate(Window window, std::string_view browserName, std::string_view address) override;
-  bool bringToFront(Window window) override;
 
   struct MenuItem {
     Window window;
@@ -55,7 +52,6 @@ class RecordingWindowExtras final : public WindowExtras {
   std::vector<MenuItem> menuItems() const;
   std::vector<std::string> dropDowns() const;  // combo names, oldest first
   std::vector<std::string> navigations() const;  // addresses, oldest first
-  std::vector<Window> broughtToFront() const;    // oldest first
   // The operator chooses an appended item: runs its action on the calling thread. False
   // when the window has no such item or no action is registered.
   bool choose(Window window, int commandId);
@@ -66,7 +62,6 @@ class RecordingWindowExtras final : public WindowExtras {
   std::vector<MenuItem> items_;
   std::vector<std::string> dropDowns_;
   std::vector<std::string> navigations_;
-  std::vector<Window> fronts_;
   std::map<std::pair<Window, int>, std::function<void()>> actions_;
 };
 

@@ -30,7 +30,6 @@ class Win32WindowExtras final : public WindowExtras {
   bool showDropDown(Window window, std::string_view comboName) override;
   // False while the view shows only its placeholder (no browser control could be hosted).
   bool navigate(Window window, std::string_view browserName, std::string_view address) override;
-  bool bringToFront(Window window) override;
 
   struct Hook {
     Win32WindowExtras* owner = nullptr;
