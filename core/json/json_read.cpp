@@ -92,7 +92,10 @@ bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 //   of a double through many digits ("9" and seventy digits, "e308") reads past the end of a
 //   table. Zero, and a number too small for a double, become "0.0" (or "-0.0") followed by
 //   blanks, which leave the reader where the number would have; a number too big becomes
-//   "1e999" followed by blanks, refused as too big as "1e400" always was.
+//   "1e999" followed by blanks, refused as too big as "1e400" always was. A number whose
+//   first twenty significant digits are those of 2^64 - 1 ("18446744073709551615" with
+//   more digits after them, or "1844674407370955161.55") reads as garbage; its twentieth
+//   significant digit becomes 6, far below what a double can tell.
 // Returns `text` itself when there is nothing to mend, else a mended copy kept in `mended`.
 std::string_view mendText(std::string_view text, bool doubleByte, std::string& mended) {
   auto rewrite = [&](std::size_t at, std::string_view with) {
@@ -150,6 +153,22 @@ std::string_view mendText(std::string_view text, bool doubleByte, std::string& m
       if (!plain.empty()) {
         plain.resize(j - i, ' ');
         if (text.substr(i, j - i) != plain) rewrite(i, plain);
+      } else if (valid && !zero) {
+        // The significant digits, across the point: the first twenty of 2^64 - 1 followed
+        // by anything more.
+        constexpr std::string_view kMax = "18446744073709551615";
+        std::size_t matched = 0, twentieth = 0;
+        bool more = false;
+        for (std::size_t k = integer; k < j && (isDigit(text[k]) || text[k] == '.'); ++k) {
+          if (text[k] == '.' || (matched == 0 && text[k] == '0')) continue;
+          if (matched == kMax.size()) {
+            more = true;
+            break;
+          }
+          if (text[k] != kMax[matched]) break;
+          if (++matched == kMax.size()) twentieth = k;
+        }
+        if (matched == kMax.size() && (more || realForm)) rewrite(twentieth, "6");
       }
       i = j > i ? j : i + 1;
       continue;
