@@ -5,6 +5,6 @@
 
 namespace pv {
 
-void wireMainWindow(Win32Ui& ui) { registerMainWindowEvents(clientContext(ui)); }
+bool wireMainWindow(Win32Ui& ui) { return registerMainWindowEvents(clientContext(ui)); }
 
 }  // namespace pv

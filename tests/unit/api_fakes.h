@@ -15,8 +15,10 @@
 
 #include "core/client/client_context.h"
 #include "core/client/login_window.h"
+#include "core/client/window_lifecycle.h"
 #include "core/net/http_transport.h"
 #include "core/ui/memory_ui.h"
+#include "tests/unit/settings_fakes.h"
 #include "tests/unit/utf8_literal.h"
 
 namespace pv::testing {
@@ -111,8 +113,10 @@ inline std::string envelope(int code, std::string_view msg, std::string_view dat
 }
 
 struct ClientRig {
+  // The windows open and go as in the program.
   ClientRig() {
     records.session.update([](ApiSession& s) { s.baseUrl = std::string(kFakeBaseUrl); });
+    EXPECT_TRUE(registerWindowLifecycleEvents(client, settings));
   }
 
   MemoryUi ui;
@@ -125,6 +129,9 @@ struct ClientRig {
   ScriptedTransport web;
   ProcessRecords records;
   ClientContext client{ui, dialogs, browser, windows, clock, workers, api, web, records};
+  testing_settings::MapSettingsStore store;
+  testing_settings::ReversingProtector protector;
+  SettingsPorts settings{ui, store, protector};
 
   std::shared_ptr<const ApiSession> session() const { return records.session.load(); }
 };
