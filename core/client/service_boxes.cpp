@@ -2,13 +2,14 @@
 
 #include <string>
 
+#include "core/screening/service_code.h"
+
 namespace pv {
 
 namespace {
 
 constexpr std::string_view kChooseProject = "请选择项目";
 constexpr std::string_view kChooseService = "请选择服务";
-constexpr std::string_view kScreeningTitle = "筛单提示";
 
 }  // namespace
 

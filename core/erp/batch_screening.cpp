@@ -4,6 +4,7 @@
 
 #include "core/erp/erp_windows.h"
 #include "core/json/json.h"
+#include "core/regex/regex.h"
 #include "core/regex/regex_matcher.h"
 #include "core/text/codepage.h"
 #include "core/text/text.h"
@@ -135,8 +136,15 @@ ColumnMap mapColumns(const std::vector<std::string>& headers) {
 }
 
 bool isMaskedAddress(std::string_view address) {
-  RegexMatcher matcher;
-  return matcher.execute(kMaskedPattern, address, true, true, false) && matcher.matchCount() > 0;
+  // Compiled once per thread: an imported file asks for every one of its rows.
+  thread_local Regex masked = Regex::compile(gbkToUtf16(kMaskedPattern), {.ignoreCase = false, .multiline = true});
+  const std::u16string wide = gbkToUtf16(address);
+  if (wide.empty() && !address.empty()) {  // a byte the code page refuses: the matcher's lenient way
+    RegexMatcher matcher;
+    return matcher.execute(kMaskedPattern, address, true, true, false) && matcher.matchCount() > 0;
+  }
+  RegexMatches found;
+  return masked.valid() && masked.search(wide, 0, found, false);
 }
 
 void showScreeningProgress(Ui& ui, int total, int processed, int tickedCount, bool querying) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/erp/desktop.h"
+#include "core/screening/service_code.h"
 #include "core/ui/dialogs.h"
 #include "core/ui/ui.h"
 
@@ -23,8 +24,7 @@ inline constexpr std::string_view kSurchargeBox = "选择框_超区加收";
 inline constexpr std::string_view kFalseAddressBox = "选择框_虚假地址";
 inline constexpr std::string_view kOtherRestrictionBox = "选择框_其他限制";
 inline constexpr std::string_view kInverseRadio = "单选框_反选";
-inline constexpr std::string_view kMainStatusBar = "状态条1";
-inline constexpr std::string_view kErpMessageTitle = "筛单提示";
+inline constexpr std::string_view kErpMessageTitle = kScreeningTitle;
 
 // Colours as the renderer takes them: six hexadecimal digits, red green blue.
 namespace hex {

@@ -55,12 +55,17 @@ bool looksLikeUtf8(std::string_view bytes) {
 
 void takeCsvField(int column, const std::string& text, const ImportProfile& profile,
                   ImportColumns& columns, CsvRowRecord& row) {
+  const HeaderMatcher matcher(profile);
+  takeCsvField(column, text, profile, matcher, columns, row);
+}
+
+void takeCsvField(int column, const std::string& text, const ImportProfile& profile,
+                  const HeaderMatcher& matcher, ImportColumns& columns, CsvRowRecord& row) {
   if (text.empty()) return;
   auto& col = columns.column;
   if (col[kAddressSlot] == 0) {
     for (int slot = 0; slot <= kAddressSlot; ++slot) {
-      const std::string& pattern = profile.pattern(slot);
-      if (!pattern.empty() && headerPatternFinds(pattern, text)) col[slot] = column;
+      if (matcher.finds(slot, text)) col[slot] = column;
     }
   } else {
     for (int slot = 0; slot <= kAddressSlot; ++slot) {
@@ -72,7 +77,7 @@ void takeCsvField(int column, const std::string& text, const ImportProfile& prof
   }
   if (col[kOrderNoSlot] != 0) {
     if (col[kOrderNoSlot] == column) row.text[kOrderNoSlot] = text;
-  } else if (!profile.orderNoPattern.empty() && headerPatternFinds(profile.orderNoPattern, text)) {
+  } else if (!profile.orderNoPattern.empty() && matcher.finds(kOrderNoSlot, text)) {
     col[kOrderNoSlot] = column;
   }
 }
@@ -80,6 +85,7 @@ void takeCsvField(int column, const std::string& text, const ImportProfile& prof
 CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
                         const ImportProfile& profile) {
   CsvParse parse;
+  const HeaderMatcher matcher(profile);
   const bool utf8 = looksLikeUtf8(bytes);
   CsvRowRecord row;
   std::string field;
@@ -88,7 +94,7 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
   bool lineOpen = false;  // a byte was read after the last line feed that finished a line
 
   const auto finishField = [&] {
-    takeCsvField(column, utf8 ? utf8ToGbkLenient(field) : field, profile, parse.columns, row);
+    takeCsvField(column, utf8 ? utf8ToGbkLenient(field) : field, profile, matcher, parse.columns, row);
     field.clear();
     ++column;
   };

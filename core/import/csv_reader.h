@@ -33,6 +33,9 @@ bool looksLikeUtf8(std::string_view bytes);
 // the row record.
 void takeCsvField(int column, const std::string& text, const ImportProfile& profile,
                   ImportColumns& columns, CsvRowRecord& row);
+// The same with the profile's patterns compiled once (what a whole file uses).
+void takeCsvField(int column, const std::string& text, const ImportProfile& profile,
+                  const HeaderMatcher& matcher, ImportColumns& columns, CsvRowRecord& row);
 
 struct CsvParse {
   ImportColumns columns;

@@ -1,6 +1,8 @@
 #include "core/import/import_records.h"
 
+#include "core/regex/regex.h"
 #include "core/regex/regex_matcher.h"
+#include "core/text/codepage.h"
 
 namespace pv {
 
@@ -22,6 +24,39 @@ std::string& ImportProfile::pattern(int slot) {
 bool headerPatternFinds(std::string_view pattern, std::string_view text) {
   RegexMatcher matcher;
   return matcher.execute(pattern, text) && matcher.matchCount() > 0;
+}
+
+struct HeaderMatcher::Compiled {
+  Regex regex;
+  RegexMatches scratch;
+};
+
+HeaderMatcher::HeaderMatcher(const ImportProfile& profile) {
+  for (int slot = 0; slot < kImportSlots; ++slot) {
+    patterns_[slot] = profile.pattern(slot);
+    if (patterns_[slot].empty()) continue;
+    const std::u16string wide = gbkToUtf16(patterns_[slot]);
+    if (wide.empty()) continue;  // does not convert: an invalid pattern, finds nothing
+    auto compiled = std::make_unique<Compiled>();
+    compiled->regex = Regex::compile(wide);
+    compiled_[slot] = std::move(compiled);
+  }
+}
+
+HeaderMatcher::~HeaderMatcher() = default;
+
+bool HeaderMatcher::finds(int slot, std::string_view text) const {
+  if (patterns_[slot].empty()) return false;
+  return finds(slot, text, gbkToUtf16(text));
+}
+
+bool HeaderMatcher::finds(int slot, std::string_view text, std::u16string_view wide) const {
+  const auto& compiled = compiled_[slot];
+  if (!compiled || !compiled->regex.valid()) return false;
+  // A text with a byte the code page refuses goes the lenient way of the matcher.
+  if (wide.empty() && !text.empty()) return headerPatternFinds(patterns_[slot], text);
+  compiled->scratch = RegexMatches();
+  return compiled->regex.search(wide, 0, compiled->scratch, false);
 }
 
 int firstMissingColumn(const ImportProfile& profile, const ImportOptional& optional,

@@ -3,6 +3,7 @@
 // region, city, district, street, address, order number. Texts are GBK.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,28 @@ struct ImportedOrder {
 // True when the header pattern finds at least one match in `text` (letter case ignored,
 // multi-line). An invalid pattern finds nothing.
 bool headerPatternFinds(std::string_view pattern, std::string_view text);
+
+// The six header patterns of a profile, compiled once for a whole file. Finds as
+// headerPatternFinds does.
+class HeaderMatcher {
+ public:
+  explicit HeaderMatcher(const ImportProfile& profile);
+  ~HeaderMatcher();
+  HeaderMatcher(const HeaderMatcher&) = delete;
+  HeaderMatcher& operator=(const HeaderMatcher&) = delete;
+
+  bool used(int slot) const { return !patterns_[slot].empty(); }
+  // True when slot's pattern is set and finds a match in the GBK `text`.
+  bool finds(int slot, std::string_view text) const;
+  // The same for a text already converted to UTF-16 (empty `wide` for a text that did not
+  // convert, which is then matched through its GBK form).
+  bool finds(int slot, std::string_view text, std::u16string_view wide) const;
+
+ private:
+  struct Compiled;
+  std::array<std::string, kImportSlots> patterns_;
+  std::array<std::unique_ptr<Compiled>, kImportSlots> compiled_;
+};
 
 // The first slot whose pattern is set, whose column was not found and which is not
 // optional, or -1 when the columns are complete.

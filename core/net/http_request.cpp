@@ -56,7 +56,7 @@ HttpResponse httpRequest(HttpTransport& transport, const HttpRequest& request) n
     }
 
     addHeaderFields(wire.headers, headers, /*skipKeepAlive=*/true);
-    wire.body = !request.bodyBytes.empty() ? request.bodyBytes : gbkToUtf8Lenient(request.bodyText);
+    wire.body = !request.bodyBytes.empty() ? request.bodyBytes : Bytes(gbkToUtf8Lenient(request.bodyText));
 
     std::optional<HttpWireResponse> got = transport.exchange(wire);
     if (!got) return {};
@@ -92,7 +92,7 @@ HttpResponse webRequest(HttpTransport& transport, const WebRequest& request) noe
       headers += containsText(cookies, "Cookie:") ? "\r\n" + cookies : "\r\nCookie: " + cookies;
     }
     addHeaderFields(wire.headers, headers, /*skipKeepAlive=*/false);
-    if (method != kMethodGet) wire.body = !request.bodyBytes.empty() ? request.bodyBytes : request.bodyText;
+    if (method != kMethodGet) wire.body = !request.bodyBytes.empty() ? request.bodyBytes : Bytes(request.bodyText);
 
     std::optional<HttpWireResponse> got = transport.exchange(wire);
     if (!got) return {};

@@ -32,7 +32,8 @@ struct HttpRequest {
   std::optional<std::string> sendCookies{};  // "a=1; b=2"; a leading "Cookie:" is dropped
   std::string extraHeaders{};                // header lines separated by CR LF
   bool noRedirect = false;
-  std::string bodyBytes{};                   // when not empty, sent instead of bodyText
+  // When not empty, sent as they are instead of bodyText: a body already in its wire form.
+  Bytes bodyBytes{};
   std::string proxy{};                       // "host:port"
   // Bound of each phase in seconds: 1 or more as given, -1 the transport's own bounds,
   // anything else 15.
@@ -55,7 +56,7 @@ struct WebRequest {
   std::optional<std::string> sendCookies{};
   std::string extraHeaders{};
   bool noRedirect = false;
-  std::string bodyBytes{};                   // when not empty, sent instead of bodyText
+  Bytes bodyBytes{};                         // when not empty, sent instead of bodyText
   std::string proxy{};
   bool autoMergeCookies = true;
   bool completeHeaders = true;

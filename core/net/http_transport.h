@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/net/bytes.h"
+
 namespace pv {
 
 struct HttpHeaderField {
@@ -25,7 +27,7 @@ struct HttpWireRequest {
   std::string url{};     // absolute http:// or https:// url, GBK
   // In the order set; no two fields share a name (letter case ignored); no empty values.
   std::vector<HttpHeaderField> headers;
-  std::string body{};    // bytes; an empty body sends none (methods that carry one send length 0)
+  Bytes body{};          // an empty body sends none (methods that carry one send length 0)
   std::string agent{};   // default User-Agent, overridden by a User-Agent field; empty: none
   // Bound of each phase (resolve, connect, send, receive) in ms; -1: the transport's own.
   int timeoutMs = -1;

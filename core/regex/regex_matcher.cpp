@@ -1,6 +1,7 @@
 #include "core/regex/regex_matcher.h"
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 #include "core/regex/regex.h"
@@ -90,6 +91,56 @@ std::vector<int32_t> byteSpans(std::string_view gbk, const RegexMatches& matches
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Compiling costs far more than matching a short text, and the same few patterns come back
+// again and again (the renderer's keywords for every run, the place names on every copy):
+// the last few compiled expressions are kept for the process. A Regex serves one search at
+// a time, so the lock is held from the lookup to the end of the search.
+class CompiledPatterns {
+ public:
+  // Runs `search` with the compiled pattern; false (search not run) for an invalid one.
+  template <class Search>
+  bool with(const std::u16string& pattern, RegexOptions options, Search&& search) {
+    std::lock_guard lock(mutex_);
+    Regex* regex = find(pattern, options);
+    if (!regex) return false;
+    search(*regex);
+    return true;
+  }
+
+ private:
+  struct Entry {
+    std::u16string pattern;
+    bool ignoreCase;
+    bool multiline;
+    Regex regex;
+  };
+  static constexpr size_t kKept = 8;
+
+  Regex* find(const std::u16string& pattern, RegexOptions options) {
+    for (size_t i = 0; i < kept_.size(); ++i) {
+      if (kept_[i].pattern == pattern && kept_[i].ignoreCase == options.ignoreCase &&
+          kept_[i].multiline == options.multiline) {
+        std::rotate(kept_.begin() + static_cast<std::ptrdiff_t>(i),
+                    kept_.begin() + static_cast<std::ptrdiff_t>(i) + 1, kept_.end());
+        return &kept_.back().regex;
+      }
+    }
+    Regex regex = Regex::compile(pattern, options);
+    if (!regex.valid()) return nullptr;
+    if (kept_.size() == kKept) kept_.erase(kept_.begin());
+    kept_.push_back({pattern, options.ignoreCase, options.multiline, std::move(regex)});
+    return &kept_.back().regex;
+  }
+
+  std::mutex mutex_;
+  std::vector<Entry> kept_;  // the most recently used last
+};
+
+CompiledPatterns& compiledPatterns() {
+  static CompiledPatterns patterns;
+  return patterns;
+}
+
 }  // namespace
 
 bool RegexMatcher::execute(std::string_view pattern, std::string_view subject, bool caseSensitive,
@@ -107,9 +158,12 @@ bool RegexMatcher::execute(std::string_view pattern, std::string_view subject, b
     // that does not convert is not.
     const std::u16string pattern16 = gbkToUtf16(pattern_);
     if (pattern16.empty() && !pattern_.empty()) return false;
-    Regex regex = Regex::compile(pattern16, {.ignoreCase = !caseSensitive, .multiline = multiline});
-    if (!regex.valid()) return false;
-    const RegexMatches matches = regex.findAll(decodeGbk(subject_), global, regex.groupCount() > 0);
+    const std::u16string subject16 = decodeGbk(subject_);
+    RegexMatches matches;
+    const bool compiled = compiledPatterns().with(
+        pattern16, {.ignoreCase = !caseSensitive, .multiline = multiline},
+        [&](Regex& regex) { matches = regex.findAll(subject16, global, regex.groupCount() > 0); });
+    if (!compiled) return false;
     spans_ = byteSpans(subject_, matches);
     matchCount_ = matches.size();
     groupCount_ = matches.groupCount();

@@ -67,7 +67,7 @@ ScreeningRequest buildScreeningRequest(int32_t serviceBusinessId, const std::vec
   const std::string reversed = reverseText(r);
   const std::string keyDigest = md5Hex(t + key);
   ScreeningRequest request;
-  request.body = toUtf8Bytes(document.serialize(kJsonDoubleByteText));
+  request.body = Bytes(toUtf8Bytes(document.serialize(kJsonDoubleByteText)));
   request.responseKey = md5Hex(mid(reversed, 5, 4) + i + mid(signKey, 9, 8) + mid(keyDigest, 9, 8));
   request.responseIv = mid(r, 2, 8) + mid(reversed, 10, 8);
   return request;

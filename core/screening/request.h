@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "core/net/bytes.h"
+
 namespace pv {
 
 struct ScreeningRequest {
-  std::string body;         // compact JSON, UTF-8, as it goes on the wire
+  Bytes body;               // compact JSON in UTF-8, as it goes on the wire
   std::string responseKey;  // 32 lower-case hex characters: the AES-256 key's ASCII bytes
   std::string responseIv;   // 16 characters: the IV's ASCII bytes
 };

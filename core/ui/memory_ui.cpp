@@ -84,6 +84,7 @@ bool MemoryUi::load(Window window, bool show) {
         c.items = d.items;
         c.interval = d.interval;
         c.target = d.target;
+        if (d.kind == K::RichEdit && !c.text.empty()) c.runs.push_back({c.text, 0, false});
         for (const StatusPart& p : d.parts) c.parts.push_back(p.text);
         if (d.kind == K::ComboBox && d.selected >= 0 &&
             d.selected < static_cast<int>(d.items.size())) {
@@ -177,6 +178,11 @@ bool MemoryUi::setTextLocked(ControlState& c, std::string_view text) {
     return false;
   }
   c.text = text;
+  if (d.kind == K::RichEdit) {
+    c.runs.clear();
+    if (!text.empty()) c.runs.push_back({std::string(text), 0, false});
+    c.firstVisibleLine = 0;
+  }
   return true;
 }
 
@@ -369,6 +375,86 @@ bool MemoryUi::setStatusText(Window window, std::string_view name, int part,
   if (!c || part < 0 || part >= static_cast<int>(c->parts.size())) return false;
   c->parts[static_cast<size_t>(part)] = text;
   return true;
+}
+
+namespace {
+// Paragraphs as a rich edit box counts them: CR LF, a lone CR or a lone LF ends a line.
+int countLines(std::string_view text) {
+  int lines = 1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    if (text[i] == '\r' || text[i] == '\n') ++lines;
+  }
+  return lines;
+}
+}  // namespace
+
+bool MemoryUi::appendRichText(Window window, std::string_view name, const TextRun& run) {
+  std::lock_guard lock(mutex_);
+  ControlState* c = find(window, name);
+  if (!c || c->def->kind != K::RichEdit) return false;
+  if (run.text.empty()) return true;
+  c->text += run.text;
+  c->runs.push_back(run);
+  return true;
+}
+
+int MemoryUi::lineCount(Window window, std::string_view name) const {
+  std::lock_guard lock(mutex_);
+  const ControlState* c = find(window, name);
+  if (!c || (c->def->kind != K::RichEdit && c->def->kind != K::Edit)) return 0;
+  return countLines(c->text);
+}
+
+bool MemoryUi::scrollLines(Window window, std::string_view name, int lines) {
+  std::lock_guard lock(mutex_);
+  ControlState* c = find(window, name);
+  if (!c || c->def->kind != K::RichEdit) return false;
+  const long long target = static_cast<long long>(c->firstVisibleLine) + lines;
+  c->firstVisibleLine = static_cast<int>(std::clamp<long long>(target, 0, countLines(c->text) - 1));
+  return true;
+}
+
+bool MemoryUi::clearSelection(Window window, std::string_view name) {
+  std::lock_guard lock(mutex_);
+  const ControlState* c = find(window, name);
+  return c && (c->def->kind == K::RichEdit || c->def->kind == K::Edit);
+}
+
+bool MemoryUi::underCursor(Window window) const {
+  std::lock_guard lock(mutex_);
+  return cursorWindow_ == window && state(window).loaded && state(window).shown;
+}
+
+bool MemoryUi::activate(Window window) {
+  std::lock_guard lock(mutex_);
+  WindowState& w = state(window);
+  if (!w.loaded) return false;
+  w.shown = true;
+  activeWindow_ = window;
+  return true;
+}
+
+void MemoryUi::moveCursorTo(std::optional<Window> window) {
+  std::lock_guard lock(mutex_);
+  cursorWindow_ = window;
+}
+
+std::optional<Window> MemoryUi::activeWindow() const {
+  std::lock_guard lock(mutex_);
+  return activeWindow_;
+}
+
+std::vector<TextRun> MemoryUi::richRuns(Window window, std::string_view name) const {
+  std::lock_guard lock(mutex_);
+  const ControlState* c = find(window, name);
+  return c ? c->runs : std::vector<TextRun>{};
+}
+
+int MemoryUi::firstVisibleLine(Window window, std::string_view name) const {
+  std::lock_guard lock(mutex_);
+  const ControlState* c = find(window, name);
+  return c ? c->firstVisibleLine : 0;
 }
 
 bool MemoryUi::click(Window window, std::string_view name) {

@@ -7,6 +7,7 @@
 // Threads: any thread may call; one lock guards the state. Events run on the calling
 // thread, outside the lock, so handlers may call back into the Ui.
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,22 @@ class MemoryUi final : public Ui {
   std::string statusText(Window window, std::string_view name, int part) const override;
   bool setStatusText(Window window, std::string_view name, int part,
                      std::string_view text) override;
+  bool appendRichText(Window window, std::string_view name, const TextRun& run) override;
+  int lineCount(Window window, std::string_view name) const override;
+  bool scrollLines(Window window, std::string_view name, int lines) override;
+  bool clearSelection(Window window, std::string_view name) override;
+  bool underCursor(Window window) const override;
+  bool activate(Window window) override;
+
+  // A rich edit box's runs as written, oldest first; a text set as a whole is one black
+  // run. Adjacent runs are kept apart even when they look alike.
+  std::vector<TextRun> richRuns(Window window, std::string_view name) const;
+  // The first line in view of a rich edit box (from 0), as scrollLines left it.
+  int firstVisibleLine(Window window, std::string_view name) const;
+  // The operator moves the mouse pointer onto a window, or off every window (nullopt).
+  void moveCursorTo(std::optional<Window> window);
+  // The window last activated, if any.
+  std::optional<Window> activeWindow() const;
 
   // The operator's actions. Each needs the window shown and the control visible, enabled
   // and on the current tab page, as a real click or key press would; false otherwise.
@@ -86,6 +103,8 @@ class MemoryUi final : public Ui {
     std::string picture;
     std::string target;
     std::vector<std::string> parts;
+    std::vector<TextRun> runs;  // rich edit boxes
+    int firstVisibleLine = 0;
   };
   struct WindowState {
     bool loaded = false;
@@ -111,6 +130,8 @@ class MemoryUi final : public Ui {
   std::vector<WindowState> windows_;
   std::vector<std::string> followed_;
   Window focusWindow_ = Window::Login;
+  std::optional<Window> cursorWindow_;
+  std::optional<Window> activeWindow_;
   std::string focusControl_;
 };
 

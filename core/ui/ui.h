@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ui/rich_text.h"
 #include "core/ui/window_defs.h"
 
 namespace pv {
@@ -126,8 +127,36 @@ class Ui {
   virtual bool setStatusText(Window window, std::string_view name, int part,
                              std::string_view text) = 0;
 
+  // Rich edit boxes. appendRichText writes the run at the end of the text in its colour and
+  // weight, face kRichTextFace at kRichTextPoints, as one unit: no other run comes between
+  // its format and its text. lineCount is the box's count of lines (1 when empty);
+  // scrollLines scrolls its view by whole lines (negative: up), stopping at either end;
+  // clearSelection leaves the caret where it is with nothing selected.
+  virtual bool appendRichText(Window window, std::string_view name, const TextRun& run) = 0;
+  virtual int lineCount(Window window, std::string_view name) const = 0;
+  virtual bool scrollLines(Window window, std::string_view name, int lines) = 0;
+  virtual bool clearSelection(Window window, std::string_view name) = 0;
+
+  // Whether the mouse pointer rests on the window (or on a window it owns).
+  virtual bool underCursor(Window window) const = 0;
+  // Makes a loaded window the active, foreground window, showing it when hidden.
+  virtual bool activate(Window window) = 0;
+
  private:
   EventHub events_;
+};
+
+// A rich edit box of a window as the renderer's target.
+class UiRichTextBox final : public RichTextBox {
+ public:
+  UiRichTextBox(Ui& ui, Window window, std::string_view name) : ui_(ui), window_(window), name_(name) {}
+  void append(const TextRun& run) override { ui_.appendRichText(window_, name_, run); }
+  int lineCount() override { return ui_.lineCount(window_, name_); }
+
+ private:
+  Ui& ui_;
+  Window window_;
+  std::string name_;
 };
 
 }  // namespace pv

@@ -21,7 +21,7 @@ using UniqueWinHttp = Unique<WinHttpHandleTraits>;
 
 const wchar_t* orNull(const std::wstring& text) { return text.empty() ? nullptr : text.c_str(); }
 
-bool send(HINTERNET request, const std::string& body) {
+bool send(HINTERNET request, const Bytes& body) {
   const auto size = static_cast<DWORD>(body.size());
   void* data = body.empty() ? WINHTTP_NO_REQUEST_DATA : const_cast<char*>(body.data());
   return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, data, size, size, 0) &&

@@ -79,7 +79,7 @@ bool readBody(HINTERNET request, std::string& body) {
   }
 }
 
-bool send(HINTERNET request, const std::wstring& headers, const std::string& body) {
+bool send(HINTERNET request, const std::wstring& headers, const Bytes& body) {
   void* data = body.empty() ? nullptr : const_cast<char*>(body.data());
   return HttpSendRequestW(request, headers.empty() ? nullptr : headers.c_str(),
                           static_cast<DWORD>(headers.size()), data, static_cast<DWORD>(body.size()));

@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
       for (Sent& s : sent[c]) {
         const auto begin = Clock::now();
         const auto result = client.Post("/api/v2/effectiveServiceBusinesses/101/pick", headers,
-                                        s.request.body, "application/json");
+                                        std::string(s.request.body.view()), "application/json");
         s.ms = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
         if (result) {
           s.status = result->status;

@@ -59,7 +59,7 @@ TEST_F(SessionTest, GoodLoginOpensTheMainWindowAndRefreshesTheToken) {
 
   const auto auth = rig.api.sentTo("POST", kAuth);
   ASSERT_EQ(auth.size(), 1u);
-  EXPECT_EQ(auth[0].body, utf8Text(u8R"({"username":"演示","password":"密码\"1"})"));
+  EXPECT_EQ(auth[0].body.view(), utf8Text(u8R"({"username":"演示","password":"密码\"1"})"));
   EXPECT_EQ(headerOf(auth[0], "Content-Type"), "application/json");
   EXPECT_EQ(headerOf(auth[0], "Authentication"), "");
 

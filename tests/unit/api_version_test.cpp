@@ -46,7 +46,7 @@ TEST_F(VersionCheckTest, SendsTheClientsNameAndVersionWithoutSession) {
   runVersionCheck(rig.client, 0);
   const auto sent = rig.api.sentTo("POST", kCheck);
   ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].body, utf8Text(u8R"({"name":"客户端","version":"2.0.2"})"));
+  EXPECT_EQ(sent[0].body.view(), utf8Text(u8R"({"name":"客户端","version":"2.0.2"})"));
   EXPECT_EQ(testing::headerOf(sent[0], "Content-Type"), "application/json");
   EXPECT_EQ(testing::headerOf(sent[0], "Authentication"), "");
 }

@@ -225,7 +225,7 @@ TEST(HttpRequest, JsonPostAsTheServiceCallsAreMade) {
             "Referer: http://h/api/v2/pub/auth\n"
             "Accept-Language: zh-cn\n"
             "User-Agent: " + std::string(kAgent) + "\n");
-  EXPECT_EQ(transport.sent.body, utf8Text(u8"{\"name\":\"张三\"}"));
+  EXPECT_EQ(transport.sent.body.view(), utf8Text(u8"{\"name\":\"张三\"}"));
   EXPECT_EQ(transport.sent.timeoutMs, 15000);
   EXPECT_TRUE(transport.sent.followRedirects);
   EXPECT_EQ(transport.sent.credentialsFor, CredentialTarget::None);
@@ -250,9 +250,9 @@ TEST(HttpRequest, BytesGoInsteadOfTextAndUnchanged) {
   RecordingTransport transport;
   const std::string bytes("\x00\xFF\xD6\xD0z", 5);
   (void)httpRequest(transport, {.url = "http://h/", .method = kMethodPut, .bodyText = "text",
-                                .bodyBytes = bytes, .timeoutSeconds = 2});
+                                .bodyBytes = Bytes(bytes), .timeoutSeconds = 2});
   EXPECT_EQ(transport.sent.method, "PUT");
-  EXPECT_EQ(transport.sent.body, bytes);
+  EXPECT_EQ(transport.sent.body.view(), bytes);
   EXPECT_EQ(transport.sent.timeoutMs, 2000);
 }
 
@@ -320,7 +320,7 @@ TEST(WebRequest, DefaultsAsTheGlobalInformationIsFetched) {
   EXPECT_EQ(fieldsOf(transport.sent),
             "Accept: */*\nReferer: HTTP://Example.COM:8080/Pics/A.png?V=1\nAccept-Language: zh-cn\n");
   EXPECT_EQ(transport.sent.agent, kAgent);
-  EXPECT_EQ(transport.sent.body, "");  // a GET carries no body
+  EXPECT_EQ(transport.sent.body.view(), "");  // a GET carries no body
   EXPECT_TRUE(transport.sent.useCookieStore);
   EXPECT_EQ(got.body, "img");
   EXPECT_EQ(got.receivedHeaders, "HTTP/1.1 200 OK\r\nSet-Cookie: s=1\r\n\r\n");  // status line kept
@@ -331,7 +331,7 @@ TEST(WebRequest, PostSendsTheTextsOwnBytes) {
   RecordingTransport transport;
   (void)webRequest(transport, {.url = "https://h/form", .method = kMethodPost, .bodyText = "名=值"});
   EXPECT_EQ(transport.sent.url, "https://h/form");
-  EXPECT_EQ(transport.sent.body, "名=值");  // GBK, not converted
+  EXPECT_EQ(transport.sent.body.view(), "名=值");  // GBK, not converted
   EXPECT_NE(fieldsOf(transport.sent).find("Content-Type: application/x-www-form-urlencoded\n"),
             std::string::npos);
 }

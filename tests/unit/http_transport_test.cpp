@@ -146,7 +146,7 @@ TEST_P(Transports, SharedCases) {
     request.method = c.method;
     request.url = server.url(c.path);
     request.headers = c.headers;
-    request.body = c.body;
+    request.body = Bytes(c.body);
     request.agent = c.agent;
     request.followRedirects = c.followRedirects;
     request.timeoutMs = 5000;

@@ -33,9 +33,9 @@ const BodyCase kCases[] = {
 
 // The member's text of a body received as UTF-8, as GBK; fails the test when the body is
 // not strict JSON.
-std::string readBack(const std::string& wire, std::string_view pointer) {
+std::string readBack(const Bytes& wire, std::string_view pointer) {
   JsonDocument doc;
-  EXPECT_TRUE(doc.parse(wire)) << doc.errorText() << "\n" << wire;
+  EXPECT_TRUE(doc.parse(wire.view())) << doc.errorText() << "\n" << wire.view();
   return utf8ToGbk(doc.at(pointer).text());
 }
 

@@ -4,14 +4,17 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <richedit.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <map>
 #include <thread>
+#include <vector>
 
 #include "core/text/codepage.h"
+#include "platform/win32/clipboard.h"
 #include "platform/win32/ui/names.h"
 #include "platform/win32/ui/picture_bitmap.h"
 #include "platform/win32/ui/win32_ui.h"
@@ -355,6 +358,73 @@ TEST_F(Win32UiTest, WorkerCallsRunOnTheUiThreadInOrder) {
   EXPECT_EQ(ui.text(Window::Login, "编辑框_账户"), "199");
   EXPECT_EQ(handlerRuns, 1);
   EXPECT_TRUE(handlerOnUiThread);
+}
+
+// The format of the characters [from, to) of a rich edit box, as the box reports it for
+// that selection.
+CHARFORMAT2W formatOf(HWND box, LONG from, LONG to) {
+  CHARRANGE range{from, to};
+  SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof format;
+  SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  return format;
+}
+
+TEST_F(Win32UiTest, RichTextRunsFromAWorkerKeepTheirColourAndWeight) {
+  ASSERT_TRUE(ui.load(Window::Main, false));
+  const std::vector<TextRun> runs = {
+      {"【查询地址】：", 0x000000, false}, {"下姜", 0x000000, false}, {"村", 0x336EF0, true},
+      {"\r\n", 0x000000, false},          {"区域正常", 0x339933, false}};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (const TextRun& run : runs) ui.appendRichText(Window::Main, "超级编辑框_输出", run);
+    done = true;
+  });
+  const bool finished = pumpUntil([&] { return done.load(); }, std::chrono::seconds(60));
+  worker.join();
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(ui.text(Window::Main, "超级编辑框_输出"), "【查询地址】：下姜村\r\n区域正常");
+  EXPECT_EQ(ui.lineCount(Window::Main, "超级编辑框_输出"), 2);
+
+  HWND box = control(Window::Main, "超级编辑框_输出");
+  struct Expected {
+    LONG from, to;
+    COLORREF colour;
+    bool bold;
+  };
+  // Character positions: the box keeps the line break as one character.
+  for (const Expected& e : {Expected{0, 7, 0x000000, false}, Expected{9, 10, 0x336EF0, true},
+                            Expected{11, 15, 0x339933, false}}) {
+    const CHARFORMAT2W f = formatOf(box, e.from, e.to);
+    SCOPED_TRACE(e.from);
+    EXPECT_TRUE(f.dwMask & CFM_COLOR);
+    EXPECT_EQ(f.crTextColor, e.colour);
+    EXPECT_EQ((f.dwEffects & CFE_BOLD) != 0, e.bold);
+    EXPECT_EQ(f.yHeight, 200);
+    EXPECT_EQ(std::wstring(f.szFaceName), wide("宋体"));
+  }
+  EXPECT_TRUE(ui.clearSelection(Window::Main, "超级编辑框_输出"));
+  EXPECT_TRUE(ui.scrollLines(Window::Main, "超级编辑框_输出", -99999));
+  EXPECT_FALSE(ui.appendRichText(Window::Main, "编辑框_地址", {"x", 0, false}));  // not a rich edit box
+}
+
+TEST_F(Win32UiTest, ActivateShowsAndBringsAWindowForward) {
+  ASSERT_TRUE(ui.load(Window::QuickTip, false));
+  EXPECT_FALSE(ui.isShown(Window::QuickTip));
+  EXPECT_TRUE(ui.activate(Window::QuickTip));
+  EXPECT_TRUE(ui.isShown(Window::QuickTip));
+  EXPECT_FALSE(ui.activate(Window::Result));  // not loaded
+}
+
+TEST(Win32Clipboard, TextRoundTripsThroughTheSystemClipboard) {
+  Win32Clipboard clipboard;
+  for (const std::string& text : {std::string("浙江省杭州市西湖区 "), std::string("a\r\nb"), std::string()}) {
+    EXPECT_TRUE(clipboard.setText(text));
+    EXPECT_EQ(clipboard.text(), text);
+  }
+  setClipboardText(L"\u4E0A\u6D77");  // put there by another program's way of writing it
+  EXPECT_EQ(clipboard.text(), "上海");
 }
 
 TEST_F(Win32UiTest, TimersTickUntilStopped) {

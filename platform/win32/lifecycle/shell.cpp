@@ -105,21 +105,25 @@ bool deleteFolderTree(std::string_view path) {
   return !error;
 }
 
+namespace {
+
+// Writes the whole file with these attributes. An earlier file that is hidden or read-only
+// would refuse to be replaced, so it is made normal first.
+bool writeWholeFile(const std::wstring& file, std::string_view bytes, DWORD attributes) {
+  if (file.empty()) return false;
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  const UniqueFile out(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
+  if (!out) return false;
+  DWORD written = 0;
+  return WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+}  // namespace
+
 bool writeHiddenFile(std::string_view path, std::string_view bytes) {
   const std::wstring file = wide(path);
-  if (file.empty()) return false;
-  // An earlier file that is hidden or read-only would refuse to be replaced.
-  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-  {
-    const UniqueFile out(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_HIDDEN, nullptr));
-    if (!out) return false;
-    DWORD written = 0;
-    if (!WriteFile(out.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size()) {
-      return false;
-    }
-  }
+  if (!writeWholeFile(file, bytes, FILE_ATTRIBUTE_HIDDEN)) return false;
   return SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN) != FALSE;
 }
 
@@ -129,5 +133,41 @@ bool openWithShell(std::string_view path) {
       ShellExecuteW(nullptr, L"Open", file.c_str(), nullptr, L"", SW_SHOWNORMAL));
   return result > 32;
 }
+
+std::string Win32RestartHost::programPath() { return runningProgramPath(); }
+
+bool Win32RestartHost::fileExists(std::string_view path) {
+  const std::wstring file = wide(path);
+  if (file.empty()) return false;
+  const DWORD attributes = GetFileAttributesW(file.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string Win32RestartHost::shortPath(std::string_view path) {
+  const std::wstring file = wide(path);
+  const DWORD needed = GetShortPathNameW(file.c_str(), nullptr, 0);
+  if (needed == 0) return std::string(path);
+  std::wstring shortened(needed, L'\0');
+  const DWORD got = GetShortPathNameW(file.c_str(), shortened.data(), needed);
+  if (got == 0 || got >= needed) return std::string(path);
+  shortened.resize(got);
+  return gbk(shortened);
+}
+
+bool Win32RestartHost::writeFile(std::string_view path, std::string_view bytes) {
+  return writeWholeFile(wide(path), bytes, FILE_ATTRIBUTE_NORMAL);
+}
+
+bool Win32RestartHost::runHidden(std::string_view scriptPath) {
+  const std::wstring script = wide(scriptPath);
+  if (script.empty()) return false;
+  // The script deletes itself by its bare name: it must run in its own directory.
+  const std::wstring directory = std::filesystem::path(script).parent_path().wstring();
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", script.c_str(), nullptr, directory.c_str(), SW_HIDE));
+  return result > 32;
+}
+
+void Win32RestartHost::endProcess(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 
 }  // namespace pv

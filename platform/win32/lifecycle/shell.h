@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/app/restart.h"
 #include "core/app/shell_entries.h"
 
 namespace pv {
@@ -43,5 +44,16 @@ bool writeHiddenFile(std::string_view path, std::string_view bytes);
 
 // Opens the document through the shell, as a double click would (verb "Open").
 bool openWithShell(std::string_view path);
+
+// The restart of the running program through its batch script.
+class Win32RestartHost final : public RestartHost {
+ public:
+  std::string programPath() override;
+  bool fileExists(std::string_view path) override;
+  std::string shortPath(std::string_view path) override;
+  bool writeFile(std::string_view path, std::string_view bytes) override;
+  bool runHidden(std::string_view scriptPath) override;
+  [[noreturn]] void endProcess(int exitCode) override;
+};
 
 }  // namespace pv

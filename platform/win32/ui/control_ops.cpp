@@ -304,4 +304,67 @@ bool Impl::setStatusText(Window window, std::string_view name, int part, std::st
   return c && setStatusPartText(c->hwnd, part, text);
 }
 
+// Whatever the box held before, the run goes after it: the caret is put at the very end,
+// the format is set on the empty selection there and the text replaces that selection, all
+// on this thread, so no other run can come between.
+bool Impl::appendRichText(Window window, std::string_view name, const TextRun& run) {
+  ControlState* c = listControl(*this, window, name, K::RichEdit);
+  if (!c) return false;
+  if (run.text.empty()) return true;
+  GETTEXTLENGTHEX lengthQuery{GTL_NUMCHARS | GTL_PRECISE, 1200};
+  const LRESULT length = SendMessageW(c->hwnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
+  CHARRANGE end{static_cast<LONG>(length > 0 ? length : 0), static_cast<LONG>(length > 0 ? length : 0)};
+  SendMessageW(c->hwnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof format;
+  format.dwMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_PROTECTED | CFM_SIZE | CFM_COLOR |
+                  CFM_FACE | CFM_OFFSET;
+  format.dwEffects = run.bold ? CFE_BOLD : 0;
+  format.yHeight = kRichTextPoints * 20;
+  format.yOffset = 0;
+  format.crTextColor = static_cast<COLORREF>(run.colour & 0x00FFFFFF);
+  const std::wstring face = toWide(kRichTextFace);
+  wcsncpy(format.szFaceName, face.c_str(), LF_FACESIZE - 1);
+  SendMessageW(c->hwnd, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  SendMessageW(c->hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(toWide(run.text).c_str()));
+  return true;
+}
+
+int Impl::lineCount(Window window, std::string_view name) {
+  ControlState* c = find(window, name);
+  if (!c || !c->hwnd || (c->def->kind != K::RichEdit && c->def->kind != K::Edit)) return 0;
+  return static_cast<int>(SendMessageW(c->hwnd, EM_GETLINECOUNT, 0, 0));
+}
+
+bool Impl::scrollLines(Window window, std::string_view name, int lines) {
+  ControlState* c = listControl(*this, window, name, K::RichEdit);
+  return c && SendMessageW(c->hwnd, EM_LINESCROLL, 0, static_cast<LPARAM>(lines)) != 0;
+}
+
+bool Impl::clearSelection(Window window, std::string_view name) {
+  ControlState* c = find(window, name);
+  if (!c || !c->hwnd || (c->def->kind != K::RichEdit && c->def->kind != K::Edit)) return false;
+  SendMessageW(c->hwnd, EM_SETSEL, static_cast<WPARAM>(-1), 0);
+  return true;
+}
+
+bool Impl::underCursor(Window window) {
+  const HWND own = state(window).hwnd;
+  POINT cursor{};
+  if (!own || !GetCursorPos(&cursor)) return false;
+  const HWND under = WindowFromPoint(cursor);
+  return under && GetAncestor(under, GA_ROOTOWNER) == own;
+}
+
+bool Impl::activate(Window window) {
+  const HWND own = state(window).hwnd;
+  if (!own) return false;
+  if (!IsWindowVisible(own)) ShowWindow(own, SW_SHOW);
+  if (IsIconic(own)) ShowWindow(own, SW_RESTORE);
+  SetForegroundWindow(own);
+  SetActiveWindow(own);
+  return true;
+}
+
 }  // namespace pv::win32ui

@@ -121,6 +121,12 @@ class Impl {
   bool setLinkTarget(Window window, std::string_view name, std::string_view target);
   std::string statusText(Window window, std::string_view name, int part);
   bool setStatusText(Window window, std::string_view name, int part, std::string_view text);
+  bool appendRichText(Window window, std::string_view name, const TextRun& run);
+  int lineCount(Window window, std::string_view name);
+  bool scrollLines(Window window, std::string_view name, int lines);
+  bool clearSelection(Window window, std::string_view name);
+  bool underCursor(Window window);
+  bool activate(Window window);
 
   HINSTANCE instance() const noexcept { return instance_; }
 

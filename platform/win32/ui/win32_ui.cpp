@@ -301,5 +301,23 @@ bool Win32Ui::setStatusText(Window window, std::string_view name, int part,
                             std::string_view text) {
   return impl_->onUiThread([&] { return impl_->setStatusText(window, name, part, text); });
 }
+bool Win32Ui::appendRichText(Window window, std::string_view name, const TextRun& run) {
+  return impl_->onUiThread([&] { return impl_->appendRichText(window, name, run); });
+}
+int Win32Ui::lineCount(Window window, std::string_view name) const {
+  return impl_->onUiThread([&] { return impl_->lineCount(window, name); });
+}
+bool Win32Ui::scrollLines(Window window, std::string_view name, int lines) {
+  return impl_->onUiThread([&] { return impl_->scrollLines(window, name, lines); });
+}
+bool Win32Ui::clearSelection(Window window, std::string_view name) {
+  return impl_->onUiThread([&] { return impl_->clearSelection(window, name); });
+}
+bool Win32Ui::underCursor(Window window) const {
+  return impl_->onUiThread([&] { return impl_->underCursor(window); });
+}
+bool Win32Ui::activate(Window window) {
+  return impl_->onUiThread([&] { return impl_->activate(window); });
+}
 
 }  // namespace pv

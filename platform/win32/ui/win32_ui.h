@@ -85,6 +85,12 @@ class Win32Ui final : public Ui {
   std::string statusText(Window window, std::string_view name, int part) const override;
   bool setStatusText(Window window, std::string_view name, int part,
                      std::string_view text) override;
+  bool appendRichText(Window window, std::string_view name, const TextRun& run) override;
+  int lineCount(Window window, std::string_view name) const override;
+  bool scrollLines(Window window, std::string_view name, int lines) override;
+  bool clearSelection(Window window, std::string_view name) override;
+  bool underCursor(Window window) const override;
+  bool activate(Window window) override;
 
  private:
   std::unique_ptr<win32ui::Impl> impl_;

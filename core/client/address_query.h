@@ -1,0 +1,127 @@
+#pragma once
+// The single-address queries of the main window and the quick-tip window: the detailed
+// query of the typed address, the quick query of a copied one with its clipboard watch and
+// closing countdown, and the screening call as the windows make it (the operator's
+// settings read from the main window, the call's progress on its status bar).
+//
+// Workers: every routine here runs on a worker thread and writes to the windows through
+// the Ui port. Those that can be superseded (the watch, the countdown) take a stop token
+// and test it before each step that writes or calls the service: once stopped they write
+// nothing more.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/api/records.h"
+#include "core/app/restart.h"
+#include "core/client/client_context.h"
+#include "core/client/service_boxes.h"
+#include "core/json/json.h"
+#include "core/screening/call.h"
+#include "core/system/clipboard.h"
+#include "core/system/pauses.h"
+
+namespace pv {
+
+inline constexpr std::string_view kAddressBox = "编辑框_地址";
+inline constexpr std::string_view kQueryButton = "按钮_查询";
+inline constexpr std::string_view kScrollToSitesButton = "按钮_滚动到网点详情";
+inline constexpr std::string_view kScrollToPoliciesButton = "按钮_滚动到策略详情";
+inline constexpr std::string_view kOutputBox = "超级编辑框_输出";
+inline constexpr std::string_view kQuickQueryCheck = "选择框_复制地址快速查询";
+inline constexpr std::string_view kVillageCheck = "选择框_屏蔽村组";
+inline constexpr std::string_view kVillageDistanceBox = "编辑框_村组距离";
+inline constexpr std::string_view kRemoteCheck = "选择框_屏蔽偏远";
+inline constexpr std::string_view kRemoteDistanceBox = "编辑框_偏远距离";
+// The quick-tip window.
+inline constexpr std::string_view kQuickTipBox = "超级编辑框_快速提示";
+inline constexpr std::string_view kCopyButton = "按钮_复制";
+inline constexpr std::string_view kDetailButton = "按钮_详查";
+inline constexpr std::string_view kCloseButton = "按钮_关闭";
+inline constexpr std::string_view kWatchTimer = "时钟1";
+inline constexpr std::string_view kHoverTimer = "时钟_移入";
+inline constexpr std::string_view kQuickTipStatusBar = "状态条1";
+
+inline constexpr std::string_view kAddressPlaceholder = "输入地址进行查询，按下回车键可以快速查询";
+inline constexpr int kWatchIntervalMs = 500;
+// The status-bar part that shows a call's progress (main) and the countdown (quick tip).
+inline constexpr int kProgressPart = 1;
+
+// The place names that make a copied text an address: provinces, prefectures, and the
+// districts of Hong Kong and Macau, as one alternation (some names occur twice).
+extern const std::string_view kPlaceNamePattern;
+
+// A worker of a kind of which only the latest may act: starting the next one stops the
+// one before. Any thread may call.
+class WorkerSlot {
+ public:
+  // Stops the registered worker (if any) and registers a new one; its token.
+  std::stop_token replace();
+  void stop();
+
+ private:
+  std::mutex mutex_;
+  std::stop_source current_{std::nostopstate};
+};
+
+// What the queries keep for the life of the process.
+struct QueryRecords {
+  Published<std::string> lastClipboardText;  // the quick query's own copy, with its space
+  std::atomic<int> siteSectionLine{0};       // output lines before the detail sections
+  std::atomic<int> policySectionLine{0};
+  WorkerSlot clipboardWatch;
+  WorkerSlot countdown;
+  // One detailed query writes the output box at a time: a second one started meanwhile
+  // waits and then writes after it, never between its lines.
+  std::mutex detailedQuery;
+};
+
+// The client of the service with what the queries add: pauses, the clipboard and the
+// restart after an ended login. Every member outlives the workers that use it.
+struct QueryContext {
+  ClientContext& client;
+  Pauses& pauses;
+  Clipboard& clipboard;
+  RestartHost& restart;
+  // Builds the signed request; buildScreeningRequest unless a test fixes time and random.
+  RequestBuilder requestBuilder = {};
+  QueryRecords records{};
+};
+
+// The operator's settings of the main window as the screening call takes them.
+ScreeningSettings readScreeningSettings(const Ui& ui);
+
+// screenAddresses with the session of the client and the settings of the main window,
+// showing "正在查询地址..." in the main status bar while it runs.
+std::string screenFromMainWindow(QueryContext& context, const std::vector<std::string>& addresses,
+                                 std::stop_token stop = {});
+
+// The answer's code judged (re-login restart, unsupported version); 1: go on.
+int checkAnswerCode(QueryContext& context, const JsonDocument& answer);
+
+// The detailed query of the address box into the output box.
+void runAddressQuery(QueryContext& context);
+
+// One step of the clipboard watch: screens a newly copied address into the quick-tip
+// window, shows it and restarts its countdown.
+void runQuickQuery(QueryContext& context, std::stop_token stop);
+
+// Counts the quick-tip window down from 4 to 0 "秒后关闭", one a second, then hides it.
+void quickTipCountdown(QueryContext& context, std::stop_token stop);
+// Stops the running countdown and starts a new one on a worker.
+void restartQuickTipCountdown(QueryContext& context);
+
+// Starts the worker of one tick of the watch timer, replacing the one before.
+void startClipboardWatch(QueryContext& context);
+
+// The main window's and the quick-tip window's events of the queries: the address box's
+// placeholder and Enter, the query button, the two scroll buttons, the watch and hover
+// timers, copy, detail query, close and the quick-query check box. False when the tables
+// refused a registration.
+[[nodiscard]] bool registerAddressQueryEvents(QueryContext& context);
+
+}  // namespace pv

@@ -1,0 +1,181 @@
+#include "core/import/import_flow.h"
+
+#include "core/import/csv_reader.h"
+#include "core/import/sheet_orders.h"
+#include "core/import/spreadsheet.h"
+#include "core/product/product.h"
+#include "core/system/files.h"
+#include "core/text/text.h"
+
+namespace pv {
+namespace {
+
+void okBox(Dialogs& dialogs, std::string_view text, std::string_view title) {
+  dialogs.show({std::string(text), std::string(title), DialogButtons::Ok, DialogIcon::None, Window::Main});
+}
+
+bool yesNoBox(Dialogs& dialogs, std::string_view text, std::string_view title) {
+  return dialogs.show({std::string(text), std::string(title), DialogButtons::YesNo, DialogIcon::None,
+                       Window::Main}) == DialogAnswer::Yes;
+}
+
+void setStatus(Ui& ui, std::string_view text) { (void)ui.setStatusText(Window::Main, kMainStatusBar, 0, text); }
+
+// Byte offset just after the last separator ("\" or "/" as a character, not as a trail
+// byte), or 0.
+size_t afterLastSeparator(std::string_view path) {
+  size_t after = 0;
+  for (size_t i = 0; i < path.size();) {
+    const auto c = static_cast<unsigned char>(path[i]);
+    if (isGbkLeadByte(c) && i + 1 < path.size()) {
+      i += 2;
+      continue;
+    }
+    if (c == '\\' || c == '/') after = i + 1;
+    ++i;
+  }
+  return after;
+}
+
+// Byte offset of the last "." character at or after `from`, or npos.
+size_t lastDot(std::string_view text, size_t from = 0) {
+  size_t dot = std::string_view::npos;
+  for (size_t i = from; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (isGbkLeadByte(c) && i + 1 < text.size()) {
+      i += 2;
+      continue;
+    }
+    if (c == '.') dot = i;
+    ++i;
+  }
+  return dot;
+}
+
+}  // namespace
+
+std::string batchQueryAddress(int productId, int serviceId, std::string_view token) {
+  return std::string(kWebConsole) + "/service/query?open=product-" + std::to_string(productId) +
+         "&select=business-" + std::to_string(serviceId) + "&token=" + std::string(token);
+}
+
+std::string directoryOf(std::string_view path) {
+  if (isDirectory(path)) return std::string(path);
+  return std::string(path.substr(0, afterLastSeparator(path)));
+}
+
+std::string fileTitleOf(std::string_view path, bool keepExtension) {
+  const std::string_view name = path.substr(afterLastSeparator(path));
+  if (keepExtension) return std::string(name);
+  const size_t dot = lastDot(name);
+  return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
+}
+
+std::string extensionOf(std::string_view path) {
+  const std::string_view name = path.substr(afterLastSeparator(path));
+  const size_t dot = lastDot(name);
+  return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
+}
+
+void applyImportDefaults(ImportProfile& profile, ImportOptional& optional) {
+  if (profile.orderNoPattern.empty()) profile.orderNoPattern = "订单号|订单编号|原始单号|来源单号";
+  if (profile.addressPattern.empty()) {
+    profile.regionPattern = "地区|省市区";
+    optional.flags[0] = 1;
+    profile.addressPattern = "(收[件货]|详细)(地址|信息)|地址";
+  }
+}
+
+int importOrderFile(ImportContext& context, std::vector<ImportedOrder>& orders,
+                    const ImportProfile& profile, const ImportOptional& optional, std::string_view path) {
+  std::string chosen(path);
+  if (chosen.empty()) {
+    chosen = context.files.showOpenFileDialog(Window::Main, context.files.desktopFolder(), kImportDialogTitle,
+                                              kImportFilter);
+    if (chosen.empty()) return 0;
+  }
+  setStatus(context.ui, "等待导入数据...");
+
+  // The type is the text after the path's last dot, so "D:\data.old\orders" has none we know.
+  const size_t dot = lastDot(chosen);
+  const std::string type = dot == std::string::npos ? std::string() : toLowerAscii(chosen.substr(dot + 1));
+  if (type == "csv") return readCsvOrders(chosen, orders, profile, optional, context.dialogs);
+  if (type != "xls" && type != "xlsx") {
+    if (yesNoBox(context.dialogs, kUnknownTypeText, kImportFailedTitle) && context.batchQueryAddress)
+      context.browser.open(context.batchQueryAddress());
+    return 0;
+  }
+
+  SpreadsheetBook book;
+  if (!book.load(chosen)) {
+    if (!path.empty()) {
+      okBox(context.dialogs, book.errorMessage(), kCopyUnreadableTitle);
+      return 0;
+    }
+    return convertWithExcel(context, orders, profile, optional, chosen, book.errorMessage());
+  }
+  const size_t before = orders.size();
+  const SheetImport sheet = readSheetOrders(*book.sheet(0), profile, optional, orders);
+  if (sheet.missingSlot >= 0) {
+    orders.resize(before);
+    okBox(context.dialogs, missingColumnText(profile.pattern(sheet.missingSlot)), kImportFailedTitle);
+    return 0;
+  }
+  if (orders.size() == before) {
+    okBox(context.dialogs, kNoImportDataText, kImportNoticeTitle);
+    return 0;
+  }
+  if (!path.empty()) (void)removeFile(path);  // the converted copy has served
+  setStatus(context.ui, "导入" + std::to_string(orders.size() - before) + "条数据");
+  return 1;
+}
+
+int convertWithExcel(ImportContext& context, std::vector<ImportedOrder>& orders,
+                     const ImportProfile& profile, const ImportOptional& optional, std::string_view path,
+                     std::string_view readerError) {
+  setStatus(context.ui, "正在转换excel...");
+  std::unique_ptr<WorkbookConverter> office = context.makeConverter ? context.makeConverter() : nullptr;
+  if (!office || !office->start()) {
+    // Without an office suite the operator still learns what the file is and what went wrong.
+    std::string text(kNoOfficeText);
+    if (!readerError.empty()) text = std::string(readerError) + "\r\n\r\n" + text;
+    if (yesNoBox(context.dialogs, text, kNoOfficeTitle)) context.browser.open(kOfficeDownloadAddress);
+    return 0;
+  }
+  if (!office->openWorkbook(path)) {
+    okBox(context.dialogs, kOfficeCannotOpenText, kImportNoticeTitle);
+    return 0;
+  }
+  // Always an xlsx copy: saved in the workbook's own format, an HTML or XML file dressed as
+  // .xls would stay one, and the copy would be as unreadable as the original.
+  const std::string copy = directoryOf(path) + fileTitleOf(path, false) + "_temp.xlsx";
+  (void)removeFile(copy);
+  office->saveActiveWorkbookAs(copy);
+  office->closeWorkbooks();
+  office->quit();
+  office.reset();
+  return importOrderFile(context, orders, profile, optional, copy);
+}
+
+int screenImportedOrders(ImportContext& context, ErpRunContext& run, ScreeningTotals& totals,
+                         ImportProfile& profile, ImportOptional& optional) {
+  applyImportDefaults(profile, optional);
+  std::vector<ImportedOrder> orders;
+  if (!importOrderFile(context, orders, profile, optional)) return 0;
+  totals.total = static_cast<int>(orders.size());
+  for (size_t start = 0; start < orders.size(); start += kBatchSize) {
+    const size_t end = std::min(orders.size(), start + kBatchSize);
+    std::vector<std::string> addresses;
+    for (size_t i = start; i < end; ++i) addresses.push_back(orders[i].address);
+    showScreeningProgress(run.ui, totals.total, static_cast<int>(end), totals.ticked, true);
+    std::vector<bool> decisions;
+    if (!screenBatch(run, addresses, decisions, totals.ticked)) return 0;
+    for (size_t i = 0; i < decisions.size() && start + i < end; ++i) {
+      if (decisions[i]) totals.orderNumbers.push_back(orders[start + i].orderNumber);
+    }
+    showScreeningProgress(run.ui, totals.total, static_cast<int>(end), totals.ticked, false);
+  }
+  return 1;
+}
+
+}  // namespace pv

@@ -1,0 +1,20 @@
+#pragma once
+// What the xls and xlsx fuzz targets check of a sheet that was read.
+#include "core/import/spreadsheet.h"
+#include "fuzz/fuzz_check.h"
+
+inline void checkSheet(pv::SpreadsheetSheet& sheet) {
+  sheet.finish();
+  FUZZ_CHECK(sheet.lastRow() >= 0 && sheet.lastCol() >= 0);
+  FUZZ_CHECK(sheet.topLeftRow() >= 0 && sheet.topLeftCol() >= 0);
+  FUZZ_CHECK(sheet.textCellCount() == 0 || (sheet.lastRow() > 0 && sheet.lastCol() > 0));
+  // Reads the corner the import reads first, and past the used range.
+  const int rows = sheet.lastRow() < 40 ? sheet.lastRow() + 1 : 40;
+  const int cols = sheet.lastCol() < 40 ? sheet.lastCol() + 1 : 40;
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < cols; ++c) {
+      const std::string text = sheet.readStr(r, c);
+      if (r >= sheet.lastRow() || c >= sheet.lastCol()) FUZZ_CHECK(text.empty());
+    }
+  }
+}
