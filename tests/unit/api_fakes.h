@@ -113,10 +113,8 @@ inline std::string envelope(int code, std::string_view msg, std::string_view dat
 }
 
 struct ClientRig {
-  // The windows open and go as in the program.
   ClientRig() {
     records.session.update([](ApiSession& s) { s.baseUrl = std::string(kFakeBaseUrl); });
-    EXPECT_TRUE(registerWindowLifecycleEvents(client, settings));
   }
 
   MemoryUi ui;
@@ -131,7 +129,7 @@ struct ClientRig {
   ClientContext client{ui, dialogs, browser, windows, clock, workers, api, web, records};
   testing_settings::MapSettingsStore store;
   testing_settings::ReversingProtector protector;
-  SettingsPorts settings{ui, store, protector};
+  SettingsPorts settings{ui, store, protector};  // for registerWindowLifecycleEvents
 
   std::shared_ptr<const ApiSession> session() const { return records.session.load(); }
 };
