@@ -57,7 +57,7 @@ std::wstring writeOrders() {
 
 class InstantScreening final : public BatchScreening {
  public:
-  std::string screenAddresses(const std::vector<std::string>& addresses) override {
+  std::string screenAddresses(const std::vector<std::string>& addresses, std::stop_token) override {
     std::string data;
     for (size_t i = 0; i < addresses.size(); ++i) data += std::string(i ? "," : "") + "{\"sites\":[],\"policies\":[]}";
     return "{\"code\":0,\"msg\":\"ok\",\"data\":[" + data + "]}";

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace pv {
 
@@ -76,6 +77,8 @@ struct ProcessRecords {
   Published<ServiceContact> contact;
   Published<UpdateInfo> update;
   Published<ProductNotices> productNotices;
+  // The matching order numbers of the last run that had any, as the result window lists them.
+  Published<std::vector<std::string>> matchingOrderNumbers;
   // One list load fills its box at a time: two loads interleaving their clear and add
   // steps would leave a mix of both in the box.
   std::mutex productsLoading;

@@ -16,7 +16,7 @@ std::vector<size_t> separatorOffsets(std::string_view path) {
   std::vector<size_t> offsets;
   for (size_t i = 0; i < path.size(); ++i) {
     const auto c = static_cast<unsigned char>(path[i]);
-    if (isGbkLeadByte(c) && i + 1 < path.size()) {
+    if (gbkCharSize(path, i) == 2) {
       ++i;
     } else if (c == '\\') {
       offsets.push_back(i);

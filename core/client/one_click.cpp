@@ -118,7 +118,7 @@ bool registerResultWindowEvents(SummaryContext& summary) {
                registered;
   registered = events.on(Window::Result, kResultCopy, Event::Clicked,
                          [s](EventArgs&) {
-                           s->setClipboardText(s->ui.text(Window::Result, kResultText));
+                           (void)s->clipboard.setText(s->ui.text(Window::Result, kResultText));
                            (void)s->ui.setText(Window::Result, kResultCopy, "已复制");
                          }) &&
                registered;

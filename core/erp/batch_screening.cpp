@@ -158,7 +158,7 @@ bool screenBatch(ErpRunContext& run, const std::vector<std::string>& texts, std:
                  int& tickedCount) {
   decisions.clear();
   if (run.stop.stop_requested()) return false;
-  const std::string answer = run.screening.screenAddresses(texts);
+  const std::string answer = run.screening.screenAddresses(texts, run.stop);
   // A stop while the request was out: the operator has moved on, write nothing more.
   if (run.stop.stop_requested()) return false;
 

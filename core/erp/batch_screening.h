@@ -59,8 +59,9 @@ class ScreeningOutput {
 class BatchScreening {
  public:
   virtual ~BatchScreening() = default;
-  // The completed answer (UTF-8 JSON) for the addresses, in their order.
-  virtual std::string screenAddresses(const std::vector<std::string>& addresses) = 0;
+  // The completed answer (UTF-8 JSON) for the addresses, in their order. A stop cuts the
+  // call's retries short.
+  virtual std::string screenAddresses(const std::vector<std::string>& addresses, std::stop_token stop) = 0;
   // False when the run must stop (the call has said why to the operator where it must).
   virtual bool checkServiceCode(int code, std::string_view message) = 0;
 };

@@ -45,7 +45,7 @@ void showScreeningSummary(SummaryContext& summary, int total, int ticked, const 
       .buttons = DialogButtons::Ok,
       .owner = Window::Main});
 
-  summary.setClipboardText(joinTexts(orderNumbers, "\r\n"));
+  (void)summary.clipboard.setText(joinTexts(orderNumbers, "\r\n"));
   if (orderNumbers.empty()) return;
   summary.matchingOrderNumbers.store(orderNumbers);
   Ui* target = &ui;
@@ -53,7 +53,7 @@ void showScreeningSummary(SummaryContext& summary, int total, int ticked, const 
   summary.workers.start([target, numbers] { fillResultWindow(*target, *numbers); });
   (void)ui.show(Window::Result);
   (void)ui.setText(Window::Result, kResultCopy, kCopyAllCaption);
-  (void)summary.windows.bringToFront(Window::Result);
+  (void)ui.activate(Window::Result);
 }
 
 void fillResultWindow(Ui& ui, const Published<OrderNumbers>& matchingOrderNumbers) {

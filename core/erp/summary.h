@@ -9,10 +9,10 @@
 
 #include "core/api/records.h"
 #include "core/erp/batch_screening.h"
+#include "core/system/clipboard.h"
 #include "core/system/workers.h"
 #include "core/ui/dialogs.h"
 #include "core/ui/ui.h"
-#include "core/ui/window_extras.h"
 
 namespace pv {
 
@@ -31,8 +31,7 @@ struct SummaryContext {
   Workers& workers;
   // The order numbers the result window shows: the last summary's that had any.
   Published<OrderNumbers>& matchingOrderNumbers;
-  WindowExtras& windows;  // brings the result window to the front
-  std::function<void(std::string_view)> setClipboardText;
+  Clipboard& clipboard;
 };
 
 // The restriction types the operator chose, as the summary names them.

@@ -84,8 +84,13 @@ void takeCsvField(int column, const std::string& text, const ImportProfile& prof
 
 CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
                         const ImportProfile& profile) {
-  CsvParse parse;
   const HeaderMatcher matcher(profile);
+  return parseCsvOrders(bytes, orders, profile, matcher);
+}
+
+CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
+                        const ImportProfile& profile, const HeaderMatcher& matcher) {
+  CsvParse parse;
   const bool utf8 = looksLikeUtf8(bytes);
   CsvRowRecord row;
   std::string field;

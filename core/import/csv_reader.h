@@ -45,6 +45,9 @@ struct CsvParse {
 // The grammar over a whole buffer: appends the orders found and says which columns were found.
 CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
                         const ImportProfile& profile);
+// The same with the profile's patterns compiled by the caller (`matcher` made of `profile`).
+CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
+                        const ImportProfile& profile, const HeaderMatcher& matcher);
 
 inline constexpr std::string_view kCsvUnreadableText =
     "读取csv文件失败，文件可能被占用，请关闭csv文件后重试";

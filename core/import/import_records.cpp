@@ -3,6 +3,7 @@
 #include "core/regex/regex.h"
 #include "core/regex/regex_matcher.h"
 #include "core/text/codepage.h"
+#include "core/text/text.h"
 
 namespace pv {
 
@@ -53,8 +54,25 @@ bool HeaderMatcher::finds(int slot, std::string_view text) const {
 bool HeaderMatcher::finds(int slot, std::string_view text, std::u16string_view wide) const {
   const auto& compiled = compiled_[slot];
   if (!compiled || !compiled->regex.valid()) return false;
-  // A text with a byte the code page refuses goes the lenient way of the matcher.
-  if (wide.empty() && !text.empty()) return headerPatternFinds(patterns_[slot], text);
+  if (wide.empty() && !text.empty()) {
+    // A byte the code page refuses (a cell cut inside a character) stands for "?"; should
+    // the text still not convert, it goes the matcher's slower lenient way.
+    std::string clean;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c < 0x80) {
+        clean.push_back(static_cast<char>(c));
+      } else if (isGbkLeadByte(c) && i + 1 < text.size() && isGbkTrailByte(static_cast<unsigned char>(text[i + 1]))) {
+        clean.append(text.substr(i++, 2));
+      } else {
+        clean.push_back('?');
+      }
+    }
+    const std::u16string cleaned = gbkToUtf16(clean);
+    if (cleaned.empty()) return headerPatternFinds(patterns_[slot], text);
+    compiled->scratch = RegexMatches();
+    return compiled->regex.search(cleaned, 0, compiled->scratch, false);
+  }
   compiled->scratch = RegexMatches();
   return compiled->regex.search(wide, 0, compiled->scratch, false);
 }

@@ -85,7 +85,17 @@ void SpreadsheetSheet::addText(uint32_t row, uint32_t col, uint32_t offset, uint
 }
 
 void SpreadsheetSheet::finish() {
-  if (sorted_) return;
+  if (!sorted_) sortCells();
+  // A row's cells by index: a cell is found among its row's few neighbours.
+  rowStart_.assign(static_cast<size_t>(lastRow_) + 1, 0);
+  size_t i = 0;
+  for (size_t r = 0; r <= static_cast<size_t>(lastRow_); ++r) {
+    while (i < cells_.size() && cells_[i].row < r) ++i;
+    rowStart_[r] = static_cast<uint32_t>(i);
+  }
+}
+
+void SpreadsheetSheet::sortCells() {
   // Stable: of two cells at one place, the later one stays last and wins below.
   std::stable_sort(cells_.begin(), cells_.end(), [](const Cell& a, const Cell& b) {
     return a.row != b.row ? a.row < b.row : a.col < b.col;
@@ -103,6 +113,13 @@ void SpreadsheetSheet::finish() {
 const SpreadsheetSheet::Cell* SpreadsheetSheet::find(int row, int col) const {
   if (row < 0 || col < 0) return nullptr;
   const auto r = static_cast<uint32_t>(row), c = static_cast<uint32_t>(col);
+  if (!rowStart_.empty()) {
+    if (r + 1 >= rowStart_.size()) return nullptr;
+    const auto end = cells_.begin() + rowStart_[r + 1];
+    const auto it = std::lower_bound(cells_.begin() + rowStart_[r], end, c,
+                                     [](const Cell& cell, uint32_t col) { return cell.col < col; });
+    return it != end && it->col == c ? &*it : nullptr;
+  }
   const auto it = std::lower_bound(cells_.begin(), cells_.end(), std::pair{r, c},
                                    [](const Cell& cell, const std::pair<uint32_t, uint32_t>& at) {
                                      return cell.row != at.first ? cell.row < at.first : cell.col < at.second;

@@ -53,10 +53,12 @@ class SpreadsheetSheet {
     uint32_t row, col, offset, length;
   };
   const Cell* find(int row, int col) const;
+  void sortCells();
 
   int topRow_ = 0, topCol_ = 0, lastRow_ = 0, lastCol_ = 0;
   bool sorted_ = true;
   std::vector<Cell> cells_;
+  std::vector<uint32_t> rowStart_;  // after finish: index of the first cell of each row, and the end
   std::string pool_;
 };
 

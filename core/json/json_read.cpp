@@ -1,6 +1,7 @@
 #include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -42,7 +43,7 @@ std::int64_t decimalPrefix(std::string_view s) noexcept {
 
 bool isJsonBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// Double-byte text as the reader sees it: a GBK pair (see isGbkLeadByte) is one unit, copied
+// Double-byte text as the reader sees it: a GBK pair (see gbkCharSize) is one unit, copied
 // whole, so that a trail byte that looks like '\\' never starts an escape; any other byte
 // stands alone. The reader converts nothing, so a \u escape of a character beyond ASCII
 // (which would need GBK) gives '?', as a lone byte does on the way out.
@@ -78,25 +79,88 @@ bool hexEscapeAt(std::string_view text, std::size_t i, unsigned& value) noexcept
   return true;
 }
 
-// A \u escape of half a surrogate pair without its other half names no character (a
-// truncated emoji in a remark gives one): it reads as U+FFFD (so '?' in double-byte text),
-// so that one broken character costs that character and not the whole answer. The
-// replacement escape has the same length, so error offsets stay those of the text given.
+bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// Two things RapidJSON 1.1 reads wrongly are mended in the text before it reads it, each by
+// an equal-length rewrite, so error offsets stay those of the text given:
+// - A \u escape of half a surrogate pair without its other half names no character (a
+//   truncated emoji in a remark gives one). It would be refused, or kept as bytes that are
+//   not UTF-8; it reads as U+FFFD (so '?' in double-byte text), so that one broken
+//   character costs that character and not the whole answer.
+// - Numbers its full-precision path cannot take. Zero written as a real ("0e100", "0." and
+//   thirty zeros) reads as some huge or tiny non-zero number, and a number beyond the range
+//   of a double through many digits ("9" and seventy digits, "e308") reads past the end of a
+//   table. Zero, and a number too small for a double, become "0.0" (or "-0.0") followed by
+//   blanks, which leave the reader where the number would have; a number too big becomes
+//   "1e999" followed by blanks, refused as too big as "1e400" always was.
 // Returns `text` itself when there is nothing to mend, else a mended copy kept in `mended`.
-std::string_view mendLoneSurrogates(std::string_view text, bool doubleByte, std::string& mended) {
+std::string_view mendText(std::string_view text, bool doubleByte, std::string& mended) {
+  auto rewrite = [&](std::size_t at, std::string_view with) {
+    if (mended.empty()) mended.assign(text);
+    mended.replace(at, with.size(), with);
+  };
   bool inString = false;
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (!inString || c == '"') {
-      inString = inString ? false : c == '"';
+    if (!inString) {
+      if (c != '-' && !isDigit(text[i])) {
+        inString = c == '"';
+        ++i;
+        continue;
+      }
+      // A number: sign, integer part, fraction, exponent. `lead` is the decimal exponent
+      // of its first significant digit plus one (123 and 1.5e2 give 3, 0.05 gives -1).
+      std::size_t j = i + (c == '-' ? 1 : 0);
+      const std::size_t integer = j;
+      while (j < text.size() && isDigit(text[j])) ++j;
+      bool valid = j - integer == 1 || (j > integer && text[integer] != '0');
+      bool zero = j - integer == 1 && text[integer] == '0';
+      long long lead = zero ? 0 : static_cast<long long>(j - integer);
+      bool realForm = false;
+      if (j < text.size() && text[j] == '.') {
+        const std::size_t fraction = ++j;
+        for (; j < text.size() && isDigit(text[j]); ++j) {
+          if (zero && text[j] != '0') lead = -static_cast<long long>(j - fraction);
+          zero = zero && text[j] == '0';
+        }
+        valid = valid && j > fraction;
+        realForm = true;
+      }
+      if (j < text.size() && (text[j] == 'e' || text[j] == 'E')) {
+        ++j;
+        const bool negative = j < text.size() && text[j] == '-';
+        if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+        const std::size_t exponent = j;
+        long long value = 0;
+        for (; j < text.size() && isDigit(text[j]); ++j) value = std::min(value * 10 + (text[j] - '0'), 1000000LL);
+        lead += negative ? -value : value;
+        valid = valid && j > exponent;
+        realForm = true;
+      }
+      // Never longer than the number. Where the text goes on as if the number did (the text
+      // is invalid there), a plain zero must not take that tail into itself.
+      const bool tail =
+          j < text.size() && std::string_view("0123456789.eE+-").find(text[j]) != std::string_view::npos;
+      std::string plain;
+      if (valid && realForm && (zero || lead < -325)) {
+        plain = std::string(c == '-' ? "-" : "") + (tail ? "0" : "0.0");
+      } else if (valid && !zero && lead > 309) {
+        plain = c == '-' ? "-1e999" : "1e999";  // refused as too big, as 1e400 is
+      }
+      if (!plain.empty()) {
+        plain.resize(j - i, ' ');
+        if (text.substr(i, j - i) != plain) rewrite(i, plain);
+      }
+      i = j > i ? j : i + 1;
+      continue;
+    }
+    if (c == '"') {
+      inString = false;
       ++i;
       continue;
     }
     if (c != '\\') {
-      i += doubleByte && isGbkLeadByte(c) && i + 1 < text.size() &&
-                   isGbkTrailByte(static_cast<unsigned char>(text[i + 1]))
-               ? 2
-               : 1;
+      i += doubleByte ? gbkCharSize(text, i) : 1;
       continue;
     }
     unsigned unit = 0;
@@ -109,10 +173,7 @@ std::string_view mendLoneSurrogates(std::string_view text, bool doubleByte, std:
       i += 12;  // a whole pair
       continue;
     }
-    if (unit >= 0xD800 && unit <= 0xDFFF) {
-      if (mended.empty()) mended.assign(text);
-      mended.replace(i, 6, "\\uFFFD");
-    }
+    if (unit >= 0xD800 && unit <= 0xDFFF) rewrite(i, "\\uFFFD");
     i += 6;
   }
   return mended.empty() ? text : std::string_view(mended);
@@ -240,7 +301,7 @@ bool parseInto(Document& doc, std::string_view text, std::uint32_t flags, std::s
                                rapidjson::kParseFullPrecisionFlag;
   const bool doubleByte = (flags & kJsonDoubleByteText) != 0;
   std::string mended;
-  text = mendLoneSurrogates(text, doubleByte, mended);
+  text = mendText(text, doubleByte, mended);
   rapidjson::MemoryStream in(text.data(), text.size());
   unsigned code = rapidjson::kParseErrorNone;
   std::size_t offset = 0;

@@ -49,7 +49,7 @@ void writeString(const char* text, std::size_t n, bool doubleByte, std::string& 
     const unsigned char c = s[i];
     if (c >= 0x80) {
       if (doubleByte) {
-        if (isGbkLeadByte(c) && i + 1 < n && isGbkTrailByte(s[i + 1])) {
+        if (gbkCharSize(std::string_view(text, n), i) == 2) {
           out.append(text + i, 2);
           ++i;
         } else {

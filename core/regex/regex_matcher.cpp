@@ -16,13 +16,7 @@ constexpr size_t kMaxSubjectBytes = size_t{1} << 28;
 
 // Byte length of the character at `at`: two for a lead byte with a trail after it. Unit i
 // of the converted text is always the i-th character counted this way.
-size_t characterLength(std::string_view gbk, size_t at) {
-  const auto c = static_cast<unsigned char>(gbk[at]);
-  return isGbkLeadByte(c) && at + 1 < gbk.size() &&
-                 isGbkTrailByte(static_cast<unsigned char>(gbk[at + 1]))
-             ? 2
-             : 1;
-}
+size_t characterLength(std::string_view gbk, size_t at) { return gbkCharSize(gbk, at); }
 
 // Converts the characters starts[first..last) of `gbk` (each ending where the next starts)
 // and appends one unit per character. A piece that fails is halved until the failing

@@ -49,6 +49,14 @@ std::string_view valueOf(std::string_view line) {
   return value;
 }
 
+// True when the text ends in a lead byte standing alone: followed by "]" it would make one
+// character with it, and the section header would not close.
+bool endsInLoneLeadByte(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && i + gbkCharSize(text, i) < text.size()) i += gbkCharSize(text, i);
+  return i < text.size() && gbkCharSize(text, i) == 1 && isGbkLeadByte(static_cast<unsigned char>(text[i]));
+}
+
 bool holdsLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
 }
@@ -86,8 +94,8 @@ bool IniDocument::set(std::string_view section, std::string_view key, std::strin
   const std::string_view cleanSection = trimBlanks(section);
   const std::string_view cleanKey = trimBlanks(key);
   if (cleanSection.empty() || cleanKey.empty() || holdsLineBreak(section) || holdsLineBreak(key) ||
-      holdsLineBreak(value) || findText(section, "]") > 0 || findText(key, "=") > 0 ||
-      cleanKey.front() == ';' || cleanKey.front() == '[') {
+      holdsLineBreak(value) || findText(section, "]") > 0 || endsInLoneLeadByte(cleanSection) ||
+      findText(key, "=") > 0 || cleanKey.front() == ';' || cleanKey.front() == '[') {
     return false;
   }
   const std::string line = std::string(cleanKey) + "=" + std::string(value);

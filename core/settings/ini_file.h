@@ -26,7 +26,8 @@ class IniDocument {
   // Replaces the key's line in place, or adds it at the end of its section, or adds the
   // section at the end of the file. False, with nothing changed, when a name or the value
   // holds a line break, or a name is empty or starts a section or comment, or a key holds
-  // "=": such a line would not read back as written.
+  // "=", or a section ends in a lone GBK lead byte (which would pair with the "]"): such a
+  // line would not read back as written.
   bool set(std::string_view section, std::string_view key, std::string_view value);
 
   // GBK lines ending in CRLF, as the private-profile functions write them.

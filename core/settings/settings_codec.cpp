@@ -71,8 +71,7 @@ std::string limitSettingsValue(std::string value) {
   if (value.size() <= kSettingsValueLimit) return value;
   size_t end = 0;
   while (end < kSettingsValueLimit) {
-    const size_t step =
-        isGbkLeadByte(static_cast<unsigned char>(value[end])) && end + 1 < value.size() ? 2 : 1;
+    const size_t step = gbkCharSize(value, end);
     if (end + step > kSettingsValueLimit) break;
     end += step;
   }

@@ -17,7 +17,7 @@ void appendRunAsUtf8(std::string& out, std::string_view run) {
     return;
   }
   for (size_t i = 0; i < run.size();) {
-    const size_t n = isGbkLeadByte(run[i]) && i + 1 < run.size() ? 2 : 1;
+    const size_t n = gbkCharSize(run, i);
     const std::string utf8 = gbkToUtf8(run.substr(i, n));
     out += utf8.empty() ? std::string("?") : utf8;
     i += n;
@@ -36,7 +36,7 @@ std::string gbkToUtf8Lenient(std::string_view gbk) {
     const auto c = static_cast<unsigned char>(gbk[i]);
     if (c < 0x80) {
       ++i;
-    } else if (isGbkLeadByte(c) && i + 1 < gbk.size() && isGbkTrailByte(gbk[i + 1])) {
+    } else if (gbkCharSize(gbk, i) == 2) {
       i += 2;
     } else {
       appendRunAsUtf8(out, gbk.substr(runStart, i - runStart));

@@ -7,10 +7,10 @@ namespace {
 size_t alignedFind(std::string_view text, std::string_view part, size_t from) noexcept {
   size_t i = 0;
   // Walk characters up to `from` so that `from` itself is judged against real boundaries.
-  while (i < from && i < text.size()) i += isGbkLeadByte(text[i]) && i + 1 < text.size() ? 2 : 1;
+  while (i < from && i < text.size()) i += gbkCharSize(text, i);
   for (; i + part.size() <= text.size();) {
     if (text.compare(i, part.size(), part) == 0) return i;
-    i += isGbkLeadByte(text[i]) && i + 1 < text.size() ? 2 : 1;
+    i += gbkCharSize(text, i);
   }
   return std::string_view::npos;
 }
@@ -31,7 +31,7 @@ std::string toLowerAscii(std::string_view text) {
   std::string out(text);
   for (size_t i = 0; i < out.size(); ++i) {
     const unsigned char c = out[i];
-    if (isGbkLeadByte(c) && i + 1 < out.size()) { ++i; continue; }
+    if (gbkCharSize(out, i) == 2) { ++i; continue; }
     if (c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c - 'A' + 'a');
   }
   return out;
@@ -41,7 +41,7 @@ std::string toUpperAscii(std::string_view text) {
   std::string out(text);
   for (size_t i = 0; i < out.size(); ++i) {
     const unsigned char c = out[i];
-    if (isGbkLeadByte(c) && i + 1 < out.size()) { ++i; continue; }
+    if (gbkCharSize(out, i) == 2) { ++i; continue; }
     if (c >= 'a' && c <= 'z') out[i] = static_cast<char>(c - 'a' + 'A');
   }
   return out;

@@ -10,6 +10,15 @@ namespace pv {
 constexpr bool isGbkLeadByte(unsigned char c) noexcept { return c >= 0x81 && c <= 0xFE; }
 // True for a byte that can end a GBK double-byte character.
 constexpr bool isGbkTrailByte(unsigned char c) noexcept { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+// Bytes of the character at text[i]: 2 for a lead byte followed by a trail byte, else 1. A
+// lead byte before anything else (a quote, "=", a line break) is a character of its own, so
+// the byte after it is never skipped as if it were a trail byte.
+constexpr std::size_t gbkCharSize(std::string_view text, std::size_t i) noexcept {
+  return i + 1 < text.size() && isGbkLeadByte(static_cast<unsigned char>(text[i])) &&
+                 isGbkTrailByte(static_cast<unsigned char>(text[i + 1]))
+             ? 2
+             : 1;
+}
 
 // Position of the first `part` in `text` at or after 1-based `start`, or -1. A match only
 // begins at a character boundary: a double-byte character's trail byte (which may be '\\'

@@ -478,7 +478,7 @@ bool MemoryUi::typeText(Window window, std::string_view name, std::string_view t
   ControlState* c = reachable(window, name);
   if (!c || !typable(*c->def)) return false;
   for (size_t i = 0; i < text.size();) {
-    const size_t n = isGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    const size_t n = gbkCharSize(text, i);
     const std::string_view key = text.substr(i, n);
     if (!c->def->has(kDigitsOnly) || allDigits(key)) c->text += key;
     i += n;

@@ -56,18 +56,6 @@ std::vector<Window> RecordingWindowExtras::attachedMenus() const {
   return attachedMenus_;
 }
 
-bool RecordingWindowExtras::bringToFront(Window window) {
-  if (!ui_.isLoaded(window)) return false;
-  std::lock_guard lock(mutex_);
-  fronts_.push_back(window);
-  return true;
-}
-
-std::vector<Window> RecordingWindowExtras::broughtToFront() const {
-  std::lock_guard lock(mutex_);
-  return fronts_;
-}
-
 std::vector<RecordingWindowExtras::MenuItem> RecordingWindowExtras::menuItems() const {
   std::lock_guard lock(mutex_);
   return items_;

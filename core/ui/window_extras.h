@@ -40,8 +40,6 @@ class WindowExtras {
   // the commands of items appended to its menu bar reach their actions. False for a window
   // without a menu bar or not loaded.
   virtual bool attachMenu(Window window) = 0;
-  // Shows the window and makes it the active one, even while another program is in front.
-  virtual bool bringToFront(Window window) = 0;
 };
 
 // Remembers what was asked of the windows; "loaded" is whatever the given Ui says.
@@ -55,7 +53,6 @@ class RecordingWindowExtras final : public WindowExtras {
   bool navigate(Window window, std::string_view browserName, std::string_view address) override;
   bool prepareWebViews() override;
   bool attachMenu(Window window) override;
-  bool bringToFront(Window window) override;
 
   struct MenuItem {
     Window window;
@@ -67,7 +64,6 @@ class RecordingWindowExtras final : public WindowExtras {
   std::vector<std::string> navigations() const;  // addresses, oldest first
   int webViewPreparations() const;
   std::vector<Window> attachedMenus() const;  // oldest first
-  std::vector<Window> broughtToFront() const;    // oldest first
   // The operator chooses an appended item: runs its action on the calling thread. False
   // when the window has no such item or no action is registered.
   bool choose(Window window, int commandId);
@@ -80,7 +76,6 @@ class RecordingWindowExtras final : public WindowExtras {
   std::vector<std::string> navigations_;
   int webViewPreparations_ = 0;
   std::vector<Window> attachedMenus_;
-  std::vector<Window> fronts_;
   std::map<std::pair<Window, int>, std::function<void()>> actions_;
 };
 

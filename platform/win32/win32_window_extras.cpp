@@ -5,7 +5,6 @@
 #include <string>
 
 #include "core/text/codepage.h"
-#include "platform/win32/erp/force_foreground.h"
 #include "platform/win32/settings_registry.h"
 
 namespace pv {
@@ -95,17 +94,6 @@ bool Win32WindowExtras::showDropDown(Window window, std::string_view comboName) 
     shown = true;
   });
   return shown;
-}
-
-bool Win32WindowExtras::bringToFront(Window window) {
-  bool brought = false;
-  ui_.onUiThread([&] {
-    HWND top = ui_.windowHandle(window);
-    if (!top) return;
-    forceForeground(top);
-    brought = true;
-  });
-  return brought;
 }
 
 bool Win32WindowExtras::navigate(Window window, std::string_view browserName,

@@ -31,7 +31,6 @@ class Win32WindowExtras final : public WindowExtras {
   bool navigate(Window window, std::string_view browserName, std::string_view address) override;
   bool prepareWebViews() override;  // the browser-emulation value (settings_registry.h)
   bool attachMenu(Window window) override;
-  bool bringToFront(Window window) override;
 
   struct Hook {
     Win32WindowExtras* owner = nullptr;

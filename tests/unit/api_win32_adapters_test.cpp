@@ -85,11 +85,11 @@ TEST_F(Win32WindowPortsTest, WindowsAndControlsAreFoundByTheirTables) {
   EXPECT_EQ(ui.windowHandle(Window::Main), nullptr);
 }
 
-TEST_F(Win32WindowPortsTest, BringToFrontShowsAndActivatesTheWindow) {
-  EXPECT_FALSE(extras.bringToFront(Window::Result)) << "not loaded";
+TEST_F(Win32WindowPortsTest, ActivateShowsTheWindowInFront) {
+  EXPECT_FALSE(ui.activate(Window::Result)) << "not loaded";
   ASSERT_TRUE(ui.load(Window::Main, true));
   ASSERT_TRUE(ui.load(Window::Result, false));
-  ASSERT_TRUE(extras.bringToFront(Window::Result));
+  ASSERT_TRUE(ui.activate(Window::Result));
   HWND result = ui.windowHandle(Window::Result);
   EXPECT_TRUE(IsWindowVisible(result));
   EXPECT_EQ(GetForegroundWindow(), result);

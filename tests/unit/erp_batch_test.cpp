@@ -146,7 +146,7 @@ TEST(ScreenBatch, EntriesWithoutPoliciesSayNormalOnlyWithAMessage) {
     // An answer whose entry has no policy array at all.
     struct NoPolicies final : BatchScreening {
       bool withMessage;
-      std::string screenAddresses(const std::vector<std::string>&) override {
+      std::string screenAddresses(const std::vector<std::string>&, std::stop_token) override {
         return gbkToUtf8(std::string("{\"code\":0,\"msg\":\"") + (withMessage ? "成功" : "") +
                          "\",\"data\":[{\"sites\":[]}]}");
       }

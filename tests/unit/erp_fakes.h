@@ -44,7 +44,7 @@ class FakeScreening final : public BatchScreening {
   // Runs while a call is out (the operator acting meanwhile).
   std::function<void(size_t call)> duringCall;
 
-  std::string screenAddresses(const std::vector<std::string>& addresses) override {
+  std::string screenAddresses(const std::vector<std::string>& addresses, std::stop_token) override {
     size_t call;
     {
       std::lock_guard lock(mutex_);

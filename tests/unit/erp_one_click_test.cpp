@@ -20,9 +20,8 @@ struct OneClickRig : ErpRig {
   RecordingWindowExtras windows{ui};
   ManualWorkers workers;
   Published<OrderNumbers> matching;
-  std::vector<std::string> clipboard;  // every text put there
-  SummaryContext summary{ui, dialogs, output, workers, matching, windows,
-                         [this](std::string_view text) { clipboard.emplace_back(text); }};
+  MemoryClipboard clipboard;
+  SummaryContext summary{ui, dialogs, output, workers, matching, clipboard};
   std::vector<std::string> importsRun;
   int importResult = 1;
   OneClickContext context{ui, dialogs, windows, desktop, screening, output, summary, [](auto) {},
@@ -128,7 +127,8 @@ TEST(OneClick, ScreensTheCloudClientAndSummarises) {
   ASSERT_EQ(rig.dialogs.count(), 1u);
   EXPECT_EQ(rig.dialogs.shown()[0].text,
             "【筛单项目】：普通筛单 - 中通-杭州\r\n【筛单结果】：筛单总数：2；勾选数量：1\r\n【限制类型】：盲区停发；屏蔽村组15000米");
-  EXPECT_EQ(rig.clipboard, (std::vector<std::string>{""}));
+  EXPECT_EQ(rig.clipboard.writes(), 1);
+  EXPECT_EQ(rig.clipboard.text(), "");
 }
 
 TEST(OneClick, NothingRecognisedOffersFreeScreening) {
@@ -145,11 +145,11 @@ TEST(OneClick, NothingRecognisedOffersFreeScreening) {
       EXPECT_TRUE(containsText(rig.output.text(), "【自由筛单】：数据表格\r\n"));
       EXPECT_EQ(rig.importsRun, (std::vector<std::string>{"free"}));
       EXPECT_EQ(rig.dialogs.count(), 2u) << "the summary";
-      EXPECT_EQ(rig.clipboard, (std::vector<std::string>{"F1\r\nF2"}));
+      EXPECT_EQ(rig.clipboard.text(), "F1\r\nF2");
     } else {
       EXPECT_TRUE(rig.importsRun.empty());
       EXPECT_EQ(rig.dialogs.count(), 1u) << "no summary after Cancel";
-      EXPECT_TRUE(rig.clipboard.empty());
+      EXPECT_EQ(rig.clipboard.writes(), 0);
     }
   }
 }
@@ -187,9 +187,9 @@ TEST(OneClick, TheLastFlowDecidesTheSummary) {
     if (lastResult == 1) {
       ASSERT_EQ(rig.dialogs.count(), 1u);
       EXPECT_TRUE(containsText(rig.dialogs.shown()[0].text, "筛单总数：3；勾选数量：2"));
-      EXPECT_EQ(rig.clipboard, (std::vector<std::string>{"D1"}));
+      EXPECT_EQ(rig.clipboard.text(), "D1");
       EXPECT_TRUE(rig.ui.isShown(Window::Result));
-      EXPECT_EQ(rig.windows.broughtToFront(), (std::vector<Window>{Window::Result}));
+      EXPECT_EQ(rig.ui.activeWindow(), Window::Result);
       EXPECT_EQ(rig.ui.text(Window::Result, kResultText), "D1");
     } else {
       EXPECT_EQ(rig.dialogs.count(), 0u);
@@ -232,12 +232,13 @@ TEST(ScreeningSummary, Texts) {
     EXPECT_EQ(rig.output.text(), c.lines) << c.name;
     if (c.box.empty()) {
       EXPECT_EQ(rig.dialogs.count(), 0u) << c.name;
-      EXPECT_TRUE(rig.clipboard.empty()) << c.name << ": clipboard untouched";
+      EXPECT_EQ(rig.clipboard.writes(), 0) << c.name << ": clipboard untouched";
     } else {
       ASSERT_EQ(rig.dialogs.count(), 1u) << c.name;
       EXPECT_EQ(rig.dialogs.shown()[0].text, c.box) << c.name;
       EXPECT_EQ(rig.dialogs.shown()[0].title, "筛单提示") << c.name;
-      EXPECT_EQ(rig.clipboard, (std::vector<std::string>{""})) << c.name;
+      EXPECT_EQ(rig.clipboard.writes(), 1) << c.name;
+      EXPECT_EQ(rig.clipboard.text(), "") << c.name;
     }
     EXPECT_FALSE(rig.ui.isShown(Window::Result)) << c.name;
   }
@@ -249,7 +250,7 @@ TEST(ResultWindow, ListsCopiesAndOnlyHidesOnClose) {
   rig.workers.runAll();
   EXPECT_TRUE(rig.ui.isShown(Window::Result));
   EXPECT_EQ(rig.ui.text(Window::Result, kResultText), "A1\r\nB2\r\nC3");
-  EXPECT_EQ(rig.clipboard, (std::vector<std::string>{"A1\r\nB2\r\nC3"}));
+  EXPECT_EQ(rig.clipboard.text(), "A1\r\nB2\r\nC3");
 
   ASSERT_TRUE(rig.ui.pickItem(Window::Result, kResultSeparator, 1));
   rig.workers.runAll();
@@ -258,8 +259,9 @@ TEST(ResultWindow, ListsCopiesAndOnlyHidesOnClose) {
   rig.workers.runAll();
   EXPECT_EQ(rig.ui.text(Window::Result, kResultText), "A1\r\nB2\r\nC3");
 
+  ASSERT_TRUE(rig.clipboard.setText("别的"));
   ASSERT_TRUE(rig.ui.click(Window::Result, kResultCopy));
-  EXPECT_EQ(rig.clipboard.back(), "A1\r\nB2\r\nC3");
+  EXPECT_EQ(rig.clipboard.text(), "A1\r\nB2\r\nC3");
   EXPECT_EQ(rig.ui.text(Window::Result, kResultCopy), "已复制");
 
   EXPECT_FALSE(rig.ui.close(Window::Result)) << "the close is refused";

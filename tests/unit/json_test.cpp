@@ -339,6 +339,62 @@ TEST(JsonSerialize, NumbersAndEmptyContainers) {
   EXPECT_EQ(empty.serialize(), "");
 }
 
+// Zero written as a real once read as a huge or tiny non-zero number ("0e100" as -2e146).
+TEST(JsonParse, ZeroWrittenAsARealReadsAsZero) {
+  const struct {
+    std::string text;
+    std::string want;
+  } cases[] = {
+      {"[0e100]", "[0.0]"},
+      {"[0E+100,-0e38,0.000e200,-0.0E-50]", "[0.0,-0.0,0.0,-0.0]"},
+      {"[0." + std::string(30, '0') + "]", "[0.0]"},
+      {"[0e400]", "[0.0]"},
+      {"[10e100,0.5e100,0e5,1e-400]", "[1e101,5e99,0.0,0.0]"},
+      {R"({"0e100":"0e100"})", R"({"0e100":"0e100"})"},  // strings are left alone
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    JsonDocument doc;
+    ASSERT_TRUE(doc.parse(c.text)) << doc.errorText();
+    EXPECT_EQ(doc.root().toJson(), c.want);
+  }
+  // Invalid numbers stay invalid, and a fault after a zero is reported where it stands.
+  for (const char* bad : {"[00e5]", "[0.e5]", "[0e]", "[-e5]", "[0e3e100]", "[0.0e1.5]", "0e100-1"}) {
+    JsonDocument doc;
+    EXPECT_FALSE(doc.parse(bad)) << bad;
+  }
+  JsonDocument doc;
+  EXPECT_FALSE(doc.parse("[0e100x]"));
+  EXPECT_NE(doc.errorText().find("错误位置: 6\r\n"), std::string::npos) << doc.errorText();
+}
+
+// Beyond the range of a double: too big is refused (as "1e400" always was), too small is
+// zero. Many digits once read past the end of the reader's table of powers.
+TEST(JsonParse, NumbersBeyondADoubleAreRefusedOrZero) {
+  const std::string seventyDigits = "8999999990000000000000000000000000000000000326517937946610000000053";
+  const std::string tooBig[] = {"[" + seventyDigits + "61e308]", "[1e400]", "[-1e309]", "[0.1e311]",
+                                "[1" + std::string(320, '0') + "]", "[1" + std::string(300, '0') + "e10]"};
+  for (const std::string& big : tooBig) {
+    JsonDocument doc;
+    EXPECT_FALSE(doc.parse(big)) << big;
+    EXPECT_NE(doc.errorText().find("错误位置: 1\r\n"), std::string::npos) << doc.errorText();
+  }
+  const struct {
+    std::string text;
+    std::string want;
+  } cases[] = {
+      {"[1e-400,-1e-999999999999,0.0000001e-330]", "[0.0,-0.0,0.0]"},
+      {"[1.7976931348623157e308,4.9e-324,1e-323]", "[1.7976931348623157e308,5e-324,1e-323]"},
+      {"[123e-2,0.05e3," + seventyDigits + "e-60]", "[1.23,50.0,8999999.99]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    JsonDocument doc;
+    ASSERT_TRUE(doc.parse(c.text)) << doc.errorText();
+    EXPECT_EQ(doc.root().toJson(), c.want);
+  }
+}
+
 TEST(JsonSerialize, GbkTextSurvivesTheTripToUtf8AndBack) {
   // The request body is built from GBK texts, serialised with the double-byte flag, and
   // reaches the service as UTF-8; the service must read back the very characters.

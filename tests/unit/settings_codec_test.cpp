@@ -35,6 +35,7 @@ TEST(SettingsCodec, EditBoxValuesStayOneLineAndKeepTheirQuotes) {
       {"placeholder unchanged", "输入地址进行查询，按下回车键可以快速查询",
        "输入地址进行查询，按下回车键可以快速查询", "输入地址进行查询，按下回车键可以快速查询"},
       {"single quotes are not marked", "it's", "it's", "it's"},
+      {"stray lead byte before a quote", "a\xE4\"", "a\xE4#引号", "a\xE4\""},
       {"empty", "", "", ""},
   };
   for (const EditCase& c : cases) {

@@ -88,6 +88,18 @@ TEST(IniDocument, WritesInPlaceAndKeepsForeignLines) {
   EXPECT_EQ(empty.text(), "[编辑框]\r\n编辑框_账户=\r\n");
 }
 
+TEST(IniDocument, StrayLeadByteInANameIsACharacterOfItsOwn) {
+  // The "=" after a lead byte is no trail byte: it still ends the key.
+  IniDocument doc;
+  ASSERT_TRUE(doc.set("s", "k\xE1", "v"));
+  EXPECT_EQ(doc.text(), "[s]\r\nk\xE1=v\r\n");
+  EXPECT_EQ(IniDocument(doc.text()).get("s", "k\xE1"), "v");
+  // Before "]" it would pair with it ("\xE1]" is a GBK character): such a section is refused.
+  EXPECT_FALSE(doc.set("s\xE1", "k", "v"));
+  EXPECT_TRUE(doc.set("s\xE1\xA1", "k", "v"));
+  EXPECT_EQ(IniDocument(doc.text()).get("s\xE1\xA1", "k"), "v");
+}
+
 TEST(IniDocument, RefusesLinesThatWouldNotReadBack) {
   IniDocument doc("[s]\r\nk=v\r\n");
   EXPECT_FALSE(doc.set("s", "k", "a\r\nb"));

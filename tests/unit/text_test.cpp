@@ -51,6 +51,12 @@ TEST(FindText, StepsOverDoubleByteCharacters) {
       {"backslash trail is not a backslash", kBackslashTrail + "a\\b", "\\", 1, 4},
       {"bar trail is not a bar", kBarTrail + "|", "|", 1, 3},
       {"only the trail byte", kBarTrail, "|", 1, -1},
+      // A lead byte pairs only with a trail byte (0x40-0xFE but 0x7F); before anything else
+      // it is a character of its own and the next byte is found.
+      {"lead byte before a quote", "a\xE4\"b", "\"", 1, 3},
+      {"lead byte before an equals sign", "\xE1=v", "=", 1, 2},
+      {"lead byte before 0x7F", "\x81\x7F", "\x7F", 1, 2},
+      {"lead byte before a line feed", "\xFE\n", "\n", 1, 2},
       {"match across a boundary is refused", "\xB1\xB1\xBE\xA9", "\xB1\xBE", 1, -1},
       {"start past the end", "abc", "a", 4, -1},
       {"start below one", "abc", "a", 0, -1},

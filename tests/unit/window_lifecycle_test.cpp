@@ -47,7 +47,6 @@ class LoggingExtras final : public WindowExtras {
     inner_.onMenuCommand(w, id, std::move(action));
   }
   bool showDropDown(Window w, std::string_view combo) override { return inner_.showDropDown(w, combo); }
-  bool bringToFront(Window w) override { return inner_.bringToFront(w); }
   bool navigate(Window w, std::string_view browser, std::string_view address) override {
     log_.note("page " + std::string(address));
     return inner_.navigate(w, browser, address);

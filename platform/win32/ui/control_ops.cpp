@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include "platform/win32/erp/force_foreground.h"
 #include "platform/win32/ui/picture_bitmap.h"
 #include "platform/win32/ui/ui_impl.h"
 
@@ -360,10 +361,8 @@ bool Impl::underCursor(Window window) {
 bool Impl::activate(Window window) {
   const HWND own = state(window).hwnd;
   if (!own) return false;
-  if (!IsWindowVisible(own)) ShowWindow(own, SW_SHOW);
   if (IsIconic(own)) ShowWindow(own, SW_RESTORE);
-  SetForegroundWindow(own);
-  SetActiveWindow(own);
+  forceForeground(own);
   return true;
 }
 
