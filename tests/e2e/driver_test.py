@@ -160,6 +160,39 @@ class DriverTest(unittest.TestCase):
         self.assertEqual(png_size(window), (360, 280))
         self.assertEqual(driver("screenshot", harness.wine_path(harness.ARTEFACTS / "x.png"), "没有这个窗口").code, 1)
 
+    def test_runs_give_each_stretch_its_colour_weight_face_and_size(self):
+        expected = [
+            "339933\t-\t10\t宋体\t【查询地址】：",
+            "000000\t-\t10\t宋体\t下姜",
+            "f06e33\tb\t10\t宋体\t村",
+            "000000\t-\t10\t宋体\t3",
+            "f06e33\tb\t10\t宋体\t组\\n",          # the paragraph end belongs to its run
+            "0000ff\t-\t10.5\tArial\ta\\\\b\\tc",  # backslash and tab escaped
+            "000000\t-\t10\t宋体\t普通文字",          # alike neighbours are one run
+        ]
+        first = driver("runs", MAIN, "超级编辑框_彩色")
+        self.assertEqual(first.code, 0, first)
+        self.assertEqual(first.out.splitlines(), expected, first)
+        # Reading selects character by character; the next reading finds everything as it was.
+        self.assertEqual(driver("runs", MAIN, "超级编辑框_彩色").out, first.out)
+
+    def test_runs_refuses_what_is_not_a_rich_edit(self):
+        self.assertEqual(driver("runs", MAIN, "编辑框_地址").code, 1)
+        self.assertEqual(driver("runs", MAIN, "按钮_没有").code, 1)
+        self.assertEqual(driver("runs", MAIN).code, 2)
+
+    def test_clipboard_text_set_here_is_read_by_another_process(self):
+        for text in ("浙江省杭州市淳安县枫树岭镇下姜村3组 ", "1234567890123456"):
+            with self.subTest(text=text):
+                self.assertEqual(driver("set-clipboard", text).code, 0)
+                self.assertEqual(driver("clipboard").line, text)
+                self.assertEqual(driver("set-text", MAIN, "标签_回答", "").code, 0)
+                self.assertEqual(driver("click", MAIN, "按钮_粘贴").code, 0)
+                self.assertTrue(harness.wait_until(
+                    lambda: driver("text", MAIN, "标签_回答").line == "剪贴板 " + text, 10),
+                    driver("text", MAIN, "标签_回答"))
+        self.assertEqual(driver("set-clipboard").code, 2)
+
     def test_show_makes_a_hidden_window_visible(self):
         self.assertEqual(driver("wait-window", HIDDEN, "300").code, 1)
         self.assertEqual(driver("title", HIDDEN).line, HIDDEN)  # hidden, yet found by name

@@ -119,11 +119,15 @@ TEST(SandboxLifecycle, FaultsFromAFileApplyFromTheFirstCall) {
 
 TEST(SandboxLifecycle, RefusesToStartOnBadDataOrABusyPort) {
   const std::string brokenRules = writeTempFile("sandbox-rules", R"({"rules":[{"project":1,"type":7,"keywords":["x"]}]})");
+  const std::string unknownDivision = writeTempFile(
+      "sandbox-nationwide", utf8Text(u8R"({"projects":[{"id":1,"name":"p"}],)"
+                                     u8R"("nationwide":{"project":1,"islands":["无名岛"]}})"));
   const std::string missing = "/nonexistent/sandbox-rules.json";
   SandboxProcess running;
   ASSERT_NE(running.port(), 0);
   const std::vector<std::vector<std::string>> cases = {
       {"--rules", brokenRules},
+      {"--rules", unknownDivision},
       {"--rules", missing},
       {"--gazetteer", missing},
       {"--port", std::to_string(running.port())},
@@ -138,6 +142,7 @@ TEST(SandboxLifecycle, RefusesToStartOnBadDataOrABusyPort) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << status;
   }
   std::filesystem::remove(brokenRules);
+  std::filesystem::remove(unknownDivision);
 }
 
 }  // namespace

@@ -100,6 +100,12 @@ TEST(RulesFile, AFileThatDoesNotFitNamesTheMemberAtFault) {
       {R"({"client":{"versions":[{"id":1,"version":"1"}],"latest":"2"}})", "client.latest"},
       {R"({"contact":{"qqPicture":"missing.png"}})", "contact.qqPicture"},
       {R"({"settings":{"maxAddresses":0}})", "settings.maxAddresses"},
+      {R"({"projects":[{"id":1,"name":"p"}],"rules":[{"project":1,"type":3,"detailUnder":-1}]})",
+       "rules[0].detailUnder"},
+      {R"({"nationwide":{"remote":["x"]}})", "nationwide.project"},
+      {R"({"projects":[{"id":1,"name":"p"}],"nationwide":{"project":2}})", "nationwide.project"},
+      {R"({"projects":[{"id":1,"name":"p"}],"nationwide":{"project":1,"islands":"x"}})",
+       "nationwide.islands"},
   };
   const auto file = std::filesystem::temp_directory_path() /
                     ("sandbox-rules-" + std::to_string(::getpid()) + ".json");

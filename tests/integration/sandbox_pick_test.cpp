@@ -1,7 +1,9 @@
 // The screening call end to end: requests signed by the client's builder, verified and
 // answered by the sandbox, answers decrypted with the key the builder derived.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -48,6 +50,24 @@ class PickTest : public SandboxTest {
                                    request.responseIv));
     }
     return s;
+  }
+
+  // Verdicts of UTF-8 addresses, 20 to a call, in order.
+  std::vector<JsonDocument> screenAll(const std::vector<std::string>& addresses) {
+    std::vector<JsonDocument> out;
+    for (size_t first = 0; first < addresses.size(); first += 20) {
+      std::vector<std::string> batch;
+      for (size_t i = first; i < addresses.size() && i < first + 20; ++i) {
+        batch.push_back(utf8ToGbk(addresses[i]));
+      }
+      const Screening s = screen(batch);
+      EXPECT_EQ(s.reply.code(), 0) << s.reply.body;
+      for (JsonValue verdict : s.verdicts.root().elements()) {
+        out.emplace_back();
+        out.back().parse(verdict.toJson());
+      }
+    }
+    return out;
   }
 
   std::string token_;
@@ -384,6 +404,194 @@ TEST_F(PickTest, ScreeningFaults) {
   EXPECT_EQ(expired.reply.msg(), utf8Text(u8"登录已过期"));
 
   EXPECT_EQ(screen(three).verdicts.root().size(), 3u);
+}
+
+TEST_F(PickTest, AnswersSpoiledTheWaysTheClientMustCope) {
+  const std::vector<std::string> two = {"浙江省杭州市西湖区转塘街道之江路1号",
+                                        "杭州市西湖区浙江大学玉泉校区"};
+  const Screening plain = screen(two);
+  ASSERT_EQ(plain.verdicts.root().size(), 2u);
+
+  // Base64 in lines of 76 characters ended by CRLF, the last line shorter or equal.
+  api().addFaults(R"({"endpoint":"pick","body":"wrapped"})");
+  const ScreeningRequest request = buildScreeningRequest(101, two);
+  const Reply wrapped = post(101, request.body);
+  ASSERT_EQ(wrapped.code(), 0) << wrapped.body;
+  const std::string data = wrapped.json.at("/data").text();
+  std::string joined;
+  size_t lines = 0;
+  for (size_t at = 0; at <= data.size(); ++lines) {
+    const size_t end = std::min(data.find("\r\n", at), data.size());
+    const size_t length = end - at;
+    if (end < data.size()) {
+      EXPECT_EQ(length, 76u) << "line " << lines;
+    } else {
+      EXPECT_LE(length, 76u);
+      EXPECT_GT(length, 0u);
+    }
+    joined += data.substr(at, length);
+    at = end + 2;
+  }
+  EXPECT_GT(lines, 2u);
+  EXPECT_EQ(data.find('\n', data.size() - 1), std::string::npos) << "no break at the end";
+  JsonDocument unwrapped;
+  ASSERT_TRUE(unwrapped.parse(decryptData(joined, request.responseKey, request.responseIv)));
+  EXPECT_EQ(unwrapped.root().toJson(), plain.verdicts.root().toJson());
+
+  // Code 0 with an empty message and real data.
+  api().addFaults(R"({"endpoint":"pick","body":"nomsg"})");
+  const Screening silent = screen(two);
+  EXPECT_EQ(silent.reply.code(), 0);
+  EXPECT_TRUE(silent.reply.json.at("/msg").isString());
+  EXPECT_EQ(silent.reply.msg(), "");
+  EXPECT_EQ(silent.verdicts.root().toJson(), plain.verdicts.root().toJson());
+
+  // Entries without one member, everything else as it was.
+  for (const char* member : {"sites", "policies"}) {
+    SCOPED_TRACE(member);
+    api().addFaults(std::string(R"({"endpoint":"pick","body":"no)") + member + "\"}");
+    const Screening missing = screen(two);
+    ASSERT_EQ(missing.verdicts.root().size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+      const JsonValue got = missing.verdicts.root().element(i);
+      const JsonValue had = plain.verdicts.root().element(i);
+      EXPECT_FALSE(got.member(member)) << "still has " << member;
+      EXPECT_EQ(got.member("input").text(), had.member("input").text());
+      const char* other = std::string(member) == "sites" ? "policies" : "sites";
+      EXPECT_EQ(got.member(other).toJson(), had.member(other).toJson());
+    }
+  }
+}
+
+TEST_F(PickTest, OnlyTheDesktopSourceIsServed) {
+  const std::vector<std::string> one = {"浙江省杭州市上城区湖滨街道平海路1号"};
+  for (const char* source : {"web", "PC", "", "pc "}) {
+    SCOPED_TRACE(source);
+    std::string body(buildScreeningRequest(101, one).body.view());
+    const std::string sent = "\"source\":\"pc\"";
+    const size_t at = body.find(sent);
+    ASSERT_NE(at, std::string::npos);
+    body.replace(at, sent.size(), "\"source\":\"" + std::string(source) + "\"");
+    const Reply r = post(101, body);
+    EXPECT_EQ(r.code(), 40001) << r.body;  // refused for the source, not the signature
+    EXPECT_NE(r.msg().find("pc"), std::string::npos) << r.msg();
+  }
+}
+
+// Addresses as shops receive them, from every part of the country: every 97th town of the
+// gazetteer beside the sandbox, written out in full, with the kinds of detail that come in
+// (a road and number, a village group, a parcel locker, a rough landmark, nothing at all).
+std::vector<std::string> broadSampleOfAddresses() {
+  const std::filesystem::path gazetteer =
+      std::filesystem::path(defaultRulesPath()).parent_path() / "divisions.tsv";
+  std::ifstream in(gazetteer, std::ios::binary);
+  std::map<std::string, std::string> names;  // code -> name, UTF-8
+  std::vector<std::string> towns;
+  for (std::string line; std::getline(in, line);) {
+    const size_t tab = line.find('\t');
+    if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
+    const std::string code = line.substr(0, tab);
+    names[code] = line.substr(tab + 1);
+    if (code.size() == 9) towns.push_back(code);
+  }
+  const std::vector<std::string> details = {
+      utf8Text(u8"人民路18号"), utf8Text(u8"东风村3组"), utf8Text(u8"幸福小区5栋2单元301"),
+      utf8Text(u8"菜鸟驿站"), utf8Text(u8"中心小学对面"), utf8Text(u8"新建村"), ""};
+  std::vector<std::string> sample;
+  for (size_t i = 0; i < towns.size(); i += 97) {
+    const std::string& code = towns[i];
+    std::string city = names[code.substr(0, 4)];
+    // Containers of a municipality's districts and of counties governed by the province
+    // are not written in addresses.
+    if (city == utf8Text(u8"市辖区") || city == utf8Text(u8"县") ||
+        city.find(utf8Text(u8"直辖")) != std::string::npos) {
+      city.clear();
+    }
+    sample.push_back(names[code.substr(0, 2)] + city + names[code.substr(0, 6)] + names[code] +
+                     details[sample.size() % details.size()]);
+  }
+  return sample;
+}
+
+TEST_F(PickTest, ABroadSampleOfTheCountryMeetsEveryKindOfVerdict) {
+  const std::vector<std::string> sample = broadSampleOfAddresses();
+  ASSERT_GE(sample.size(), 200u);
+  const std::vector<JsonDocument> verdicts =
+      screenAll(sample);
+  ASSERT_EQ(verdicts.size(), sample.size());
+
+  std::map<int, int> byType;
+  int unrestricted = 0, farVillages = 0, farAddresses = 0;
+  for (size_t i = 0; i < sample.size(); ++i) {
+    SCOPED_TRACE(sample[i]);
+    const JsonValue v = verdicts[i].root();
+    EXPECT_EQ(v.member("input").text(), gbkToUtf8(utf8ToGbk(sample[i])));
+    // Every district has a site, so every address (each names its district) has one.
+    ASSERT_GE(v.member("sites").size(), 1u);
+    for (size_t s = 1; s < v.member("sites").size(); ++s) {
+      EXPECT_LE(v.at("/sites/" + std::to_string(s - 1) + "/acceptor/distance").toInt64(),
+                v.at("/sites/" + std::to_string(s) + "/acceptor/distance").toInt64());
+    }
+    for (JsonValue p : v.member("policies").elements()) ++byType[p.member("type").toInt()];
+    unrestricted += v.member("policies").size() == 0;
+    const long long nearest = nearestDistance(v);
+    farVillages += v.member("isVillage").toBool() && nearest >= kVillageLimit;
+    farAddresses += nearest >= 50000;  // the client's default limit for remote addresses
+  }
+  for (int type : {1, 2, 3, 99}) EXPECT_GT(byType[type], 0) << "no restriction of type " << type;
+  EXPECT_GT(unrestricted, static_cast<int>(sample.size()) / 4) << "most addresses are ordinary";
+  EXPECT_GT(farVillages, 0);
+  EXPECT_GT(farAddresses, 0);
+
+  // The same sample again: the same verdicts, byte for byte.
+  const std::vector<JsonDocument> again =
+      screenAll(sample);
+  ASSERT_EQ(again.size(), verdicts.size());
+  for (size_t i = 0; i < sample.size(); ++i) {
+    EXPECT_EQ(again[i].root().toJson(), verdicts[i].root().toJson()) << sample[i];
+  }
+}
+
+TEST_F(PickTest, TheNationwideNetworkBySortOfPlace) {
+  struct Case {
+    const char* name;
+    const char* address;  // GBK
+    long long nearestFrom, nearestTo;  // metres
+    std::u8string_view typeName;       // a restriction it must carry, empty: none at all
+  };
+  const Case cases[] = {
+      {"street office", "北京市东城区东华门街道南池子大街10号", 600, 6100, u8""},
+      {"town", "江苏省苏州市吴江区震泽镇宝塔街1号", 8000, 29500, u8""},
+      {"village of that town", "江苏省苏州市吴江区震泽镇众安桥村3组", 10000, 40500, u8""},
+      {"island", "浙江省舟山市普陀区沈家门街道海滨路1号", 600, 6100, u8"海岛加收"},
+      {"remote area", "西藏自治区拉萨市城关区八廓街道北京东路1号", 1000, 11000, u8"偏远加收"},
+      {"development zone", "北京市大兴区北京经济技术开发区荣华中路1号", 5000, 21500, u8"园区限制"},
+      {"farm", "黑龙江省哈尔滨市南岗区红旗农场场部", 5000, 21500, u8"场区自提"},
+      {"airport", "北京市大兴区大兴国际机场航站楼", 5000, 21500, u8"盲区停发"},
+      {"parcel locker", "四川省成都市武侯区玉林街道丰巢快递柜", 600, 6100, u8"代收点"},
+      {"detail too short", "湖南省长沙市岳麓区", 800, 7800, u8"地址不详"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Screening s = screen({c.address});
+    ASSERT_EQ(s.reply.code(), 0) << s.reply.body;
+    const JsonValue v = s.verdicts.at("/0");
+    const long long nearest = nearestDistance(v);
+    EXPECT_GE(nearest, c.nearestFrom) << v.toJson();
+    EXPECT_LE(nearest, c.nearestTo) << v.toJson();
+    EXPECT_EQ(v.at("/sites/0/name").text().rfind(utf8Text(u8"星河速运"), 0), 0u) << v.toJson();
+    std::vector<std::string> names;
+    for (JsonValue p : v.member("policies").elements()) names.push_back(p.member("typeName").text());
+    if (c.typeName.empty()) {
+      EXPECT_TRUE(names.empty()) << v.toJson();
+    } else {
+      EXPECT_NE(std::find(names.begin(), names.end(), utf8Text(c.typeName)), names.end()) << v.toJson();
+    }
+  }
+  // Another project's addresses are not served by this network.
+  const Screening other = screen({"江苏省苏州市吴江区震泽镇宝塔街1号"}, 201);
+  EXPECT_EQ(other.verdicts.at("/0/sites").size(), 0u);
+  EXPECT_EQ(other.verdicts.at("/0/policies").size(), 0u);
 }
 
 std::string readAll(const std::filesystem::path& path) {

@@ -126,5 +126,25 @@ TEST_F(RobustnessTest, ControlEndpointRefusesBadFaultScripts) {
   expectStillServing(api());
 }
 
+TEST_F(RobustnessTest, TheClockMovesAtMostTenYearsEitherWay) {
+  const struct {
+    std::string offset;
+    int status;
+  } cases[] = {
+      {"315360000", 200},           {"-315360000", 200},
+      {"315360001", 400},           {"-315360001", 400},
+      {"9223372036854775807", 400}, {"-9223372036854775808", 400},
+      {"1e30", 400},                {"\"60\"", 400},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.offset);
+    const Reply r = api().call("POST", "/__control/clock", "{\"offsetSeconds\":" + c.offset + "}");
+    EXPECT_EQ(r.status, c.status) << r.body;
+  }
+  // A refusal leaves the last accepted offset in place.
+  EXPECT_EQ(api().call("GET", "/__control/clock").json.at("/data/offsetSeconds").toInt64(), -315360000);
+  expectStillServing(api());
+}
+
 }  // namespace
 }  // namespace pv::testing

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/driver/clipboard.h"
 #include "tools/driver/console.h"
+#include "tools/driver/richtext.h"
 #include "tools/driver/screenshot.h"
 #include "tools/driver/windows.h"
 
@@ -35,6 +37,11 @@ constexpr wchar_t kUsageText[] =
     L"  find WIN NAME [MS]          wait for the control; print class and client rectangle x y w h\n"
     L"  text WIN NAME               print the control's text\n"
     L"  richtext WIN NAME           print a rich edit's plain text\n"
+    L"  runs WIN NAME               print a rich edit's text run by run, one line each:\n"
+    L"                              RRGGBB TAB b|- TAB POINTS TAB FACE TAB TEXT, TEXT with\n"
+    L"                              \\ \\t \\n for backslash, tab and line break\n"
+    L"  set-clipboard TEXT          put TEXT on the clipboard (CF_UNICODETEXT) from here\n"
+    L"  clipboard                   print the clipboard's text\n"
     L"  set-text WIN NAME TEXT      set the control's text\n"
     L"  checked|enabled|visible WIN NAME             print 1 or 0\n"
     L"  wait-state WIN NAME checked|enabled|visible 1|0 [MS]\n"
@@ -171,6 +178,13 @@ void pressKey(HWND target, UINT vk) {
       !SendNotifyMessageW(target, WM_KEYUP, vk, up)) {
     fail(L"the control did not take the key");
   }
+}
+
+// RICHEDIT50W, RichEdit20W, RichEdit20A and their superclasses' names all say so.
+bool isRichEdit(HWND target) {
+  std::wstring name = windowClass(target);
+  for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
+  return name.find(L"richedit") != std::wstring::npos;
 }
 
 bool isComboBox(HWND target) {
@@ -336,6 +350,29 @@ int run(const Command& c) {
     // without a buffer in the client's memory (EM_GETTEXTEX would need one).
     c.expect(3, 3);
     writeOut(normaliseLineBreaks(controlText(control(c.at(1), c.at(2)))));
+    return kDone;
+  }
+  if (verb == L"runs") {
+    c.expect(3, 3);
+    const HWND target = control(c.at(1), c.at(2));
+    if (!isRichEdit(target)) fail(L"\"" + c.at(2) + L"\" is not a rich edit");
+    std::vector<TextRun> runs;
+    std::wstring error;
+    if (!readRuns(target, runs, error)) fail(error);
+    for (const TextRun& run : runs) writeOut(formatRun(run));
+    return kDone;
+  }
+  if (verb == L"set-clipboard") {
+    c.expect(2, 2);
+    std::wstring error;
+    if (!setClipboardText(c.at(1), error)) fail(error);
+    return kDone;
+  }
+  if (verb == L"clipboard") {
+    c.expect(1, 1);
+    std::wstring text, error;
+    if (!clipboardText(text, error)) fail(error);
+    writeOut(normaliseLineBreaks(text));
     return kDone;
   }
   if (verb == L"set-text") {

@@ -97,6 +97,35 @@ std::string randomBytes(size_t count) {
   return out;
 }
 
+// The verdict array `json` with `member` left out of every entry.
+std::string withoutMember(const std::string& json, const char* member) {
+  rapidjson::Document doc;
+  doc.Parse(json.data(), json.size());
+  if (doc.HasParseError() || !doc.IsArray()) return json;
+  for (rapidjson::Value& entry : doc.GetArray()) {
+    if (entry.IsObject()) entry.RemoveMember(member);
+  }
+  rapidjson::StringBuffer buffer;
+  Writer w(buffer);
+  doc.Accept(w);
+  return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+// Base64 as MIME writes it: lines of 76 characters ended by CRLF, the last one without.
+std::string wrapLines(std::string_view base64) {
+  constexpr size_t kLine = 76;
+  std::string out;
+  for (size_t at = 0; at < base64.size(); at += kLine) {
+    if (at != 0) out += "\r\n";
+    out += base64.substr(at, kLine);
+  }
+  return out;
+}
+
+// The control endpoint moves the clock by at most ten years either way: enough for any
+// expiry or window a test needs, and far from overflowing the seconds.
+constexpr int64_t kMaxClockOffset = 3650LL * 86400;
+
 }  // namespace
 
 struct SandboxApi::Route {
@@ -449,25 +478,37 @@ ApiResponse SandboxApi::pick(const ApiRequest& request, std::string_view idText,
   if (!service) return answer(code::kUnknownService, "服务不存在");
   if (service->owner != accountId) return answer(code::kNotYours, "无权使用该服务");
   if (!service->enabled) return answer(code::kServiceDisabled, "该服务已停用");
-  if (!firstAnswer(v.seal, r.timestamp)) {
-    return answer(code::kReplayed, "重复的请求：该请求已经应答过");
-  }
+  const ApiResponse replayed = answer(code::kReplayed, "重复的请求：该请求已经应答过");
+  if (answeredBefore(v.seal)) return replayed;
 
+  const std::string_view spoil = fault ? std::string_view(fault->body) : std::string_view();
   std::vector<std::string> addresses = r.addresses;
-  if (fault && fault->body == "fewer") {
+  if (spoil == "fewer") {
     const size_t keep = fault->entries >= 0 ? static_cast<size_t>(fault->entries)
                                             : addresses.size() - 1;
     addresses.resize(std::min(keep, addresses.size()));
   }
-  const std::string plain = screener_.verdictsJson(service->project, addresses);
+  std::string plain = screener_.verdictsJson(service->project, addresses);
+  if (spoil == "nosites") plain = withoutMember(plain, "sites");
+  if (spoil == "nopolicies") plain = withoutMember(plain, "policies");
   std::string data;
-  if (fault && fault->body == "undecryptable") {
+  if (spoil == "undecryptable") {
     data = base64Encode(randomBytes((plain.size() / 16 + 1) * 16));
   } else {
     data = sealAnswer(plain, v.responseKey, v.responseIv);
     if (data.empty()) return answer(code::kInternal, "服务器加密失败", "", 500);
   }
-  return answer(code::kOk, "查询成功", writeJson([&](Writer& w) { w.String(data.data(), data.size()); }));
+  if (spoil == "wrapped") data = wrapLines(data);
+  // Only an answer that is ready counts as given: a request that failed on the way (a
+  // server error) may come again and is served then.
+  if (!firstAnswer(v.seal, r.timestamp)) return replayed;
+  return answer(code::kOk, spoil == "nomsg" ? "" : "查询成功",
+                writeJson([&](Writer& w) { w.String(data.data(), data.size()); }));
+}
+
+bool SandboxApi::answeredBefore(const std::string& seal) {
+  std::lock_guard lock(answeredMutex_);
+  return answered_.count(seal) != 0;
 }
 
 bool SandboxApi::firstAnswer(const std::string& seal, int64_t timestamp) {
@@ -504,8 +545,12 @@ ApiResponse SandboxApi::control(const ApiRequest& request) {
         rapidjson::Document doc;
         doc.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(request.body.data(), request.body.size());
         if (doc.HasParseError() || !doc.IsObject() || !doc.HasMember("offsetSeconds") ||
-            !doc["offsetSeconds"].IsInt64()) {
-          return answer(code::kBadRequest, "需要 {\"offsetSeconds\": 整数}", "", 400);
+            !doc["offsetSeconds"].IsInt64() || doc["offsetSeconds"].GetInt64() > kMaxClockOffset ||
+            doc["offsetSeconds"].GetInt64() < -kMaxClockOffset) {
+          return answer(code::kBadRequest,
+                        "需要 {\"offsetSeconds\": 整数}，绝对值不超过 " +
+                            std::to_string(kMaxClockOffset) + " 秒（十年）",
+                        "", 400);
         }
         clock_.setOffset(doc["offsetSeconds"].GetInt64());
       }

@@ -52,6 +52,7 @@ class SandboxApi {
 
   FaultPlan& faults() { return faults_; }
   ServiceClock& clock() { return clock_; }
+  const Screener& screener() const { return screener_; }
 
  private:
   struct Route;
@@ -70,6 +71,8 @@ class SandboxApi {
 
   // The account of the request's bearer token, or an answer refusing the call.
   bool authenticate(const ApiRequest& request, int& accountId, ApiResponse& refusal) const;
+  // Whether a screening request with this seal was answered already.
+  bool answeredBefore(const std::string& seal);
   // Remembers an answered screening request; false when it was answered before.
   bool firstAnswer(const std::string& seal, int64_t timestamp);
 

@@ -13,7 +13,8 @@ namespace {
 using rapidjson::Value;
 
 constexpr std::string_view kBodies[] = {"", "truncated", "garbage", "disconnect",
-                                        "undecryptable", "fewer"};
+                                        "undecryptable", "fewer", "wrapped", "nomsg",
+                                        "nosites", "nopolicies"};
 constexpr std::string_view kKnownMembers[] = {"endpoint", "times", "delayMs", "status",
                                               "code", "msg", "body", "entries"};
 // A scripted delay stays below the client's 120-second timeout plus its retries.

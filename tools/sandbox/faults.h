@@ -20,7 +20,9 @@ struct Fault {
   // How the otherwise normal answer is spoiled: "truncated" (first half of the body),
   // "garbage" (not JSON), "disconnect" (the connection drops half-way through the body),
   // "undecryptable" (a screening answer's data is not our cipher text), "fewer" (a
-  // screening answer carries `entries` verdicts, by default one less than asked for).
+  // screening answer carries `entries` verdicts, by default one less than asked for),
+  // "wrapped" (its data in lines of 76 characters ended by CRLF), "nomsg" (code 0 with an
+  // empty msg and real data), "nosites" and "nopolicies" (its entries lack that member).
   std::string body;
   int entries = -1;
 };

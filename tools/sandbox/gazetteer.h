@@ -27,6 +27,12 @@ struct ParsedAddress {
 
 class Gazetteer {
  public:
+  struct Entry {
+    std::string code;
+    std::string name;
+    int level;  // 0 province, 1 city, 2 district, 3 town or street office
+  };
+
   // Reads "code<TAB>name" lines (codes of 2, 4, 6 or 9 digits; '#' starts a comment).
   // False with a reason in `error` when the file cannot be read or holds no province.
   bool load(const std::string& path, std::string& error);
@@ -35,12 +41,14 @@ class Gazetteer {
 
   size_t size() const noexcept { return entries_.size(); }
 
+  // Every division in code order, so a parent comes before its children.
+  const std::vector<Entry>& divisions() const noexcept { return entries_; }
+  const Entry* find(std::string_view code) const;
+  // The name an address shows for the division: a municipality's container reads as the
+  // municipality, the container of counties governed by the province as nothing.
+  std::string displayName(const Entry* entry) const;
+
  private:
-  struct Entry {
-    std::string code;
-    std::string name;
-    int level;  // 0 province, 1 city, 2 district, 3 town or street office
-  };
   struct Match {
     const Entry* entry;
     size_t bytes;  // length of the matched text
@@ -50,11 +58,9 @@ class Gazetteer {
 
   void index();
   void addName(const Entry& entry, const std::string& name, bool full);
-  const Entry* find(std::string_view code) const;
   std::vector<Match> matchesAt(std::string_view text, int level, std::string_view parent) const;
   void search(std::string_view text, size_t pos, int level, const Entry* parent,
               Candidate& current, Candidate& best) const;
-  std::string displayName(const Entry* entry) const;
 
   std::vector<Entry> entries_;  // sorted by code
   std::unordered_map<std::string_view, const Entry*> byCode_;

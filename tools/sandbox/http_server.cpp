@@ -113,8 +113,7 @@ HttpServer::HttpServer(SandboxApi& api, const ServerOptions& options)
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
   s.set_payload_max_length(options.maxBody);
-  // The library reads a PUT or POST without Content-Length until the connection closes;
-  // a short read timeout bounds how long such a request holds a thread.
+  // A client that stops sending half-way through a request holds a thread no longer than this.
   s.set_read_timeout(5, 0);
   s.set_write_timeout(10, 0);
   // An idle keep-alive connection holds a pool thread until it times out; keep that short
@@ -125,9 +124,17 @@ HttpServer::HttpServer(SandboxApi& api, const ServerOptions& options)
   // client's delayed acknowledgement of the headers (tens of milliseconds per answer).
   s.set_tcp_nodelay(true);
 
-  s.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+  s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
     requestStart = Clock::now();
     lastAnswer = nullptr;
+    // A request without Content-Length and without chunked transfer has no body (HTTP/1.1
+    // message length rules), but the library would read a PUT or POST until the connection
+    // closes. The client's token refresh is such a PUT: answer it at once, with no body.
+    const bool mayHaveBody = req.method == "POST" || req.method == "PUT" || req.method == "PATCH";
+    if (mayHaveBody && !req.has_header("Content-Length") && !req.has_header("Transfer-Encoding")) {
+      impl_->serve(req, res);
+      return httplib::Server::HandlerResponse::Handled;
+    }
     return httplib::Server::HandlerResponse::Unhandled;
   });
   const auto handler = [this](const httplib::Request& req, httplib::Response& res) {

@@ -14,6 +14,7 @@
 #include "tools/sandbox/faults.h"
 #include "tools/sandbox/gazetteer.h"
 #include "tools/sandbox/http_server.h"
+#include "tools/sandbox/nationwide.h"
 #include "tools/sandbox/rulebase.h"
 
 namespace {
@@ -98,6 +99,10 @@ int main(int argc, char** argv) {
   if (!rules.load(rulesPath, error)) return fail(error);
   Gazetteer gazetteer;
   if (!gazetteer.load(gazetteerPath, error)) return fail(error);
+  if (const std::string unknown = NationwideNetwork::unknownNames(rules.nationwide, gazetteer);
+      !unknown.empty()) {
+    return fail(rulesPath + ": nationwide: no division named " + unknown);
+  }
   SandboxApi service(rules, gazetteer, tokenLifetime, api);
   if (!faultsPath.empty()) {
     std::ifstream in(faultsPath, std::ios::binary);
@@ -125,6 +130,10 @@ int main(int argc, char** argv) {
                "rules, %zu divisions\n",
                rules.accounts.size(), rules.projects.size(), rules.services.size(),
                rules.sites.size(), rules.rules.size(), gazetteer.size());
+  if (const NationwideNetwork& n = service.screener().nationwide(); n.project() != 0) {
+    std::fprintf(stderr, "parcelvane-sandbox: nationwide network of project %d: %zu sites, %zu rules\n",
+                 n.project(), n.siteCount(), n.ruleCount());
+  }
   std::printf("parcelvane-sandbox listening on http://127.0.0.1:%d/api/v2\n", port);
   std::fflush(stdout);
 

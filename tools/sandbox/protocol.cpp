@@ -117,9 +117,9 @@ PickVerification verifyPickRequest(std::string_view body, int64_t now, int maxAd
     return refuse(v, code::kTooManyAddresses,
                   "每次查询 1 到 " + std::to_string(maxAddresses) + " 个地址");
   }
-  if (r.source.empty() || r.version.empty()) {
-    return refuse(v, code::kBadRequest, "source 与 version 不能为空");
-  }
+  // The service answers the desktop client only; other sources have their own channels.
+  if (r.source != kSource) return refuse(v, code::kBadRequest, "source 必须是 \"pc\"");
+  if (r.version.empty()) return refuse(v, code::kBadRequest, "version 不能为空");
 
   if (now - r.timestamp > kTimestampWindow || r.timestamp - now > kTimestampWindow) {
     return refuse(v, code::kStaleTimestamp, "请求时间与服务器相差超过300秒，请校准系统时间");

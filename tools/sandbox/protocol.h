@@ -17,6 +17,7 @@ inline constexpr std::string_view kSignText2 = "&@&";          // C2
 inline constexpr std::string_view kMessageSeparator = "&*$";
 inline constexpr std::string_view kSealSeparator = "$#@";
 inline constexpr int64_t kTimestampWindow = 300;               // seconds either way
+inline constexpr std::string_view kSource = "pc";              // the only source served
 
 struct PickRequest {
   std::vector<std::string> addresses;  // UTF-8, in the order sent
@@ -34,7 +35,7 @@ struct PickVerification {
 };
 
 // Checks `body` as the service must: member order and types, the address count (1 to
-// `maxAddresses`), the timestamp against `now` (within kTimestampWindow), the signature
+// `maxAddresses`), the source ("pc"), the timestamp against `now` (within kTimestampWindow), the signature
 // (decrypting the seal with the key derived from timestamp, source and version, and
 // recomputing the HMAC over the body without its sign member). Never throws.
 PickVerification verifyPickRequest(std::string_view body, int64_t now, int maxAddresses);

@@ -249,10 +249,12 @@ bool RuleBase::load(const std::string& path, std::string& error) {
     x.street = r.text(v, at, "street");
     x.keywords = r.texts(v, at, "keywords");
     x.patterns = r.texts(v, at, "patterns");
+    x.detailUnder = r.integer(v, at, "detailUnder", 0);
+    if (x.detailUnder < 0 || x.detailUnder > 1000) r.fail(at + ".detailUnder", "must be 0 to 1000");
     const bool byDivision =
         !x.province.empty() || !x.city.empty() || !x.district.empty() || !x.street.empty();
-    if (!byDivision && x.keywords.empty() && x.patterns.empty()) {
-      r.fail(at, "names no division, keyword or pattern");
+    if (!byDivision && x.keywords.empty() && x.patterns.empty() && x.detailUnder == 0) {
+      r.fail(at, "names no division, keyword, pattern or detail length");
     }
     const int impliedMode = !x.patterns.empty() ? 3 : !x.keywords.empty() ? 2 : 1;
     x.mode = r.integer(v, at, "mode", impliedMode);
@@ -285,6 +287,18 @@ bool RuleBase::load(const std::string& path, std::string& error) {
         cv.forbidden = r.boolean(v, "client." + at, "forbidden", false);
         versions.push_back(cv);
       });
+    }
+  }
+
+  if (const auto it = doc.FindMember("nationwide"); it != doc.MemberEnd() && !r.failed()) {
+    const Value& n = it->value;
+    if (!n.IsObject()) {
+      r.fail("nationwide", "not an object");
+    } else {
+      nationwide.project = r.integer(n, "nationwide", "project", 0, true);
+      nationwide.brand = r.text(n, "nationwide", "brand");
+      nationwide.remote = r.texts(n, "nationwide", "remote");
+      nationwide.islands = r.texts(n, "nationwide", "islands");
     }
   }
 
@@ -352,6 +366,12 @@ bool RuleBase::load(const std::string& path, std::string& error) {
   }
   for (const Rule& x : rules) {
     if (!hasProject(x.project)) r.fail("rules", "rule " + std::to_string(x.id) + " names an unknown project");
+  }
+  if (nationwide.project != 0 && !hasProject(nationwide.project)) {
+    r.fail("nationwide.project", "names an unknown project");
+  }
+  for (const Project& p : projects) {
+    if (p.id == nationwide.project && nationwide.brand.empty()) nationwide.brand = p.name;
   }
   if (!latestVersion.empty() && !version(latestVersion)) {
     r.fail("client.latest", "not one of client.versions");

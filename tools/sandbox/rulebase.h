@@ -66,6 +66,17 @@ struct Rule {
   // any keyword contained in it, any pattern matching it as a whole.
   std::string province, city, district, street;
   std::vector<std::string> keywords, patterns;
+  int detailUnder = 0;   // the detail has fewer characters than this (0: no such condition)
+};
+
+// The delivery network of one project over the whole country, made from the gazetteer
+// where the file places nothing: sites for every district and restrictions by division
+// (README.md, "Nationwide network").
+struct Nationwide {
+  int project = 0;                    // 0: no such network
+  std::string brand;                  // site names begin with it; default the project's name
+  std::vector<std::string> remote;    // division names: far sites, surcharges, blind counties
+  std::vector<std::string> islands;   // division names: surcharges
 };
 
 struct ClientVersion {
@@ -86,6 +97,7 @@ struct RuleBase {
   std::vector<Site> sites;
   std::vector<Place> places;
   std::vector<Rule> rules;
+  Nationwide nationwide;
 
   std::string clientName = "客户端";
   std::vector<ClientVersion> versions;

@@ -109,7 +109,9 @@ std::string matchedObject(const Rule& rule, const ParsedAddress& address,
                           std::string_view keyword) {
   if (!rule.object.empty()) return rule.object;
   if (!keyword.empty()) return std::string(keyword);
-  if (!rule.patterns.empty()) return address.detail.empty() ? address.normalized : address.detail;
+  if (!rule.patterns.empty() || rule.detailUnder > 0) {
+    return address.detail.empty() ? address.normalized : address.detail;
+  }
   for (const std::string* name : {&rule.street, &rule.district, &rule.city, &rule.province}) {
     if (!name->empty()) return *name;
   }
@@ -136,6 +138,9 @@ bool ruleMatches(const Rule& rule, const ParsedAddress& address, std::string_vie
   if (!rule.patterns.empty() &&
       std::none_of(rule.patterns.begin(), rule.patterns.end(),
                    [&](const std::string& p) { return matchesPattern(p, address.normalized); })) {
+    return false;
+  }
+  if (rule.detailUnder > 0 && utf8Length(address.detail) >= static_cast<size_t>(rule.detailUnder)) {
     return false;
   }
   return true;
@@ -224,9 +229,18 @@ std::string Screener::verdictsJson(int project, const std::vector<std::string>& 
     w.Key("isVillage");
     w.Bool(address.isVillage);
 
+    const std::optional<GeoPoint> at = locate(rules_, address.normalized);
+    const bool nationwide = !at && nationwide_.project() == project;
     w.Key("sites");
     w.StartArray();
-    if (const std::optional<GeoPoint> at = locate(rules_, address.normalized)) {
+    if (nationwide) {
+      int given = 0;
+      for (const SiteAtDistance& s : nationwide_.sites(address)) {
+        if (given == rules_.maxSites || s.distance > rules_.siteRadius) break;
+        writeSite(w, *s.site, address.normalized, s.distance);
+        ++given;
+      }
+    } else if (at) {
       std::vector<std::pair<long long, const Site*>> near;
       for (const Site& site : rules_.sites) {
         if (site.project != 0 && site.project != project) continue;
@@ -248,6 +262,9 @@ std::string Screener::verdictsJson(int project, const std::vector<std::string>& 
       if (rule.project == project && ruleMatches(rule, address, keyword)) {
         writePolicy(w, rule, matchedObject(rule, address, keyword));
       }
+    }
+    if (nationwide) {
+      for (const Rule* rule : nationwide_.restrictions(address)) writePolicy(w, *rule, rule->object);
     }
     w.EndArray();
     w.EndObject();

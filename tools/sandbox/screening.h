@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/sandbox/gazetteer.h"
+#include "tools/sandbox/nationwide.h"
 #include "tools/sandbox/rulebase.h"
 
 namespace pv::sandbox {
@@ -19,15 +20,21 @@ long long distanceMetres(GeoPoint a, GeoPoint b);
 
 class Screener {
  public:
-  Screener(const RuleBase& rules, const Gazetteer& gazetteer) : rules_(rules), gazetteer_(gazetteer) {}
+  Screener(const RuleBase& rules, const Gazetteer& gazetteer)
+      : rules_(rules), gazetteer_(gazetteer), nationwide_(rules.nationwide, gazetteer) {}
 
   // The verdicts of `addresses` (UTF-8) for `project` as a JSON array text, in the order given.
+  // Where the file's places name the address, the file's sites and rules answer alone;
+  // elsewhere the project's nationwide network adds its sites and restrictions.
   // Deterministic: the same address gives the same answer every time.
   std::string verdictsJson(int project, const std::vector<std::string>& addresses) const;
+
+  const NationwideNetwork& nationwide() const noexcept { return nationwide_; }
 
  private:
   const RuleBase& rules_;
   const Gazetteer& gazetteer_;
+  const NationwideNetwork nationwide_;
 };
 
 }  // namespace pv::sandbox
