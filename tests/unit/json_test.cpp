@@ -390,6 +390,7 @@ TEST(JsonParse, NumbersBeyondADoubleAreRefusedOrZero) {
       {"[18446744073709551615744,-18446744073709551615.5,18446744073709551615e2]",
        "[1.8446744073709552e22,-18446744073709553000.0,1.8446744073709552e21]"},
       {"[18446744073709551615,18446744073709551616]", "[18446744073709551615,18446744073709553000.0]"},
+      {"[1844674407370955161.55]", "[1844674407370955300.0]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -397,6 +398,9 @@ TEST(JsonParse, NumbersBeyondADoubleAreRefusedOrZero) {
     ASSERT_TRUE(doc.parse(c.text)) << doc.errorText();
     EXPECT_EQ(doc.root().toJson(), c.want);
   }
+  JsonDocument fraction;  // the same twenty digits after the point
+  ASSERT_TRUE(fraction.parse("[0.000000018446744073709551615666]"));
+  EXPECT_DOUBLE_EQ(fraction.at("/0").toDouble(), 1.8446744073709552e-8);
 }
 
 TEST(JsonSerialize, GbkTextSurvivesTheTripToUtf8AndBack) {
