@@ -29,9 +29,9 @@ ClientContext& clientContext(Win32Ui& ui) {
   return context;
 }
 
-void wireServiceClient(Win32Ui& ui) {
-  wireLoginWindow(ui);
-  wireMainWindow(ui);
+bool wireServiceClient(Win32Ui& ui) {
+  const bool login = wireLoginWindow(ui);
+  return wireMainWindow(ui) && login;
 }
 
 }  // namespace pv

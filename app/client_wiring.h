@@ -8,17 +8,18 @@ class Win32Ui;
 
 // Login button, Enter in the password box, the menu "操作" and its download item, the
 // hidden label that opens the main window, the web page's links.
-void wireLoginWindow(Win32Ui& ui);
+[[nodiscard]] bool wireLoginWindow(Win32Ui& ui);
 
 // The global-information and version-check workers. Start-up calls it once the login
 // window is loaded: the check enables its login button.
 void startStartupWorkers(Win32Ui& ui);
 
-// Both of the above, as start-up calls them.
-void wireServiceClient(Win32Ui& ui);
+// The login and main windows' handlers, as start-up calls them; false when a registration
+// was refused.
+[[nodiscard]] bool wireServiceClient(Win32Ui& ui);
 
 // Main window set-up (greeting, contact page, project list), token refresh on
 // activation, project choice and the refresh link.
-void wireMainWindow(Win32Ui& ui);
+[[nodiscard]] bool wireMainWindow(Win32Ui& ui);
 
 }  // namespace pv

@@ -6,10 +6,10 @@
 
 namespace pv {
 
-void wireLoginWindow(Win32Ui& ui) {
+bool wireLoginWindow(Win32Ui& ui) {
   ClientContext& client = clientContext(ui);
   static LoginWebPage page(client.browser);
-  registerLoginWindowEvents(client, page);
+  return registerLoginWindowEvents(client, page);
 }
 
 void startStartupWorkers(Win32Ui& ui) { startLoginWorkers(clientContext(ui)); }

@@ -16,15 +16,15 @@
 
 namespace pv {
 
-void wireMainWindow(Win32Ui& ui) {
+bool wireMainWindow(Win32Ui& ui) {
   ClientContext& client = clientContext(ui);
-  registerMainWindowEvents(client);
+  const bool main = registerMainWindowEvents(client);
   // Made once with the client they serve; they live until the process ends.
   static ThreadPauses pauses;
   static Win32Clipboard clipboard;
   static Win32RestartHost restart;
   static QueryContext queries{client, pauses, clipboard, restart};
-  (void)registerAddressQueryEvents(queries);
+  bool ok = registerAddressQueryEvents(queries) && main;
 
   // The one-click run over the ERP clients on the desktop.
   static Win32Desktop desktop;
@@ -65,8 +65,8 @@ void wireMainWindow(Win32Ui& ui) {
     return screenImportedOrders(imports, run, totals, profile, optional);
   };
   static OneClickControl control{oneClick, client.workers};
-  (void)registerResultWindowEvents(summary);
-  (void)registerOneClickEvents(ui, control);
+  ok = registerResultWindowEvents(summary) && ok;
+  return registerOneClickEvents(ui, control) && ok;
 }
 
 }  // namespace pv

@@ -88,11 +88,10 @@ void runProgram() {
   // 8. The login window, not modal and without an owner.
   initCommonControls();
   Win32Ui& ui = *new Win32Ui;  // kept to the end of the process, as the workers use it
-  ui.events().on(Window::Login, "", Event::Created, [&ui](EventArgs&) {
-    ui.setTitle(Window::Login, ui.title(Window::Login) + std::string(kProductVersion));
-  });
-  wireWindowLifecycle(ui);
-  wireServiceClient(ui);
+  // A refused registration is a misspelt name in the tables: no window would work as it
+  // should, so the program does not start half-wired.
+  const bool lifecycle = wireWindowLifecycle(ui);
+  if (!wireServiceClient(ui) || !lifecycle) endProcess(1);
   if (!ui.load(Window::Login, true)) endProcess(1);
 
   // 9. Global information, then the version check that enables the login button.

@@ -13,8 +13,6 @@ namespace pv {
 bool registerLoginWindowEvents(ClientContext& client, LoginWebPage& page) {
   EventHub& events = client.ui.events();
   bool ok = true;
-  ok &= events.on(Window::Login, "", Event::Created,
-                  [&client](EventArgs&) { onLoginWindowCreated(client); });
   ok &= events.on(Window::Login, kLoginButton, Event::Clicked,
                   [&client](EventArgs&) { startLoginThread(client); });
   ok &= events.on(Window::Login, kPasswordBox, Event::KeyDown, [&client](EventArgs& args) {
@@ -42,8 +40,6 @@ bool registerLoginWindowEvents(ClientContext& client, LoginWebPage& page) {
 bool registerMainWindowEvents(ClientContext& client) {
   EventHub& events = client.ui.events();
   bool ok = true;
-  ok &= events.on(Window::Main, "", Event::Created,
-                  [&client](EventArgs&) { onMainWindowCreated(client); });
   ok &= events.on(Window::Main, "", Event::Activated,
                   [&client](EventArgs&) { refreshOnActivation(client); });
   ok &= events.on(Window::Main, kProductBox, Event::ItemSelected,

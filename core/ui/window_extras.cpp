@@ -33,6 +33,29 @@ bool RecordingWindowExtras::navigate(Window window, std::string_view browserName
   return true;
 }
 
+bool RecordingWindowExtras::prepareWebViews() {
+  std::lock_guard lock(mutex_);
+  ++webViewPreparations_;
+  return true;
+}
+
+bool RecordingWindowExtras::attachMenu(Window window) {
+  if (!ui_.isLoaded(window) || windowDef(window).menus.empty()) return false;
+  std::lock_guard lock(mutex_);
+  attachedMenus_.push_back(window);
+  return true;
+}
+
+int RecordingWindowExtras::webViewPreparations() const {
+  std::lock_guard lock(mutex_);
+  return webViewPreparations_;
+}
+
+std::vector<Window> RecordingWindowExtras::attachedMenus() const {
+  std::lock_guard lock(mutex_);
+  return attachedMenus_;
+}
+
 std::vector<RecordingWindowExtras::MenuItem> RecordingWindowExtras::menuItems() const {
   std::lock_guard lock(mutex_);
   return items_;

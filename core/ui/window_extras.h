@@ -32,6 +32,14 @@ class WindowExtras {
   virtual bool showDropDown(Window window, std::string_view comboName) = 0;
   // Shows `address` in an embedded web view.
   virtual bool navigate(Window window, std::string_view browserName, std::string_view address) = 0;
+  // Makes the embedded web views render pages as the product's site expects (Win32: the
+  // standards document mode of the system's web-browser control, a per-program value).
+  // Before the first page is shown; false when that could not be set.
+  virtual bool prepareWebViews() = 0;
+  // The window was just created (its Created handler, user-interface thread): from now on
+  // the commands of items appended to its menu bar reach their actions. False for a window
+  // without a menu bar or not loaded.
+  virtual bool attachMenu(Window window) = 0;
 };
 
 // Remembers what was asked of the windows; "loaded" is whatever the given Ui says.
@@ -43,6 +51,8 @@ class RecordingWindowExtras final : public WindowExtras {
   void onMenuCommand(Window window, int commandId, std::function<void()> action) override;
   bool showDropDown(Window window, std::string_view comboName) override;
   bool navigate(Window window, std::string_view browserName, std::string_view address) override;
+  bool prepareWebViews() override;
+  bool attachMenu(Window window) override;
 
   struct MenuItem {
     Window window;
@@ -52,6 +62,8 @@ class RecordingWindowExtras final : public WindowExtras {
   std::vector<MenuItem> menuItems() const;
   std::vector<std::string> dropDowns() const;  // combo names, oldest first
   std::vector<std::string> navigations() const;  // addresses, oldest first
+  int webViewPreparations() const;
+  std::vector<Window> attachedMenus() const;  // oldest first
   // The operator chooses an appended item: runs its action on the calling thread. False
   // when the window has no such item or no action is registered.
   bool choose(Window window, int commandId);
@@ -62,6 +74,8 @@ class RecordingWindowExtras final : public WindowExtras {
   std::vector<MenuItem> items_;
   std::vector<std::string> dropDowns_;
   std::vector<std::string> navigations_;
+  int webViewPreparations_ = 0;
+  std::vector<Window> attachedMenus_;
   std::map<std::pair<Window, int>, std::function<void()>> actions_;
 };
 

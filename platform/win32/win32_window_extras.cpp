@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/win32/erp/force_foreground.h"
+#include "platform/win32/settings_registry.h"
 #include "platform/win32/wide_text.h"
 
 namespace pv {
@@ -29,19 +30,21 @@ LRESULT CALLBACK hookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
 }  // namespace
 
 Win32WindowExtras::Win32WindowExtras(Win32Ui& ui) : ui_(ui) {
-  for (Window w : kAllWindows) {
-    hooks_[static_cast<size_t>(w)] = {this, w};
-    if (windowDef(w).menus.empty()) continue;
-    ui.events().on(w, "", Event::Created, [this, w](EventArgs&) { hook(w); });
-  }
+  for (Window w : kAllWindows) hooks_[static_cast<size_t>(w)] = {this, w};
 }
 
-void Win32WindowExtras::hook(Window window) {
-  if (HWND hwnd = ui_.windowHandle(window)) {
-    SetWindowSubclass(hwnd, hookProc, kHookId,
-                      reinterpret_cast<DWORD_PTR>(&hooks_[static_cast<size_t>(window)]));
-  }
+bool Win32WindowExtras::attachMenu(Window window) {
+  if (windowDef(window).menus.empty()) return false;
+  bool attached = false;
+  ui_.onUiThread([&] {
+    HWND hwnd = ui_.windowHandle(window);
+    attached = hwnd && SetWindowSubclass(hwnd, hookProc, kHookId,
+                                         reinterpret_cast<DWORD_PTR>(&hooks_[static_cast<size_t>(window)]));
+  });
+  return attached;
 }
+
+bool Win32WindowExtras::prepareWebViews() { return writeBrowserEmulationValue(); }
 
 bool Win32WindowExtras::runCommand(Window window, WPARAM wParam) {
   std::function<void()> action;

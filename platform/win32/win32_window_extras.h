@@ -2,11 +2,10 @@
 // WindowExtras on Win32, beside the Ui adapter: it takes our windows' handles from the
 // adapter and does its work on the user-interface thread through the adapter's one
 // hand-off. Appended menu items reach their actions through a hook on the window's
-// procedure, installed as each window with a menu bar is created; every message, the
-// hooked commands included, then goes on to the window's own procedure.
+// procedure, installed by attachMenu as the window is created; every message, the hooked
+// commands included, then goes on to the window's own procedure.
 //
-// Construct before the windows are loaded, on the user-interface thread, and keep it for
-// the life of the Ui it is given.
+// Keep it for the life of the Ui it is given.
 #include <windows.h>
 
 #include <array>
@@ -30,6 +29,8 @@ class Win32WindowExtras final : public WindowExtras {
   bool showDropDown(Window window, std::string_view comboName) override;
   // False while the view shows only its placeholder (no browser control could be hosted).
   bool navigate(Window window, std::string_view browserName, std::string_view address) override;
+  bool prepareWebViews() override;  // the browser-emulation value (settings_registry.h)
+  bool attachMenu(Window window) override;
 
   struct Hook {
     Win32WindowExtras* owner = nullptr;
@@ -39,8 +40,6 @@ class Win32WindowExtras final : public WindowExtras {
   bool runCommand(Window window, WPARAM wParam);
 
  private:
-  void hook(Window window);
-
   Win32Ui& ui_;
   std::array<Hook, std::size(kAllWindows)> hooks_{};
   std::mutex mutex_;

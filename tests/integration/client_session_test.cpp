@@ -19,9 +19,11 @@
 #include "core/client/main_window.h"
 #include "core/client/service_boxes.h"
 #include "core/client/version_prompts.h"
+#include "core/client/window_lifecycle.h"
 #include "core/product/product.h"
 #include "core/ui/memory_ui.h"
 #include "tests/integration/sandbox_fixture.h"
+#include "tests/unit/settings_fakes.h"
 
 namespace pv::testing {
 namespace {
@@ -40,6 +42,7 @@ struct SandboxClientRig {
   explicit SandboxClientRig(int port) {
     records.session.update([port](ApiSession& s) { s.baseUrl = baseUrlOf(port); });
     records.contact.store(defaultServiceContact(kBuiltInQq, kBuiltInWechat));
+    EXPECT_TRUE(registerWindowLifecycleEvents(client, settings));
     EXPECT_TRUE(registerLoginWindowEvents(client, page));
     EXPECT_TRUE(registerMainWindowEvents(client));
     EXPECT_TRUE(ui.load(Window::Login, true));
@@ -63,6 +66,9 @@ struct SandboxClientRig {
   ClientContext client{ui,      dialogs, browser, windows, clock, workers, platformHttpTransport(),
                        platformWebTransport(), records};
   LoginWebPage page{browser};
+  testing_settings::MapSettingsStore store;
+  testing_settings::ReversingProtector protector;
+  SettingsPorts settings{ui, store, protector};
 };
 
 class ClientFlowTest : public SandboxTest {

@@ -15,8 +15,10 @@
 
 #include "core/client/client_context.h"
 #include "core/client/login_window.h"
+#include "core/client/window_lifecycle.h"
 #include "core/net/http_transport.h"
 #include "core/ui/memory_ui.h"
+#include "tests/unit/settings_fakes.h"
 #include "tests/unit/utf8_literal.h"
 
 namespace pv::testing {
@@ -125,6 +127,9 @@ struct ClientRig {
   ScriptedTransport web;
   ProcessRecords records;
   ClientContext client{ui, dialogs, browser, windows, clock, workers, api, web, records};
+  testing_settings::MapSettingsStore store;
+  testing_settings::ReversingProtector protector;
+  SettingsPorts settings{ui, store, protector};  // for registerWindowLifecycleEvents
 
   std::shared_ptr<const ApiSession> session() const { return records.session.load(); }
 };

@@ -11,6 +11,7 @@
 #include "core/client/login.h"
 #include "core/client/main_window.h"
 #include "core/product/product.h"
+#include "core/client/window_lifecycle.h"
 #include "tests/unit/api_fakes.h"
 
 namespace pv {
@@ -27,6 +28,7 @@ constexpr std::string_view kToken = "/api/v2/auth/token";
 class SessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(registerWindowLifecycleEvents(rig.client, rig.settings));
     ASSERT_TRUE(registerLoginWindowEvents(rig.client, page));
     ASSERT_TRUE(registerMainWindowEvents(rig.client));
     ASSERT_TRUE(rig.ui.load(Window::Login, true));
@@ -140,6 +142,7 @@ TEST_F(SessionTest, RejectedLoginsShowTheServiceMessageAndReenableTheButton) {
     SCOPED_TRACE(c.name);
     ClientRig local;
     LoginWebPage localPage{local.browser};
+    ASSERT_TRUE(registerWindowLifecycleEvents(local.client, local.settings));
     ASSERT_TRUE(registerLoginWindowEvents(local.client, localPage));
     ASSERT_TRUE(local.ui.load(Window::Login, true));
     if (!c.answer.empty()) local.api.answer("POST", kAuth, c.answer);
@@ -275,6 +278,7 @@ TEST(Session, ActivationRefreshesAtMostOncePerHour) {
 
 TEST(Session, MainWindowActivationRunsTheRefreshRule) {
   ClientRig rig;
+  ASSERT_TRUE(registerWindowLifecycleEvents(rig.client, rig.settings));
   ASSERT_TRUE(registerMainWindowEvents(rig.client));
   ASSERT_TRUE(rig.ui.load(Window::Main, true));
   rig.workers.runAll();  // the project list load started by the set-up

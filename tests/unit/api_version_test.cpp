@@ -7,6 +7,7 @@
 #include "core/client/login_window.h"
 #include "core/client/version_prompts.h"
 #include "core/product/product.h"
+#include "core/client/window_lifecycle.h"
 #include "tests/unit/api_fakes.h"
 
 namespace pv {
@@ -31,6 +32,7 @@ std::string versionAnswer(std::string_view current, std::string_view latest, int
 class VersionCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(registerWindowLifecycleEvents(rig.client, rig.settings));
     ASSERT_TRUE(registerLoginWindowEvents(rig.client, page));
     ASSERT_TRUE(rig.ui.load(Window::Login, true));
   }
@@ -75,6 +77,7 @@ TEST_F(VersionCheckTest, AnyOtherLatestVersionAddsTheMenuItemOnceAndAsksEachTime
     SCOPED_TRACE(latest);
     ClientRig local;
     LoginWebPage localPage{local.browser};
+    ASSERT_TRUE(registerWindowLifecycleEvents(local.client, local.settings));
     ASSERT_TRUE(registerLoginWindowEvents(local.client, localPage));
     ASSERT_TRUE(local.ui.load(Window::Login, true));
     local.api.answer("POST", kCheck, versionAnswer("2.0.2", latest));

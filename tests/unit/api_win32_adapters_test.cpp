@@ -43,8 +43,14 @@ std::wstring titleOf(HWND hwnd) {
 
 class Win32WindowPortsTest : public ::testing::Test {
  protected:
+  Win32WindowPortsTest() {
+    // As the login window's opening does.
+    EXPECT_TRUE(ui.events().on(Window::Login, "", Event::Created,
+                               [this](EventArgs&) { EXPECT_TRUE(extras.attachMenu(Window::Login)); }));
+  }
+
   Win32Ui ui;
-  Win32WindowExtras extras{ui};  // before any window is loaded, as the program does
+  Win32WindowExtras extras{ui};
 };
 
 TEST_F(Win32WindowPortsTest, WindowsAndControlsAreFoundByTheirTables) {

@@ -10,6 +10,7 @@
 #include "core/client/login_window.h"
 #include "core/screening/request.h"
 #include "core/text/codepage.h"
+#include "core/client/window_lifecycle.h"
 #include "tests/unit/api_fakes.h"
 
 namespace pv {
@@ -44,6 +45,7 @@ TEST(RequestBodies, LoginBodyCarriesEveryValidCharacter) {
     SCOPED_TRACE(c.name);
     testing::ClientRig rig;
     LoginWebPage page{rig.browser};
+    ASSERT_TRUE(registerWindowLifecycleEvents(rig.client, rig.settings));
     ASSERT_TRUE(registerLoginWindowEvents(rig.client, page));
     ASSERT_TRUE(rig.ui.load(Window::Login, true));
     rig.ui.setEnabled(Window::Login, kLoginButton, true);

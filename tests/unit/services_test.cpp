@@ -5,6 +5,7 @@
 #include "core/client/client_events.h"
 #include "core/client/main_window.h"
 #include "core/client/service_boxes.h"
+#include "core/client/window_lifecycle.h"
 #include "tests/unit/api_fakes.h"
 
 namespace pv {
@@ -49,6 +50,7 @@ class ServicesTest : public ::testing::Test {
                    projects({{1, u8"星河速运", u8"星河公告"}, {2, u8"青竹快递", u8"青竹公告"},
                              {4, u8"北辰快运", u8"北辰公告"}}));
     rig.api.answer("GET", kServices, kServiceList);
+    ASSERT_TRUE(registerWindowLifecycleEvents(rig.client, rig.settings));
     ASSERT_TRUE(registerMainWindowEvents(rig.client));
   }
 

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -11,6 +13,7 @@
 #include <system_error>
 
 #include "core/settings/secret_protector.h"
+#include "core/settings/settings_store.h"
 
 namespace pv::testing_settings {
 
@@ -30,6 +33,30 @@ class ReversingProtector final : public SecretProtector {
 
  private:
   static constexpr std::string_view kMark = "sealed:";
+};
+
+// Values kept in memory, by file, section and key, for tests that need a store but not its
+// file format.
+class MapSettingsStore final : public SettingsStore {
+ public:
+  std::string read(std::string_view file, std::string_view section, std::string_view key) override {
+    std::lock_guard lock(mutex_);
+    const auto found = values_.find(keyOf(file, section, key));
+    return found == values_.end() ? std::string() : found->second;
+  }
+  bool write(std::string_view file, std::string_view section, std::string_view key,
+             std::string_view value) override {
+    std::lock_guard lock(mutex_);
+    values_[keyOf(file, section, key)] = std::string(value);
+    return true;
+  }
+
+ private:
+  static std::string keyOf(std::string_view file, std::string_view section, std::string_view key) {
+    return std::string(file) + '\n' + std::string(section) + '\n' + std::string(key);
+  }
+  std::mutex mutex_;
+  std::map<std::string, std::string> values_;
 };
 
 // A fresh, empty folder for one test, removed with everything in it afterwards.

@@ -1,0 +1,54 @@
+#include "core/client/window_lifecycle.h"
+
+#include <string>
+
+#include "core/client/login_window.h"
+#include "core/client/main_window.h"
+#include "core/product/product.h"
+
+namespace pv {
+
+namespace {
+
+void openLoginWindow(ClientContext& client, const SettingsPorts& settings) {
+  Ui& ui = client.ui;
+  // A page shown before the rendering mode is set keeps the old mode until it reloads.
+  client.windows.prepareWebViews();
+  onLoginWindowCreated(client);
+  ui.setTitle(Window::Login, ui.title(Window::Login) + std::string(kProductVersion));
+  client.windows.attachMenu(Window::Login);
+  loadLoginSettings(settings);
+}
+
+void openMainWindow(ClientContext& client, const SettingsPorts& settings) {
+  Ui& ui = client.ui;
+  ui.load(Window::QuickTip, false);
+  ui.load(Window::Result, false);
+  loadMainSettings(settings);
+  onMainWindowCreated(client);
+}
+
+void closeMainWindow(ClientContext& client, const SettingsPorts& settings) {
+  saveMainSettings(settings);
+  client.ui.destroy(Window::QuickTip);
+  client.ui.destroy(Window::Result);
+}
+
+}  // namespace
+
+bool registerWindowLifecycleEvents(ClientContext& client, const SettingsPorts& settings) {
+  EventHub& events = client.ui.events();
+  ClientContext* c = &client;
+  const SettingsPorts* s = &settings;
+  bool ok = events.on(Window::Login, "", Event::Created,
+                      [c, s](EventArgs&) { openLoginWindow(*c, *s); });
+  ok = events.on(Window::Login, "", Event::Destroying,
+                 [s](EventArgs&) { saveLoginSettings(*s); }) && ok;
+  ok = events.on(Window::Main, "", Event::Created,
+                 [c, s](EventArgs&) { openMainWindow(*c, *s); }) && ok;
+  ok = events.on(Window::Main, "", Event::Destroying,
+                 [c, s](EventArgs&) { closeMainWindow(*c, *s); }) && ok;
+  return ok;
+}
+
+}  // namespace pv

@@ -1,0 +1,22 @@
+#pragma once
+// How the login and main windows open and go: one Created and one Destroying handler per
+// window, each doing its steps in a fixed order.
+//
+//   login Created      web views prepared, the product page, the version in the title, the
+//                      menu's appended commands attached, the saved texts restored
+//   login Destroying   the texts saved
+//   main Created       the quick-tip and result windows loaded hidden, the saved values
+//                      restored (before anything reads the controls), then the session's
+//                      part: title, greeting, contact page, project list
+//   main Destroying    the values saved, the quick-tip and result windows destroyed
+#include "core/client/client_context.h"
+#include "core/settings/settings.h"
+
+namespace pv {
+
+// Register on the user-interface thread before the login window is loaded. `settings` must
+// outlive the windows. False when the tables refused a registration.
+[[nodiscard]] bool registerWindowLifecycleEvents(ClientContext& client,
+                                                 const SettingsPorts& settings);
+
+}  // namespace pv
