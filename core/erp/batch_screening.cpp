@@ -1,5 +1,6 @@
 #include "core/erp/batch_screening.h"
 
+#include <mutex>
 #include <string>
 
 #include "core/erp/erp_windows.h"
@@ -136,14 +137,20 @@ ColumnMap mapColumns(const std::vector<std::string>& headers) {
 }
 
 bool isMaskedAddress(std::string_view address) {
-  // Compiled once per thread: an imported file asks for every one of its rows.
-  thread_local Regex masked = Regex::compile(gbkToUtf16(kMaskedPattern), {.ignoreCase = false, .multiline = true});
+  // Compiled once: an imported file asks for every one of its rows. Not thread_local: the
+  // static MinGW runtime frees a thread_local object's storage before its destructor runs at
+  // thread exit, and the worker then died freeing a garbage pointer. The matcher keeps a
+  // cache, so searches take turns.
+  static Regex masked =
+      Regex::compile(gbkToUtf16(kMaskedPattern), {.ignoreCase = false, .multiline = true});
+  static std::mutex maskedTurn;
   const std::u16string wide = gbkToUtf16(address);
   if (wide.empty() && !address.empty()) {  // a byte the code page refuses: the matcher's lenient way
     RegexMatcher matcher;
     return matcher.execute(kMaskedPattern, address, true, true, false) && matcher.matchCount() > 0;
   }
   RegexMatches found;
+  std::lock_guard turn(maskedTurn);
   return masked.valid() && masked.search(wide, 0, found, false);
 }
 
