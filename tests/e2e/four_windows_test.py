@@ -14,6 +14,16 @@ MAIN_TITLE = "Parcelvane（parcelvane.com）客户端v2.0.2"
 QUICK_TIP_TITLE = "Parcelvane - 信息提示"
 RESULT_TITLE = "~筛单结果"  # a run's suffix may follow
 
+# Captions as the window tables give them, read back from the running windows: a size
+# check alone passes a window whose Chinese texts were lost on the way to the controls.
+CAPTIONS = (
+    (LOGIN_TITLE, "透明标签1", "登录账户"),
+    (LOGIN_TITLE, "按钮_登录", "登录"),
+    (LOGIN_TITLE, "超级链接框1", "没有账号？立即注册！"),
+    (MAIN_TITLE, "透明标签1", "筛单项目："),
+    (MAIN_TITLE, "透明标签2", "筛单服务："),
+)
+
 
 class FourWindowsTest(unittest.TestCase):
     def shoot(self, title, file_name, client_size):
@@ -26,6 +36,15 @@ class FourWindowsTest(unittest.TestCase):
         self.assertGreaterEqual(width, client_size[0], shot)
         self.assertGreaterEqual(height, client_size[1], shot)
 
+    def assert_captions(self, title):
+        for window, name, caption in CAPTIONS:
+            if window != title:
+                continue
+            with self.subTest(window=window, control=name):
+                read = driver("text", window, name)
+                self.assertEqual(read.code, 0, read)
+                self.assertEqual(read.line, caption)
+
     def test_screenshot_of_each_window(self):
         sandbox = Sandbox()
         self.addCleanup(sandbox.stop)
@@ -37,6 +56,7 @@ class FourWindowsTest(unittest.TestCase):
         # The version check has answered: the window looks as the operator first sees it.
         self.assertEqual(driver("wait-state", LOGIN_TITLE, "按钮_登录", "enabled", "1", "30000").code, 0)
         self.shoot(LOGIN_TITLE, "window-login.png", (577, 536))
+        self.assert_captions(LOGIN_TITLE)
 
         self.assertEqual(driver("set-text", LOGIN_TITLE, "编辑框_账户", "demo").code, 0)
         self.assertEqual(driver("set-text", LOGIN_TITLE, "编辑框_密码", "demo123").code, 0)
@@ -46,6 +66,7 @@ class FourWindowsTest(unittest.TestCase):
         self.assertTrue(harness.wait_until(
             lambda: driver("text", MAIN_TITLE, "透明标签_用户名").line == "欢迎您，演示用户", 30))
         self.shoot(MAIN_TITLE, "window-main.png", (710, 600))
+        self.assert_captions(MAIN_TITLE)
 
         # The result window first: the quick-tip window stays above every other window
         # once shown, and a screenshot copies whatever is on top.
