@@ -68,7 +68,7 @@ std::string serviceAnswer(const ScreeningRequest& request, const std::vector<std
   }
   verdicts += "]";
   const std::string sealed = CryptoToolkit().encryptSymmetric(verdicts, request.responseKey, request.responseIv,
-                                                              kCipherModeCbc, kCalgAes256);
+                                                              CipherMode::Cbc, CryptoAlgorithm::Aes256);
   return "{\"code\":0,\"msg\":\"ok\",\"data\":\"" + base64Encode(sealed) + "\"}";
 }
 

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/system/clock.h"
+
 namespace pv {
 
 template <class T>
@@ -54,7 +56,7 @@ struct ApiSession {
   std::string authHeader{};  // header block carrying the token; see authHeaderFor()
   std::int32_t userId = 0;
   std::string userName{};    // GBK
-  double lastRefreshTime = 0;  // Clock days of the last refresh started on activation
+  ClockTime lastRefreshTime{};  // of the last refresh started on activation
 };
 
 struct ServiceContact {

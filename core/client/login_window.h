@@ -17,7 +17,6 @@ inline constexpr std::string_view kLoginStatusBar = "状态条";
 // Hidden; its Clicked event opens the main window on the user-interface thread.
 inline constexpr std::string_view kOpenMainLabel = "标签_载入使用";
 inline constexpr std::string_view kLoginWebView = "互联网浏览器1";
-inline constexpr int kEnterKey = 13;
 
 // Menu items of the login window.
 inline constexpr std::string_view kMenuCheckVersion = "检测新版";

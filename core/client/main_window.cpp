@@ -9,13 +9,6 @@
 
 namespace pv {
 
-namespace {
-
-// Within a hair of an hour (readings of a real-valued clock) counts as within the hour.
-constexpr double kHourSlack = 0.0000001;
-
-}  // namespace
-
 void greetUser(Ui& ui, const ApiSession& session) {
   ui.setText(Window::Main, kGreetingLabel, "欢迎您，" + session.userName);
 }
@@ -38,11 +31,12 @@ void onMainWindowCreated(ClientContext& client) {
 }
 
 void refreshOnActivation(ClientContext& client) {
-  const double now = client.clock.now();
+  const ClockTime now = client.clock.now();
   bool due = false;
   client.records.session.update([&](ApiSession& s) {
-    const double hours = (now - s.lastRefreshTime) * kHoursPerDay;
-    if (hours >= -kHourSlack && hours - 1 <= kHourSlack) return;
+    // Within the hour after the last refresh nothing is due; a clock set back before it is.
+    const auto since = now - s.lastRefreshTime;
+    if (since >= ClockTime::duration::zero() && since <= std::chrono::hours(1)) return;
     s.lastRefreshTime = now;
     due = true;
   });

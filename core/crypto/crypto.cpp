@@ -6,13 +6,13 @@
 namespace pv {
 namespace {
 
-bool isSupportedDigest(std::uint32_t algorithm) {
+bool isSupportedDigest(CryptoAlgorithm algorithm) {
   switch (algorithm) {
-    case kCalgMd5:
-    case kCalgSha1:
-    case kCalgSha256:
-    case kCalgSha384:
-    case kCalgSha512:
+    case CryptoAlgorithm::Md5:
+    case CryptoAlgorithm::Sha1:
+    case CryptoAlgorithm::Sha256:
+    case CryptoAlgorithm::Sha384:
+    case CryptoAlgorithm::Sha512:
       return true;
     default:
       return false;
@@ -20,21 +20,21 @@ bool isSupportedDigest(std::uint32_t algorithm) {
 }
 
 // Key length in bytes; 0 for an algorithm without a symmetric key.
-std::size_t symmetricKeyLength(std::uint32_t algorithm, std::size_t givenKeyLength) {
+std::size_t symmetricKeyLength(CryptoAlgorithm algorithm, std::size_t givenKeyLength) {
   switch (algorithm) {
-    case kCalgDes: return 8;
-    case kCalg3Des: return 24;
-    case kCalgAes128: return 16;
-    case kCalgAes192: return 24;
-    case kCalgAes256: return 32;
-    case kCalgRc2:
-    case kCalgRc4: return givenKeyLength;
+    case CryptoAlgorithm::Des: return 8;
+    case CryptoAlgorithm::TripleDes: return 24;
+    case CryptoAlgorithm::Aes128: return 16;
+    case CryptoAlgorithm::Aes192: return 24;
+    case CryptoAlgorithm::Aes256: return 32;
+    case CryptoAlgorithm::Rc2:
+    case CryptoAlgorithm::Rc4: return givenKeyLength;
     default: return 0;
   }
 }
 
 std::string symmetric(crypto_backend::Direction direction, std::string_view data, std::string_view key,
-                      std::string_view iv, std::uint32_t mode, std::uint32_t algorithm, std::string* error) {
+                      std::string_view iv, CipherMode mode, CryptoAlgorithm algorithm, std::string* error) {
   std::string ignored;
   std::string& err = error ? *error : ignored;
   err.clear();
@@ -53,7 +53,7 @@ std::string symmetric(crypto_backend::Direction direction, std::string_view data
 
 }  // namespace
 
-std::string CryptoToolkit::digest(std::string_view data, std::uint32_t algorithm) const {
+std::string CryptoToolkit::digest(std::string_view data, CryptoAlgorithm algorithm) const {
   if (!isSupportedDigest(algorithm)) return {};
   try {
     return crypto_backend::digest(data, algorithm);
@@ -62,10 +62,10 @@ std::string CryptoToolkit::digest(std::string_view data, std::uint32_t algorithm
   }
 }
 
-std::string CryptoToolkit::hmac(std::string_view message, std::string_view key, std::uint32_t algorithm) const {
+std::string CryptoToolkit::hmac(std::string_view message, std::string_view key, CryptoAlgorithm algorithm) const {
   if (!isSupportedDigest(algorithm)) return {};
   try {
-    const std::size_t block = (algorithm == kCalgSha384 || algorithm == kCalgSha512) ? 128 : 64;
+    const std::size_t block = (algorithm == CryptoAlgorithm::Sha384 || algorithm == CryptoAlgorithm::Sha512) ? 128 : 64;
     std::string hashedKey;
     if (key.size() > block) {
       hashedKey = digest(key, algorithm);
@@ -86,18 +86,17 @@ std::string CryptoToolkit::hmac(std::string_view message, std::string_view key, 
   }
 }
 
-std::string CryptoToolkit::digestHex(std::string_view data, std::uint32_t algorithm, std::string_view key) const {
-  if (algorithm == 0) algorithm = kCalgMd5;
+std::string CryptoToolkit::digestHex(std::string_view data, CryptoAlgorithm algorithm, std::string_view key) const {
   return hexEncode(key.empty() ? digest(data, algorithm) : hmac(data, key, algorithm), true);
 }
 
 std::string CryptoToolkit::encryptSymmetric(std::string_view plain, std::string_view key, std::string_view iv,
-                                            std::uint32_t mode, std::uint32_t algorithm, std::string* error) const {
+                                            CipherMode mode, CryptoAlgorithm algorithm, std::string* error) const {
   return symmetric(crypto_backend::Direction::Encrypt, plain, key, iv, mode, algorithm, error);
 }
 
 std::string CryptoToolkit::decryptSymmetric(std::string_view cipher, std::string_view key, std::string_view iv,
-                                            std::uint32_t mode, std::uint32_t algorithm, std::string* error) const {
+                                            CipherMode mode, CryptoAlgorithm algorithm, std::string* error) const {
   return symmetric(crypto_backend::Direction::Decrypt, cipher, key, iv, mode, algorithm, error);
 }
 

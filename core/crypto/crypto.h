@@ -7,33 +7,21 @@
 //
 // The platform's library does the work (CryptoAPI in the product, OpenSSL on Linux),
 // chosen at link time; both give the same bytes for the same input.
-#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace pv {
 
-// Algorithm identifiers: the CryptoAPI ALG_ID numbers, used on every platform.
-inline constexpr std::uint32_t kCalgMd2 = 0x8001;
-inline constexpr std::uint32_t kCalgMd4 = 0x8002;
-inline constexpr std::uint32_t kCalgMd5 = 0x8003;
-inline constexpr std::uint32_t kCalgSha1 = 0x8004;
-inline constexpr std::uint32_t kCalgSha256 = 0x800C;
-inline constexpr std::uint32_t kCalgSha384 = 0x800D;
-inline constexpr std::uint32_t kCalgSha512 = 0x800E;
-inline constexpr std::uint32_t kCalgDes = 0x6601;
-inline constexpr std::uint32_t kCalgRc2 = 0x6602;
-inline constexpr std::uint32_t kCalg3Des = 0x6603;
-inline constexpr std::uint32_t kCalgAes128 = 0x660E;
-inline constexpr std::uint32_t kCalgAes192 = 0x660F;
-inline constexpr std::uint32_t kCalgAes256 = 0x6610;
-inline constexpr std::uint32_t kCalgAes = 0x6611;
-inline constexpr std::uint32_t kCalgRc4 = 0x6801;
-inline constexpr std::uint32_t kCalgRsaKeyx = 0xA400;
+// The algorithms a caller may name. Digests: MD5, SHA-1, SHA-256/384/512; ciphers: DES,
+// 3DES, AES-128/192/256, RC2, RC4. The others (MD2, MD4, generic AES, RSA key exchange) can
+// be named but every operation refuses them.
+enum class CryptoAlgorithm {
+  Md2, Md4, Md5, Sha1, Sha256, Sha384, Sha512,
+  Des, Rc2, TripleDes, Aes128, Aes192, Aes256, Aes, Rc4, RsaKeyExchange,
+};
 
-// Cipher modes: the CryptoAPI KP_MODE numbers.
-inline constexpr std::uint32_t kCipherModeCbc = 1;
-inline constexpr std::uint32_t kCipherModeEcb = 2;
+// Cipher modes. CBC and ECB work everywhere; the Linux backend refuses the others.
+enum class CipherMode { Cbc, Ecb, Ofb, Cfb, Cts };
 
 // The error text of a symmetric operation whose algorithm has no key length, or whose
 // key is shorter than that length.
@@ -43,15 +31,15 @@ class CryptoToolkit {
  public:
   // The plain digest of `data`: MD5, SHA-1, SHA-256, SHA-384 or SHA-512. Empty bytes for
   // any other algorithm (MD2 and MD4 included: broken, and gone from current libraries).
-  std::string digest(std::string_view data, std::uint32_t algorithm) const;
+  std::string digest(std::string_view data, CryptoAlgorithm algorithm) const;
 
   // Lowercase hexadecimal text of hmac(data, key, algorithm) when `key` is not empty, else
-  // of digest(data, algorithm). Algorithm 0 means MD5. Empty text on failure.
-  std::string digestHex(std::string_view data, std::uint32_t algorithm = kCalgMd5, std::string_view key = {}) const;
+  // of digest(data, algorithm). Empty text on failure.
+  std::string digestHex(std::string_view data, CryptoAlgorithm algorithm = CryptoAlgorithm::Md5, std::string_view key = {}) const;
 
   // HMAC (RFC 2104) over the plain digest: block size 128 bytes for SHA-384 and SHA-512,
   // 64 for the others; a key longer than the block is digested first.
-  std::string hmac(std::string_view message, std::string_view key, std::uint32_t algorithm) const;
+  std::string hmac(std::string_view message, std::string_view key, CryptoAlgorithm algorithm) const;
 
   // Symmetric encryption with the provider's final-block padding (PKCS #7 for AES: 1 to
   // 16 bytes are always added) and decryption that checks and removes it.
@@ -69,9 +57,9 @@ class CryptoToolkit {
   // "CryptEncrypt:" or "CryptDecrypt:", followed by "Err <code>:<message>". A wrong key or
   // IV, or tampered data, fails decryption with "CryptDecrypt:".
   std::string encryptSymmetric(std::string_view plain, std::string_view key, std::string_view iv,
-                               std::uint32_t mode, std::uint32_t algorithm, std::string* error = nullptr) const;
+                               CipherMode mode, CryptoAlgorithm algorithm, std::string* error = nullptr) const;
   std::string decryptSymmetric(std::string_view cipher, std::string_view key, std::string_view iv,
-                               std::uint32_t mode, std::uint32_t algorithm, std::string* error = nullptr) const;
+                               CipherMode mode, CryptoAlgorithm algorithm, std::string* error = nullptr) const;
 };
 
 }  // namespace pv

@@ -103,7 +103,7 @@ std::string completeScreeningAnswer(std::string_view responseBody, const Screeni
   if (code == 0 && root.member("data").isString()) {
     const std::string cipher = base64Decode(replaceAll(root.member("data").text(), "\r\n", ""));
     const std::string plain = CryptoToolkit().decryptSymmetric(cipher, request.responseKey, request.responseIv,
-                                                               kCipherModeCbc, kCalgAes256);
+                                                               CipherMode::Cbc, CryptoAlgorithm::Aes256);
     if (!plain.empty()) root.setParsed("data", plain);
   }
 

@@ -17,7 +17,7 @@ std::string mid(const std::string& text, size_t position, size_t count) {
 }
 
 std::string md5Hex(const std::string& text) {
-  return CryptoToolkit().digestHex(toUtf8Bytes(text), kCalgMd5);
+  return CryptoToolkit().digestHex(toUtf8Bytes(text), CryptoAlgorithm::Md5);
 }
 
 }  // namespace
@@ -58,10 +58,10 @@ ScreeningRequest buildScreeningRequest(int32_t serviceBusinessId, const std::vec
   const std::string unsignedBody = document.serialize(kJsonDoubleByteText);
 
   const std::string message = joinTexts({i, unsignedBody + mid(r, 5, 8), t}, "&*$");
-  const std::string mac = hexEncode(crypto.hmac(toUtf8Bytes(message), toUtf8Bytes(key), kCalgSha1), true);
+  const std::string mac = hexEncode(crypto.hmac(toUtf8Bytes(message), toUtf8Bytes(key), CryptoAlgorithm::Sha1), true);
   const std::string signKey = md5Hex(joinTexts({t, kSignKeyText1, kRequestSource, kRequestVersion}, kSignKeyText2));
-  const std::string sealed = crypto.encryptSymmetric(mac + "$#@" + i, signKey, mid(r, 2, 16), kCipherModeCbc,
-                                                     kCalgAes256);
+  const std::string sealed = crypto.encryptSymmetric(mac + "$#@" + i, signKey, mid(r, 2, 16), CipherMode::Cbc,
+                                                     CryptoAlgorithm::Aes256);
   root.setString("sign", base64Encode(hexEncode(sealed, true) + r));
 
   const std::string reversed = reverseText(r);

@@ -20,6 +20,9 @@
 
 namespace pv {
 
+// Virtual key codes of the keys the windows react to (EventArgs::key).
+inline constexpr int kEnterKey = 13;
+
 struct EventArgs {
   Window window = Window::Login;
   std::string control{};  // empty for window events; 互联网浏览器1 for the web page's events

@@ -44,7 +44,7 @@ enum class Event {
   // Control events.
   Clicked,
   LeftButtonDown,
-  KeyDown,  // EventArgs::key holds the virtual key code (13 for Enter)
+  KeyDown,  // EventArgs::key holds the virtual key code (kEnterKey for Enter)
   GotFocus,
   LostFocus,
   ItemSelected,

@@ -14,29 +14,29 @@
 namespace pv::crypto_backend {
 namespace {
 
-const EVP_MD* hashOf(std::uint32_t algorithm) {
+const EVP_MD* hashOf(CryptoAlgorithm algorithm) {
   switch (algorithm) {
-    case kCalgMd5: return EVP_md5();
-    case kCalgSha1: return EVP_sha1();
-    case kCalgSha256: return EVP_sha256();
-    case kCalgSha384: return EVP_sha384();
-    case kCalgSha512: return EVP_sha512();
+    case CryptoAlgorithm::Md5: return EVP_md5();
+    case CryptoAlgorithm::Sha1: return EVP_sha1();
+    case CryptoAlgorithm::Sha256: return EVP_sha256();
+    case CryptoAlgorithm::Sha384: return EVP_sha384();
+    case CryptoAlgorithm::Sha512: return EVP_sha512();
     default: return nullptr;
   }
 }
 
-const EVP_CIPHER* cipherOf(std::uint32_t algorithm, std::uint32_t mode) {
-  const bool cbc = mode == kCipherModeCbc;
+const EVP_CIPHER* cipherOf(CryptoAlgorithm algorithm, CipherMode mode) {
+  const bool cbc = mode == CipherMode::Cbc;
   switch (algorithm) {
-    case kCalgAes128: return cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
-    case kCalgAes192: return cbc ? EVP_aes_192_cbc() : EVP_aes_192_ecb();
-    case kCalgAes256: return cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
-    case kCalg3Des: return cbc ? EVP_des_ede3_cbc() : EVP_des_ede3_ecb();
+    case CryptoAlgorithm::Aes128: return cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
+    case CryptoAlgorithm::Aes192: return cbc ? EVP_aes_192_cbc() : EVP_aes_192_ecb();
+    case CryptoAlgorithm::Aes256: return cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
+    case CryptoAlgorithm::TripleDes: return cbc ? EVP_des_ede3_cbc() : EVP_des_ede3_ecb();
     default: return nullptr;
   }
 }
 
-bool isKnownCipher(std::uint32_t algorithm) { return cipherOf(algorithm, kCipherModeCbc) != nullptr; }
+bool isKnownCipher(CryptoAlgorithm algorithm) { return cipherOf(algorithm, CipherMode::Cbc) != nullptr; }
 
 // "Err <code>:<reason>" from OpenSSL's error queue (which it then empties), or from errno
 // values for the checks made here.
@@ -55,7 +55,7 @@ struct CipherContextDeleter {
 
 }  // namespace
 
-std::string digest(std::string_view data, std::uint32_t algorithm) {
+std::string digest(std::string_view data, CryptoAlgorithm algorithm) {
   const EVP_MD* md = hashOf(algorithm);
   if (!md) return {};
   unsigned char value[EVP_MAX_MD_SIZE];
@@ -68,14 +68,14 @@ std::string digest(std::string_view data, std::uint32_t algorithm) {
 }
 
 std::string transform(Direction direction, std::string_view data, std::string_view key, std::string_view iv,
-                      std::uint32_t mode, std::uint32_t algorithm, std::string& error) {
+                      CipherMode mode, CryptoAlgorithm algorithm, std::string& error) {
   const bool encrypt = direction == Direction::Encrypt;
   if (!isKnownCipher(algorithm)) {
     error = "CryptImportKey:" + errnoText(EOPNOTSUPP);
     return {};
   }
   const EVP_CIPHER* cipher = cipherOf(algorithm, mode);
-  if (mode != kCipherModeCbc && mode != kCipherModeEcb) {
+  if (mode != CipherMode::Cbc && mode != CipherMode::Ecb) {
     error = "CryptSetKeyParam:" + errnoText(EINVAL);
     return {};
   }

@@ -44,6 +44,39 @@ std::string systemErrorText(DWORD code) {
   return "Err " + std::to_string(code) + ":" + trimText(text);
 }
 
+ALG_ID algorithmId(CryptoAlgorithm algorithm) {
+  switch (algorithm) {
+    case CryptoAlgorithm::Md2: return CALG_MD2;
+    case CryptoAlgorithm::Md4: return CALG_MD4;
+    case CryptoAlgorithm::Md5: return CALG_MD5;
+    case CryptoAlgorithm::Sha1: return CALG_SHA1;
+    case CryptoAlgorithm::Sha256: return CALG_SHA_256;
+    case CryptoAlgorithm::Sha384: return CALG_SHA_384;
+    case CryptoAlgorithm::Sha512: return CALG_SHA_512;
+    case CryptoAlgorithm::Des: return CALG_DES;
+    case CryptoAlgorithm::Rc2: return CALG_RC2;
+    case CryptoAlgorithm::TripleDes: return CALG_3DES;
+    case CryptoAlgorithm::Aes128: return CALG_AES_128;
+    case CryptoAlgorithm::Aes192: return CALG_AES_192;
+    case CryptoAlgorithm::Aes256: return CALG_AES_256;
+    case CryptoAlgorithm::Aes: return CALG_AES;
+    case CryptoAlgorithm::Rc4: return CALG_RC4;
+    case CryptoAlgorithm::RsaKeyExchange: return CALG_RSA_KEYX;
+  }
+  return 0;
+}
+
+DWORD modeId(CipherMode mode) {
+  switch (mode) {
+    case CipherMode::Cbc: return CRYPT_MODE_CBC;
+    case CipherMode::Ecb: return CRYPT_MODE_ECB;
+    case CipherMode::Ofb: return CRYPT_MODE_OFB;
+    case CipherMode::Cfb: return CRYPT_MODE_CFB;
+    case CipherMode::Cts: return CRYPT_MODE_CTS;
+  }
+  return 0;
+}
+
 // Provider types that offer the algorithm, most capable first.
 std::vector<DWORD> providerTypesFor(ALG_ID algorithm) {
   switch (algorithm) {
@@ -82,7 +115,8 @@ BYTE* bytesOf(std::string& s) { return reinterpret_cast<BYTE*>(s.data()); }
 
 }  // namespace
 
-std::string digest(std::string_view data, std::uint32_t algorithm) {
+std::string digest(std::string_view data, CryptoAlgorithm algorithmName) {
+  const ALG_ID algorithm = algorithmId(algorithmName);
   const UniqueCryptProvider provider = acquireContext(algorithm);
   if (!provider) return {};
   HCRYPTHASH rawHash = 0;
@@ -101,8 +135,9 @@ std::string digest(std::string_view data, std::uint32_t algorithm) {
 }
 
 std::string transform(Direction direction, std::string_view data, std::string_view key, std::string_view iv,
-                      std::uint32_t mode, std::uint32_t algorithm, std::string& error) {
+                      CipherMode mode, CryptoAlgorithm algorithmName, std::string& error) {
   const bool encrypt = direction == Direction::Encrypt;
+  const ALG_ID algorithm = algorithmId(algorithmName);
   const UniqueCryptProvider provider = acquireContext(algorithm);
   if (!provider) {
     error = "_GetAcquireContext:" + systemErrorText(GetLastError());
@@ -111,7 +146,7 @@ std::string transform(Direction direction, std::string_view data, std::string_vi
 
   // PLAINTEXTKEYBLOB: BLOBHEADER, the key length, the key bytes.
   std::string blob(sizeof(BLOBHEADER) + sizeof(DWORD) + key.size(), '\0');
-  const BLOBHEADER header{PLAINTEXTKEYBLOB, CUR_BLOB_VERSION, 0, static_cast<ALG_ID>(algorithm)};
+  const BLOBHEADER header{PLAINTEXTKEYBLOB, CUR_BLOB_VERSION, 0, algorithm};
   const auto keyLength = static_cast<DWORD>(key.size());
   std::memcpy(blob.data(), &header, sizeof header);
   std::memcpy(blob.data() + sizeof header, &keyLength, sizeof keyLength);
@@ -126,7 +161,7 @@ std::string transform(Direction direction, std::string_view data, std::string_vi
   }
   const UniqueCryptKey cryptKey(rawKey);
 
-  DWORD modeValue = mode;
+  DWORD modeValue = modeId(mode);
   if (!CryptSetKeyParam(cryptKey.get(), KP_MODE, reinterpret_cast<BYTE*>(&modeValue), 0)) {
     error = "CryptSetKeyParam:" + systemErrorText(GetLastError());
     return {};
@@ -137,7 +172,7 @@ std::string transform(Direction direction, std::string_view data, std::string_vi
     blockBits = 0;  // a stream cipher
   }
   const std::size_t block = blockBits / 8;
-  if (mode != kCipherModeEcb) {
+  if (mode != CipherMode::Ecb) {
     // The provider reads a whole block from the IV pointer, whatever we hold.
     std::string ivBlock(iv);
     const bool ivFits = ivBlock.size() >= block;

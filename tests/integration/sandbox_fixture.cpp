@@ -56,7 +56,7 @@ void SandboxClient::setClockOffset(long long seconds) const {
 }
 
 std::string decryptData(const std::string& base64, const std::string& key, const std::string& iv) {
-  return CryptoToolkit().decryptSymmetric(base64Decode(base64), key, iv, kCipherModeCbc, kCalgAes256);
+  return CryptoToolkit().decryptSymmetric(base64Decode(base64), key, iv, CipherMode::Cbc, CryptoAlgorithm::Aes256);
 }
 
 SandboxProcess& sharedSandbox() {

@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
       }
       const std::string plain = pv::CryptoToolkit().decryptSymmetric(
           pv::base64Decode(reply.at("/data").text()), s.request.responseKey, s.request.responseIv,
-          pv::kCipherModeCbc, pv::kCalgAes256);
+          pv::CipherMode::Cbc, pv::CryptoAlgorithm::Aes256);
       const bool whole = reply.at("/code").toInt() == 0 && verdicts.parse(plain) &&
                          verdicts.root().size() == batch.size();
       ++(whole ? answered : refused);

@@ -56,7 +56,7 @@ struct QueryRig {
 TEST(AddressQuery, EnterScreensTheTypedAddressIntoTheOutputBox) {
   QueryRig rig;
   rig.ui().setText(Window::Main, kAddressBox, kVillage);
-  ASSERT_TRUE(rig.ui().pressKey(Window::Main, kAddressBox, 13));
+  ASSERT_TRUE(rig.ui().pressKey(Window::Main, kAddressBox, kEnterKey));
   ASSERT_EQ(rig.base.workers.pending(), 1u);
   rig.base.workers.runAll();
 

@@ -247,7 +247,7 @@ TEST(Session, ActivationRefreshesAtMostOncePerHour) {
   rig.api.answer("PUT", kToken, envelope(0, "ok", R"({"token":"t"})"));
   struct Step {
     const char* what;
-    double minutes;  // clock moved before the activation
+    int minutes;  // clock moved before the activation
     bool refreshes;
   };
   const Step steps[] = {
@@ -264,13 +264,13 @@ TEST(Session, ActivationRefreshesAtMostOncePerHour) {
   size_t refreshes = 0;
   for (const Step& s : steps) {
     SCOPED_TRACE(s.what);
-    rig.clock.advanceMinutes(s.minutes);
+    rig.clock.advance(std::chrono::minutes(s.minutes));
     refreshOnActivation(rig.client);
     EXPECT_EQ(rig.workers.pending(), s.refreshes ? 1u : 0u);
     rig.workers.runAll();
     if (s.refreshes) {
       ++refreshes;
-      EXPECT_DOUBLE_EQ(rig.session()->lastRefreshTime, rig.clock.now());
+      EXPECT_EQ(rig.session()->lastRefreshTime, rig.clock.now());
     }
     EXPECT_EQ(rig.api.sentTo("PUT", kToken).size(), refreshes);
   }

@@ -208,7 +208,7 @@ TEST(MemoryUiEvents, CloseCanBeRefusedAndOperatorActionsRaiseTheirEvents) {
   });
   ui.addItem(Window::Main, "组合框_筛单项目", "项目甲", 7);
   EXPECT_TRUE(ui.focus(Window::Main, "编辑框_地址"));
-  EXPECT_TRUE(ui.pressKey(Window::Main, "编辑框_地址", 13));
+  EXPECT_TRUE(ui.pressKey(Window::Main, "编辑框_地址", kEnterKey));
   EXPECT_TRUE(ui.focus(Window::Main, "按钮_查询"));
   EXPECT_TRUE(ui.click(Window::Main, "超级链接框_刷新"));
   EXPECT_TRUE(ui.pickItem(Window::Main, "组合框_筛单项目", 0));

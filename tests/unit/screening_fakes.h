@@ -24,7 +24,7 @@ inline ScreeningRequest fixedRequest(std::int32_t id, const std::vector<std::str
 inline std::string sealedData(std::string_view verdictsJson, size_t count) {
   const ScreeningRequest keys = fixedRequest(101, std::vector<std::string>(count, "x"));
   return base64Encode(CryptoToolkit().encryptSymmetric(verdictsJson, keys.responseKey, keys.responseIv,
-                                                       kCipherModeCbc, kCalgAes256));
+                                                       CipherMode::Cbc, CryptoAlgorithm::Aes256));
 }
 
 inline std::string answerWith(std::string_view verdictsJson, size_t count, std::string_view msg = "ok") {

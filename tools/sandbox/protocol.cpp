@@ -14,18 +14,18 @@ namespace {
 
 // ---- the primitives, all through the crypto facade ------------------------------------
 
-std::string md5Hex(std::string_view text) { return CryptoToolkit().digestHex(text, kCalgMd5); }
+std::string md5Hex(std::string_view text) { return CryptoToolkit().digestHex(text, CryptoAlgorithm::Md5); }
 
 std::string hmacSha1(std::string_view message, std::string_view key) {
-  return CryptoToolkit().hmac(message, key, kCalgSha1);
+  return CryptoToolkit().hmac(message, key, CryptoAlgorithm::Sha1);
 }
 
 std::string aesDecrypt(std::string_view cipher, std::string_view key, std::string_view iv) {
-  return CryptoToolkit().decryptSymmetric(cipher, key, iv, kCipherModeCbc, kCalgAes256);
+  return CryptoToolkit().decryptSymmetric(cipher, key, iv, CipherMode::Cbc, CryptoAlgorithm::Aes256);
 }
 
 std::string aesEncrypt(std::string_view plain, std::string_view key, std::string_view iv) {
-  return CryptoToolkit().encryptSymmetric(plain, key, iv, kCipherModeCbc, kCalgAes256);
+  return CryptoToolkit().encryptSymmetric(plain, key, iv, CipherMode::Cbc, CryptoAlgorithm::Aes256);
 }
 
 // ---- small text helpers, kept here on purpose (see protocol.h) --------------------------
