@@ -10,7 +10,9 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 
-readonly login_title="登录 - Parcelvane（parcelvane.com）v2.0.2"
+# The version comes from the project version, as the program's own title does.
+readonly version=$(sed -n 's/^project(Parcelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+readonly login_title="登录 - Parcelvane（parcelvane.com）v$version"
 readonly sandbox=$repo/build/native/tools/sandbox/parcelvane-sandbox
 readonly sandbox_port=18080
 readonly logs=$repo/build/run

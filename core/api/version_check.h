@@ -4,13 +4,15 @@
 #include <string>
 #include <string_view>
 
+#include "core/product/version.h"  // generated
+
 namespace pv {
 
 class HttpTransport;
 
 // Name and version this client reports to the service.
 inline constexpr std::string_view kClientName = "客户端";
-inline constexpr std::string_view kClientVersion = "2.0.2";
+inline constexpr std::string_view kClientVersion = kVersionText;
 
 struct VersionAnswer {
   bool answered = false;  // an answer with a message came back; nothing else is valid without it

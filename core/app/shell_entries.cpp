@@ -47,12 +47,8 @@ std::string startMenuFolderPath(std::string_view programsFolder) {
   return joinPath(programsFolder, kStartMenuFolderName);
 }
 
-// "v2.0.2" is how the program shows its version; the Uninstall list wants the number.
-std::string displayVersion() {
-  std::string_view version = kProductVersion;
-  if (startsWith(version, "v")) version.remove_prefix(1);
-  return std::string(version);
-}
+// The Uninstall list wants the bare number, not the "v" label the titles show.
+std::string displayVersion() { return kVersionText; }
 
 bool blank(std::string_view path) { return trimText(path).empty(); }
 

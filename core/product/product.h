@@ -2,10 +2,12 @@
 // The product's own names and addresses: one place, so titles, links and tests agree.
 #include <string_view>
 
+#include "core/product/version.h"  // generated
+
 namespace pv {
 
 inline constexpr std::string_view kProductName = "Parcelvane";
-inline constexpr std::string_view kProductVersion = "v2.0.2";
+inline constexpr std::string_view kProductVersion = kVersionLabel;
 inline constexpr std::string_view kWebDomain = "parcelvane.com";
 inline constexpr std::string_view kWebSite = "https://www.parcelvane.com";
 inline constexpr std::string_view kWebConsole = "https://console.parcelvane.com";

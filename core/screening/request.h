@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/net/bytes.h"
+#include "core/product/version.h"  // generated
 
 namespace pv {
 
@@ -21,7 +22,7 @@ inline constexpr char kKeySeparator[] = "|~|";       // A
 inline constexpr char kSignKeyText1[] = "#$#";       // C1
 inline constexpr char kSignKeyText2[] = "&@&";       // C2
 inline constexpr char kRequestSource[] = "pc";
-inline constexpr char kRequestVersion[] = "2.0.2";
+inline constexpr const char* kRequestVersion = kVersionText;
 
 // 32 upper-case hexadecimal characters, the same on every request of this installation
 // (derived from the machine), different between machines.
