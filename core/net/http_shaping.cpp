@@ -192,9 +192,13 @@ EngineTarget engineTarget(std::string_view url) {
     const std::string digits = hostWithPort.substr(colon + 1);
     const bool numeric = !digits.empty() && digits.size() <= 5 &&
                          digits.find_first_not_of("0123456789") == std::string::npos;
+    // A port out of range is no port, as one that is no number: it stays in the host, where
+    // the connection fails on it, and rebuilding the url gives back the same target.
     if (numeric) {
-      if (const int port = std::stoi(digits); port >= 1 && port <= 65535) target.port = port;
-      hostWithPort.resize(colon);
+      if (const int port = std::stoi(digits); port >= 1 && port <= 65535) {
+        target.port = port;
+        hostWithPort.resize(colon);
+      }
     }
   }
   target.host = std::move(hostWithPort);

@@ -206,6 +206,10 @@ TEST(HttpShaping, EngineTargetFromTheUrl) {
       {"http://h/", "h", 80, "/", false},                 // "h" is not looked for in "http"
       {"http://a.com?x=1", "a.com", 80, "/?x=1", false},
       {"http://a.com:notaport/x", "a.com:notaport", 80, "/x", false},
+      {"http://a.com:0/x", "a.com:0", 80, "/x", false},
+      {"https://a.com:65536", "a.com:65536", 443, "/", true},
+      {"http://a.com:65535/x", "a.com", 65535, "/x", false},
+      {"::::2:0", "::::2:0", 80, "/", false},  // rebuilt, it must not name host "::::" and port 2
       {"", "", 80, "/", false},
   };
   for (const auto& c : cases) {
@@ -217,6 +221,7 @@ TEST(HttpShaping, EngineTargetFromTheUrl) {
   }
   EXPECT_EQ(engineUrl(engineTarget("HTTP://Example.com:8080/P?Q")), "http://example.com:8080/P?Q");
   EXPECT_EQ(engineUrl(engineTarget("https://a.com:443/x")), "https://a.com/x");
+  EXPECT_EQ(engineUrl(engineTarget("::::2:0")), "http://::::2:0/");
 }
 
 TEST(HttpShaping, EngineAgent) {

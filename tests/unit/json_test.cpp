@@ -351,12 +351,17 @@ TEST(JsonParse, ZeroWrittenAsARealReadsAsZero) {
       {"[0e400]", "[0.0]"},
       {"[10e100,0.5e100,0e5,1e-400]", "[1e101,5e99,0.0,0.0]"},
       {R"({"0e100":"0e100"})", R"({"0e100":"0e100"})"},  // strings are left alone
+      {"[0e300, -0e100, 0." + std::string(400, '0') + "e300, -0." + std::string(40, '0') + "1e-300]",
+       "[0.0,-0.0,0.0,-0.0]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     JsonDocument doc;
     ASSERT_TRUE(doc.parse(c.text)) << doc.errorText();
     EXPECT_EQ(doc.root().toJson(), c.want);
+    JsonMutableDocument mut;  // the document that is written to reads numbers the same way
+    ASSERT_TRUE(mut.parse(c.text)) << mut.errorText();
+    EXPECT_EQ(mut.serialize(), c.want);
   }
   // Invalid numbers stay invalid, and a fault after a zero is reported where it stands.
   for (const char* bad : {"[00e5]", "[0.e5]", "[0e]", "[-e5]", "[0e3e100]", "[0.0e1.5]", "0e100-1"}) {
