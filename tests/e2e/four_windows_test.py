@@ -1,7 +1,8 @@
 """A screenshot of each of the four windows, kept among the artefacts for a person to look
 at: the login window as it opens, the main window after a login against the local
 screening service, and the quick-tip and result windows that the main window loads hidden,
-made visible by the driver."""
+made visible by the driver. Chinese captions are read back and one label's pixels are checked
+to hold glyphs, since a window whose font lacks them still gives a PNG of the right size."""
 import unittest
 
 import harness
@@ -13,6 +14,11 @@ LOGIN_TITLE = "登录 - Parcelvane（parcelvane.com）v2.0.2"
 MAIN_TITLE = "Parcelvane（parcelvane.com）客户端v2.0.2"
 QUICK_TIP_TITLE = "Parcelvane - 信息提示"
 RESULT_TITLE = "~筛单结果"  # a run's suffix may follow
+LOGIN_CAPTIONS = (("透明标签1", "登录账户"), ("透明标签2", "登录密码"), ("按钮_登录", "登录"),
+                  ("超级链接框1", "没有账号？立即注册！"))
+# Private-use characters: no font in the prefix has a glyph for them, so they draw as
+# whatever a font draws for a missing glyph.
+NO_GLYPHS = "\ue000" * 4
 
 # Captions as the window tables give them, read back from the running windows: a size
 # check alone passes a window whose Chinese texts were lost on the way to the controls.
@@ -45,6 +51,29 @@ class FourWindowsTest(unittest.TestCase):
                 self.assertEqual(read.code, 0, read)
                 self.assertEqual(read.line, caption)
 
+    def crop(self, name, file_name):
+        shot = harness.ARTEFACTS / file_name
+        taken = driver("screenshot", harness.wine_path(shot), LOGIN_TITLE, name)
+        self.assertEqual(taken.code, 0, taken)
+        return shot.read_bytes()
+
+    def check_glyphs(self, name, caption):
+        """The label drawn with its caption differs from the same label holding characters
+        no font has: when the Chinese glyphs are missing, both show the same boxes."""
+        colours = driver("colours", LOGIN_TITLE, name)
+        self.assertEqual(colours.code, 0, colours)
+        self.assertGreater(int(colours.line), 1, "the label is one colour")
+        shown = self.crop(name, "label-caption.png")
+        self.assertEqual(driver("set-text", LOGIN_TITLE, name, NO_GLYPHS).code, 0)
+        self.addCleanup(driver, "set-text", LOGIN_TITLE, name, caption)
+        self.assertTrue(harness.wait_until(
+            lambda: self.crop(name, "label-missing-glyphs.png") != shown, 5),
+            "the caption looks the same as characters without glyphs")
+        # The same caption again looks as before: the difference is the glyphs, not a repaint.
+        self.assertEqual(driver("set-text", LOGIN_TITLE, name, caption).code, 0)
+        self.assertTrue(harness.wait_until(lambda: self.crop(name, "label-caption-again.png") == shown, 5),
+                        "the label does not repaint the same way twice")
+
     def test_screenshot_of_each_window(self):
         sandbox = Sandbox()
         self.addCleanup(sandbox.stop)
@@ -56,6 +85,10 @@ class FourWindowsTest(unittest.TestCase):
         # The version check has answered: the window looks as the operator first sees it.
         self.assertEqual(driver("wait-state", LOGIN_TITLE, "按钮_登录", "enabled", "1", "30000").code, 0)
         self.shoot(LOGIN_TITLE, "window-login.png", (577, 536))
+        for name, caption in LOGIN_CAPTIONS:
+            with self.subTest(control=name):
+                self.assertEqual(driver("text", LOGIN_TITLE, name).line, caption)
+        self.check_glyphs("透明标签1", "登录账户")
         self.assert_captions(LOGIN_TITLE)
 
         self.assertEqual(driver("set-text", LOGIN_TITLE, "编辑框_账户", "demo").code, 0)

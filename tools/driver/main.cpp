@@ -54,7 +54,10 @@ constexpr wchar_t kUsageText[] =
     L"                              (a caption such as 确定 or 是, or IDOK IDCANCEL IDYES IDNO ...)\n"
     L"  show WIN                    make a window visible, on top of the others\n"
     L"  close WIN                   ask the window to close (WM_CLOSE)\n"
-    L"  screenshot FILE.png [WIN]   save the whole screen, or the window's area, as PNG\n";
+    L"  screenshot FILE.png [WIN [NAME]]\n"
+    L"                              save the whole screen, the window's or the control's area,\n"
+    L"                              as PNG\n"
+    L"  colours WIN NAME            print the number of distinct colours in the control's area\n";
 
 struct Failure {
   int code;
@@ -433,9 +436,20 @@ int run(const Command& c) {
     return kDone;
   }
   if (verb == L"screenshot") {
-    c.expect(2, 3);
+    c.expect(2, 4);
+    const HWND target = c.count() == 4 ? control(c.at(2), c.at(3))
+                        : c.count() == 3 ? window(c.at(2))
+                                         : nullptr;
     std::wstring error;
-    if (!saveScreenshot(c.at(1), c.count() == 3 ? window(c.at(2)) : nullptr, &error)) fail(error);
+    if (!saveScreenshot(c.at(1), target, &error)) fail(error);
+    return kDone;
+  }
+  if (verb == L"colours") {
+    c.expect(3, 3);
+    size_t colours = 0;
+    std::wstring error;
+    if (!countColours(control(c.at(1), c.at(2)), &colours, &error)) fail(error);
+    writeOut(std::to_wstring(colours));
     return kDone;
   }
   usage();

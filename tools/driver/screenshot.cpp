@@ -3,6 +3,8 @@
 #include <wincodec.h>
 #include <wrl/client.h>
 
+#include <set>
+
 #include "platform/win32/unique.h"
 
 namespace pv::driver {
@@ -106,7 +108,27 @@ bool writePng(const std::wstring& path, const Capture& capture, std::wstring* er
   return encoded;
 }
 
+COLORREF pixelAt(const Capture& capture, UINT x, UINT y) {
+  const BYTE* p = capture.bits + static_cast<size_t>(y) * capture.stride + x * 3;
+  return RGB(p[2], p[1], p[0]);
+}
+
 }  // namespace
+
+bool countColours(HWND control, size_t* colours, std::wstring* error) {
+  RECT area = {};
+  Capture shown;
+  if (!GetWindowRect(control, &area) || !captureScreen(area, &shown)) {
+    *error = L"the control's rectangle could not be copied";
+    return false;
+  }
+  std::set<COLORREF> seen;
+  for (UINT y = 0; y < shown.height; ++y) {
+    for (UINT x = 0; x < shown.width; ++x) seen.insert(pixelAt(shown, x, y));
+  }
+  *colours = seen.size();
+  return true;
+}
 
 bool saveScreenshot(const std::wstring& path, HWND window, std::wstring* error) {
   RECT area = {};

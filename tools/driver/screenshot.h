@@ -10,4 +10,7 @@ namespace pv::driver {
 // Returns false, with a reason in *error, when nothing was written.
 bool saveScreenshot(const std::wstring& path, HWND window, std::wstring* error);
 
+// The number of distinct colours inside the control's screen rectangle.
+bool countColours(HWND control, size_t* colours, std::wstring* error);
+
 }  // namespace pv::driver
