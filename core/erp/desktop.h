@@ -54,7 +54,4 @@ class Desktop {
   virtual std::unique_ptr<ForeignList> attachList(WindowHandle window, std::string_view className) = 0;
 };
 
-// The first `limit` bytes of a GBK text, never ending in half a double-byte character.
-std::string cutGbkText(std::string_view text, size_t limit);
-
 }  // namespace pv

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "core/text/text.h"
+
 namespace pv {
 
 class MemoryDesktop::MemoryList final : public ForeignList {

@@ -225,7 +225,11 @@ EngineTarget engineTarget(std::string_view url) {
 std::string engineUrl(const EngineTarget& target) {
   std::string url = target.secure ? "https://" : "http://";
   url += target.host;
-  if (target.port != (target.secure ? 443 : 80)) url.append(":").append(std::to_string(target.port));
+  // A host that holds a colon itself ("a:8", kept whole because its port part was read first)
+  // would lend its tail as the port when read back: write the port even when it is the default.
+  const bool hostHasColon = target.host.find(':') != std::string::npos;
+  if (hostHasColon || target.port != (target.secure ? 443 : 80))
+    url.append(":").append(std::to_string(target.port));
   return url.append(target.path);
 }
 

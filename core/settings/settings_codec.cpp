@@ -69,14 +69,7 @@ std::string_view settingsSection(ControlKind kind) noexcept {
 
 std::string limitSettingsValue(std::string value) {
   if (value.size() <= kSettingsValueLimit) return value;
-  size_t end = 0;
-  while (end < kSettingsValueLimit) {
-    const size_t step = gbkCharSize(value, end);
-    if (end + step > kSettingsValueLimit) break;
-    end += step;
-  }
-  value.resize(end);
-  return value;
+  return cutGbkText(value, kSettingsValueLimit);
 }
 
 std::string encodeEditText(std::string_view content) {

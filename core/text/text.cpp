@@ -17,6 +17,17 @@ size_t alignedFind(std::string_view text, std::string_view part, size_t from) no
 
 }  // namespace
 
+std::string cutGbkText(std::string_view text, size_t limit) {
+  if (text.size() <= limit) return std::string(text);
+  size_t end = 0;
+  while (end < limit) {
+    const size_t step = gbkCharSize(text, end);
+    if (end + step > limit) break;
+    end += step;
+  }
+  return std::string(text.substr(0, end));
+}
+
 int findText(std::string_view text, std::string_view part, int start) noexcept {
   if (text.empty() || start < 1 || static_cast<size_t>(start) > text.size()) return -1;
   const size_t at = alignedFind(text, part, static_cast<size_t>(start - 1));

@@ -20,6 +20,10 @@ constexpr std::size_t gbkCharSize(std::string_view text, std::size_t i) noexcept
              : 1;
 }
 
+// The first `limit` bytes of a GBK text, never ending in half a double-byte character
+// (pairs as gbkCharSize reads them).
+std::string cutGbkText(std::string_view text, std::size_t limit);
+
 // Position of the first `part` in `text` at or after 1-based `start`, or -1. A match only
 // begins at a character boundary: a double-byte character's trail byte (which may be '\\'
 // or '|') is never taken for a single-byte one. The empty part is found at `start` of any

@@ -283,18 +283,6 @@ TEST(MemoryDesktop, AListWithoutAccessAnswersNothing) {
   EXPECT_EQ(desktop.checks(list), "0");
 }
 
-TEST(CutGbkText, StopsAtACharacterBoundary) {
-  struct Case {
-    std::string text;
-    size_t limit;
-    std::string want;
-  };
-  const Case cases[] = {
-      {"abc", 3, "abc"}, {"abcd", 3, "abc"}, {"a长b", 2, "a"}, {"a长b", 3, "a长"}, {"长长", 3, "长"}, {"", 0, ""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(cutGbkText(c.text, c.limit), c.want) << c.text << " " << c.limit;
-}
-
 #ifdef _WIN32
 
 TEST(ForeignListView, LeavesNoBlockInTheOtherProcess) {

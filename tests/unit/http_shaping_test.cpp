@@ -219,9 +219,26 @@ TEST(HttpShaping, EngineTargetFromTheUrl) {
     EXPECT_EQ(t.path, c.path) << c.url;
     EXPECT_EQ(t.secure, c.secure) << c.url;
   }
-  EXPECT_EQ(engineUrl(engineTarget("HTTP://Example.com:8080/P?Q")), "http://example.com:8080/P?Q");
-  EXPECT_EQ(engineUrl(engineTarget("https://a.com:443/x")), "https://a.com/x");
-  EXPECT_EQ(engineUrl(engineTarget("::::2:0")), "http://::::2:0/");
+  // Read back, every rebuilt url names the same target, also when the host holds a colon.
+  const struct {
+    const char* url;
+    const char* rebuilt;
+  } rebuilt[] = {
+      {"HTTP://Example.com:8080/P?Q", "http://example.com:8080/P?Q"},
+      {"https://a.com:443/x", "https://a.com/x"},
+      {"::::2:0", "http://::::2:0:80/"},
+      {"a:8:80", "http://a:8:80/"},
+      {"https://a:8:443/x", "https://a:8:443/x"},
+      {"http://a:b/x", "http://a:b:80/x"},
+  };
+  for (const auto& c : rebuilt) {
+    const EngineTarget first = engineTarget(c.url);
+    EXPECT_EQ(engineUrl(first), c.rebuilt) << c.url;
+    const EngineTarget again = engineTarget(engineUrl(first));
+    EXPECT_EQ(again.host, first.host) << c.url;
+    EXPECT_EQ(again.port, first.port) << c.url;
+    EXPECT_EQ(again.path, first.path) << c.url;
+  }
 }
 
 TEST(HttpShaping, EngineAgent) {

@@ -167,3 +167,18 @@ TEST(TextHelpers, TrimRemovesAsciiBlanksOnly) {
 
 }  // namespace
 }  // namespace pv
+
+TEST(TextHelpers, CutGbkTextStopsAtACharacterBoundary) {
+  struct Case {
+    std::string text;
+    size_t limit;
+    std::string want;
+  };
+  const Case cases[] = {
+      {"abc", 3, "abc"},   {"abcd", 3, "abc"}, {"a长b", 2, "a"}, {"a长b", 3, "a长"}, {"长长", 3, "长"}, {"", 0, ""},
+      // A lead byte before a byte that cannot end a pair is a character of its own: it is
+      // kept, and the byte after it is not swallowed with it.
+      {"\x81" "0b", 1, "\x81"}, {"a\xFE\x7F", 2, "a\xFE"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(pv::cutGbkText(c.text, c.limit), c.want) << c.text << " " << c.limit;
+}

@@ -234,7 +234,7 @@ TYPED_TEST(UiContract, TimersStatusBarsLinksAndPictures) {
   EXPECT_TRUE(ui.setPicture(kMain, "图片框_qq客服", kRedPng));
   EXPECT_EQ(ui.picture(kMain, "图片框_qq客服"), kRedPng);
   EXPECT_TRUE(ui.setPicture(kMain, "图片框_微信客服", kBlueJpeg));
-  for (const std::string bad : {std::string("GIF89a"), std::string()}) {
+  for (const std::string& bad : {std::string("GIF89a"), std::string()}) {
     EXPECT_FALSE(ui.setPicture(kMain, "图片框_qq客服", bad));
   }
   EXPECT_EQ(ui.picture(kMain, "图片框_qq客服"), kRedPng);

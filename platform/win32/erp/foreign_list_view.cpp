@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/erp/desktop.h"
+#include "core/text/text.h"
 #include "platform/win32/wide_text.h"
 
 namespace pv {
