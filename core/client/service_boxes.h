@@ -33,6 +33,6 @@ void loadScreeningServices(ClientContext& client);
 
 // True when a project and a service are chosen. Otherwise, unless silent, says which one
 // is missing and opens that box's drop-down list.
-bool checkServiceChosen(Ui& ui, Dialogs& dialogs, WindowExtras& windows, bool silent = false);
+[[nodiscard]] bool checkServiceChosen(Ui& ui, Dialogs& dialogs, WindowExtras& windows, bool silent = false);
 
 }  // namespace pv

@@ -63,7 +63,7 @@ class BatchScreening {
   // call's retries short.
   virtual std::string screenAddresses(const std::vector<std::string>& addresses, std::stop_token stop) = 0;
   // False when the run must stop (the call has said why to the operator where it must).
-  virtual bool checkServiceCode(int code, std::string_view message) = 0;
+  [[nodiscard]] virtual bool checkServiceCode(int code, std::string_view message) = 0;
 };
 
 // Everything one run works with. `pause` waits between ticks and batches so the ERP

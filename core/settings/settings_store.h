@@ -30,7 +30,7 @@ class SettingsStore {
 
   // Writes key=value into [section], creating the file and the section when missing.
   // False when the value could not be written; the value must be one line.
-  virtual bool write(std::string_view file, std::string_view section, std::string_view key,
+  [[nodiscard]] virtual bool write(std::string_view file, std::string_view section, std::string_view key,
                      std::string_view value) = 0;
 };
 

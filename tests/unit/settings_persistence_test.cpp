@@ -256,7 +256,7 @@ TEST_P(SettingsPersistence, LoginFieldsRoundTripThroughTheWindowEvents) {
   ASSERT_TRUE(
       ui.events().on(kLogin, "", Event::Created, [&](EventArgs&) { loadLoginSettings(ports); }));
   ASSERT_TRUE(
-      ui.events().on(kLogin, "", Event::Destroying, [&](EventArgs&) { saveLoginSettings(ports); }));
+      ui.events().on(kLogin, "", Event::Destroying, [&](EventArgs&) { EXPECT_TRUE(saveLoginSettings(ports)); }));
   ASSERT_TRUE(ui.setText(kLogin, "编辑框_账户", "店主\"甲\""));
   ASSERT_TRUE(ui.setText(kLogin, "编辑框_密码", "p@ss \"word\" 密码"));
   restart(kLogin);
