@@ -2,11 +2,13 @@
 #include <windows.h>
 
 #include "app/startup.h"
+#include "core/system/note_failure.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
     pv::runProgram();
   } catch (...) {
-    return 1;  // nothing can be reported from here
+    pv::noteFailure("wWinMain", "program ended by an exception");
+    return 1;
   }
 }

@@ -1,6 +1,7 @@
 #include "core/crypto/crypto.h"
 
 #include "core/crypto/crypto_backend.h"
+#include "core/system/note_failure.h"
 #include "core/text/encoding.h"
 
 namespace pv {
@@ -47,6 +48,7 @@ std::string symmetric(crypto_backend::Direction direction, std::string_view data
   try {
     return crypto_backend::transform(direction, data, key.substr(0, length), iv, mode, algorithm, err);
   } catch (...) {
+    noteFailure("symmetric", "cipher failed with an exception");
     return {};
   }
 }
@@ -58,6 +60,7 @@ std::string CryptoToolkit::digest(std::string_view data, CryptoAlgorithm algorit
   try {
     return crypto_backend::digest(data, algorithm);
   } catch (...) {
+    noteFailure("CryptoToolkit::digest", "digest failed with an exception");
     return {};
   }
 }
@@ -82,6 +85,7 @@ std::string CryptoToolkit::hmac(std::string_view message, std::string_view key, 
     if (innerHash.empty()) return {};
     return digest(outer.append(innerHash), algorithm);
   } catch (...) {
+    noteFailure("CryptoToolkit::hmac", "hmac failed with an exception");
     return {};
   }
 }

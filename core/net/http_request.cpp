@@ -1,6 +1,7 @@
 #include "core/net/http_request.h"
 
 #include "core/net/http_shaping.h"
+#include "core/system/note_failure.h"
 #include "core/text/codepage.h"
 #include "core/text/text.h"
 
@@ -67,6 +68,7 @@ HttpResponse httpRequest(HttpTransport& transport, const HttpRequest& request) n
     std::string receivedHeaders = withoutStatusLine(got->rawHeaders);
     return responseOf(std::move(*got), std::move(receivedHeaders), sentCookies, request.autoMergeCookies);
   } catch (...) {
+    noteFailure("httpRequest", "request or answer could not be built");
     return {};
   }
 }
@@ -106,6 +108,7 @@ HttpResponse webRequest(HttpTransport& transport, const WebRequest& request) noe
     return responseOf(std::move(*got), std::move(receivedHeaders), request.sendCookies,
                       request.autoMergeCookies);
   } catch (...) {
+    noteFailure("webRequest", "request or answer could not be built");
     return {};
   }
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/regex/regex.h"
+#include "core/system/note_failure.h"
 #include "core/text/codepage.h"
 #include "core/text/text.h"
 
@@ -126,6 +127,7 @@ bool RegexMatcher::execute(std::string_view pattern, std::string_view subject, b
     return true;
   } catch (...) {
     // Out of memory on a huge subject: no matches, like any failed execute.
+    noteFailure("RegexMatcher::execute", "out of memory: no matches");
     matchCount_ = 0;
     groupCount_ = 0;
     spans_.clear();

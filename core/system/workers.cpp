@@ -1,7 +1,10 @@
 #include "core/system/workers.h"
 
+#include <exception>
 #include <thread>
 #include <utility>
+
+#include "core/system/note_failure.h"
 
 namespace pv {
 
@@ -9,7 +12,10 @@ namespace {
 void runGuarded(const WorkerJob& job) noexcept {
   try {
     if (job) job();
+  } catch (const std::exception& e) {
+    noteFailure("runGuarded", e.what());
   } catch (...) {
+    noteFailure("runGuarded", "worker job let an exception out");
   }
 }
 }  // namespace
@@ -20,6 +26,7 @@ void ThreadWorkers::start(WorkerJob job) noexcept {
     thread.detach();
   } catch (...) {
     // No thread to be had: the job is dropped, as a failed start of any worker would be.
+    noteFailure("ThreadWorkers::start", "no thread: job dropped");
   }
 }
 
@@ -28,6 +35,7 @@ void ManualWorkers::start(WorkerJob job) noexcept {
     std::lock_guard lock(mutex_);
     queue_.push_back(std::move(job));
   } catch (...) {
+    noteFailure("ManualWorkers::start", "job could not be queued");
   }
 }
 

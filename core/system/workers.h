@@ -4,8 +4,8 @@
 // blocks on them. ThreadWorkers is the program's; ManualWorkers lets a test decide when
 // (and on which thread) queued jobs run.
 //
-// A job must not let an exception out; the starters swallow any that do, since nothing
-// could report it and it must not end the process.
+// A job must not let an exception out; the starters note any that do (noteFailure) and
+// carry on, since it must not end the process.
 #include <cstddef>
 #include <deque>
 #include <functional>

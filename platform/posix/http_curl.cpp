@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/net/http_transport.h"
+#include "core/system/note_failure.h"
 
 namespace pv {
 namespace {
@@ -47,6 +48,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) noexcept {
   try {
     t->body.append(data, n);
   } catch (...) {
+    noteFailure("onBody", "body could not be kept: transfer ended");
     return 0;
   }
   return n;
@@ -63,6 +65,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) noexcept {
     if (t->headers.size() + n > kMaxResponseBytes) return 0;
     t->headers.append(line);
   } catch (...) {
+    noteFailure("onHeader", "headers could not be kept: transfer ended");
     return 0;
   }
   return n;
@@ -123,6 +126,7 @@ class CurlTransport final : public HttpTransport {
     try {
       return perform(request);
     } catch (...) {
+      noteFailure("CurlTransport::exchange", "transfer failed with an exception");
       return HttpWireResponse{};
     }
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/system/note_failure.h"
 #include "platform/win32/ui/win32_ui.h"
 #include "platform/win32/wide_text.h"
 
@@ -50,6 +51,7 @@ std::string Win32FileChooser::showOpenFileDialog(Window owner, std::string_view 
     if (kept > 0 && kept < current.size()) SetCurrentDirectoryW(current.data());
     return chosen ? fromWide(file.data()) : std::string();
   } catch (...) {
+    noteFailure("Win32FileChooser::showOpenFileDialog", "file dialog failed");
     return {};
   }
 }

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "core/system/note_failure.h"
 #include "platform/win32/wide_text.h"
 
 namespace pv {
@@ -23,6 +24,7 @@ bool ShellBrowser::open(std::string_view address) {
     if (SUCCEEDED(com)) CoUninitialize();
     return result > 32;
   } catch (...) {
+    noteFailure("ShellBrowser::open", "address could not be opened");
     return false;
   }
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/system/note_failure.h"
 #include "platform/win32/ui/win32_ui.h"
 #include "platform/win32/wide_text.h"
 
@@ -49,6 +50,7 @@ DialogAnswer Win32Dialogs::show(const DialogMessage& message) {
       default: return DialogAnswer::None;
     }
   } catch (...) {
+    noteFailure("Win32Dialogs::show", "message box failed");
     return DialogAnswer::None;
   }
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/system/note_failure.h"
 #include "platform/win32/erp/force_foreground.h"
 #include "platform/win32/settings_registry.h"
 #include "platform/win32/wide_text.h"
@@ -23,6 +24,7 @@ LRESULT CALLBACK hookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
     if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, hookProc, kHookId);
   } catch (...) {
     // Must not unwind through user32.
+    noteFailure("hookProc", "menu command failed");
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
@@ -74,6 +76,7 @@ bool Win32WindowExtras::appendMenuItem(Window window, int commandId, std::string
     });
     return added;
   } catch (...) {
+    noteFailure("Win32WindowExtras::appendMenuItem", "menu item could not be added");
     return false;
   }
 }
@@ -101,6 +104,7 @@ bool Win32WindowExtras::navigate(Window window, std::string_view browserName,
   try {
     return ui_.navigateWebView(window, browserName, address);
   } catch (...) {
+    noteFailure("Win32WindowExtras::navigate", "navigation failed with an exception");
     return false;
   }
 }

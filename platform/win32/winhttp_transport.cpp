@@ -7,6 +7,7 @@
 
 #include "core/net/http_shaping.h"
 #include "core/net/http_transport.h"
+#include "core/system/note_failure.h"
 #include "platform/win32/unique.h"
 #include "platform/win32/wide_text.h"
 
@@ -96,6 +97,7 @@ class WinHttpTransport final : public HttpTransport {
     try {
       return perform(wire);
     } catch (...) {
+      noteFailure("WinHttpTransport::exchange", "transfer failed with an exception");
       return HttpWireResponse{};
     }
   }

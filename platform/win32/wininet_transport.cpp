@@ -7,6 +7,7 @@
 
 #include "core/net/http_shaping.h"
 #include "core/net/http_transport.h"
+#include "core/system/note_failure.h"
 #include "platform/win32/unique.h"
 #include "platform/win32/wide_text.h"
 
@@ -91,6 +92,7 @@ class WinInetTransport final : public HttpTransport {
     try {
       return perform(wire);
     } catch (...) {
+      noteFailure("WinInetTransport::exchange", "transfer failed with an exception");
       return HttpWireResponse{};
     }
   }

@@ -73,35 +73,6 @@ TEST_F(MemoryUiTest, DigitsOnlyBoxesRefuseEverythingButDigits) {
   EXPECT_EQ(ui.text(m, "编辑框_地址"), "北京市1号院");
 }
 
-TEST_F(MemoryUiTest, ComboBoxKeepsItemsValuesSelectionAndText) {
-  const Window m = Window::Main;
-  const char* combo = "组合框_筛单服务";
-  EXPECT_EQ(ui.addItem(m, combo, "A", 1), 0);
-  EXPECT_EQ(ui.addItem(m, combo, "B", 2), 1);
-  EXPECT_EQ(ui.text(m, combo), "请选择服务");  // adding does not select
-  EXPECT_TRUE(ui.setSelectedIndex(m, combo, 1));
-  EXPECT_EQ(ui.text(m, combo), "B");
-  EXPECT_EQ(ui.itemValue(m, combo, 1), 2);
-  EXPECT_EQ(ui.itemText(m, combo, 0), "A");
-  EXPECT_EQ(ui.itemText(m, combo, 2), "");
-  // An editable combo box's text is free and leaves the selection alone.
-  EXPECT_TRUE(ui.setText(m, combo, "自由文本"));
-  EXPECT_EQ(ui.selectedIndex(m, combo), 1);
-
-  EXPECT_FALSE(ui.setSelectedIndex(m, combo, 5));
-  EXPECT_EQ(ui.selectedIndex(m, combo), -1);
-  EXPECT_EQ(ui.text(m, combo), "");
-  EXPECT_TRUE(ui.setSelectedIndex(m, combo, 0));
-  EXPECT_TRUE(ui.clearItems(m, combo));
-  EXPECT_EQ(ui.itemCount(m, combo), 0);
-  EXPECT_EQ(ui.selectedIndex(m, combo), -1);
-  EXPECT_EQ(ui.text(m, combo), "");
-  // No items, selection -1, then a text: the state a saved "-1<|>请选择服务" restores.
-  EXPECT_TRUE(ui.setSelectedIndex(m, combo, -1));
-  EXPECT_TRUE(ui.setText(m, combo, "请选择服务"));
-  EXPECT_EQ(ui.text(m, combo), "请选择服务");
-}
-
 TEST_F(MemoryUiTest, DropDownListTextSelectsAnItem) {
   ASSERT_TRUE(ui.load(Window::Result, true));
   const Window r = Window::Result;

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <utility>
 
+#include "core/system/note_failure.h"
+
 namespace pv::win32ui {
 
 using Microsoft::WRL::ComPtr;
@@ -113,6 +115,7 @@ class EventSink final : public IDispatch, private RefCounted {
       }
     } catch (...) {
       // Must not unwind into the control.
+      noteFailure("EventSink::Invoke", "web page event failed");
     }
     return S_OK;
   }
@@ -315,6 +318,7 @@ std::unique_ptr<WebBrowserHost> WebBrowserHost::create(HWND container, const CLS
     if (SUCCEEDED(p.object.As(&inPlace))) inPlace->SetObjectRects(&area, &area);
     return host;
   } catch (...) {
+    noteFailure("WebBrowserHost::create", "web browser control could not be made");
     return nullptr;
   }
 }
@@ -351,6 +355,7 @@ bool WebBrowserHost::navigate(std::wstring_view address) noexcept {
     SysFreeString(url);
     return SUCCEEDED(hr);
   } catch (...) {
+    noteFailure("WebBrowserHost::navigate", "navigation failed with an exception");
     return false;
   }
 }

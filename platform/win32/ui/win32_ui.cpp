@@ -6,6 +6,9 @@
 #include <exdisp.h>
 #include <ole2.h>
 
+#include <exception>
+
+#include "core/system/note_failure.h"
 #include "platform/win32/ui/names.h"
 #include "platform/win32/ui/picture_bitmap.h"
 #include "platform/win32/ui/ui_impl.h"
@@ -133,8 +136,11 @@ void Impl::raise(Window window, std::string_view control, Event event, int key) 
   EventArgs args{.window = window, .control = std::string(control), .event = event, .key = key};
   try {
     events_.raise(args);
-  } catch (...) {
+  } catch (const std::exception& e) {
     // A failing handler must not take the window procedure down with it.
+    noteFailure("Win32Ui::raise", e.what());
+  } catch (...) {
+    noteFailure("Win32Ui::raise", "event handler failed");
   }
 }
 
@@ -142,7 +148,10 @@ bool Impl::raiseCancellable(Window window, Event event) {
   EventArgs args{.window = window, .event = event};
   try {
     events_.raise(args);
+  } catch (const std::exception& e) {
+    noteFailure("Win32Ui::raiseCancellable", e.what());
   } catch (...) {
+    noteFailure("Win32Ui::raiseCancellable", "event handler failed");
   }
   return args.cancel;
 }
@@ -153,7 +162,10 @@ bool Impl::raisePageEvent(Window window, std::string_view control, Event event, 
                  .text = std::move(text)};
   try {
     events_.raise(args);
+  } catch (const std::exception& e) {
+    noteFailure("Win32Ui::raisePageEvent", e.what());
   } catch (...) {
+    noteFailure("Win32Ui::raisePageEvent", "event handler failed");
   }
   return args.cancel;
 }

@@ -7,6 +7,7 @@
 
 #include <cwchar>
 
+#include "core/system/note_failure.h"
 #include "platform/win32/ui/names.h"
 #include "platform/win32/ui/ui_impl.h"
 
@@ -285,6 +286,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       if (isTopLevel(*w, hwnd) && handleTopLevel(*w, hwnd, message, wParam, result)) return result;
     }
   } catch (...) {
+    noteFailure("windowProc", "message handling failed; default handling instead");
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -305,6 +307,7 @@ LRESULT CALLBACK pictureBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         break;
     }
   } catch (...) {
+    noteFailure("pictureBoxProc", "picture could not be painted");
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -314,6 +317,7 @@ LRESULT CALLBACK dispatcherProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     try {
       (*reinterpret_cast<std::function<void()>*>(lParam))();
     } catch (...) {
+      noteFailure("dispatcherProc", "call handed to the user-interface thread failed");
     }
     return 1;
   }
@@ -374,6 +378,7 @@ LRESULT CALLBACK controlSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPA
         break;
     }
   } catch (...) {
+    noteFailure("controlSubclassProc", "edit box message handling failed");
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
