@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/text/codepage.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 namespace {
@@ -24,11 +24,6 @@ struct Variant {
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
 };
-
-std::wstring wide(std::string_view gbk) {
-  const std::u16string text = gbkToUtf16(gbk);
-  return std::wstring(text.begin(), text.end());
-}
 
 // One late-bound call. `args` in the order of the member's parameters. S_OK or the error.
 HRESULT call(IDispatch* object, const wchar_t* name, WORD kind, std::vector<VARIANT*> args, VARIANT* result) {
@@ -95,7 +90,7 @@ bool ExcelAutomation::openWorkbook(std::string_view path) {
   if (!workbooks) return false;
   Variant file;
   file.v.vt = VT_BSTR;
-  file.v.bstrVal = SysAllocString(wide(path).c_str());
+  file.v.bstrVal = SysAllocString(toWide(path).c_str());
   Variant result;
   if (FAILED(call(workbooks.Get(), L"Open", DISPATCH_METHOD, {&file.v}, &result.v))) return false;
   ComPtr<IDispatch> book = objectOf(result.v);
@@ -110,7 +105,7 @@ void ExcelAutomation::saveActiveWorkbookAs(std::string_view path) {
   if (!active) return;
   Variant file, format;
   file.v.vt = VT_BSTR;
-  file.v.bstrVal = SysAllocString(wide(path).c_str());
+  file.v.bstrVal = SysAllocString(toWide(path).c_str());
   format.v.vt = VT_I4;
   format.v.lVal = kXlOpenXmlWorkbook;
   Variant ignored;

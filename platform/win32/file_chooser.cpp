@@ -8,21 +8,11 @@
 #include <vector>
 
 #include "core/system/note_failure.h"
-#include "core/text/codepage.h"
 #include "platform/win32/ui/win32_ui.h"
+#include "platform/win32/wide_text.h"
 
 namespace pv {
 namespace {
-
-std::wstring wide(std::string_view gbk) {
-  const std::u16string text = gbkToUtf16(gbk);
-  return std::wstring(text.begin(), text.end());
-}
-
-std::string narrow(const wchar_t* text) {
-  const std::wstring_view view(text);
-  return utf16ToGbk(std::u16string(view.begin(), view.end()));
-}
 
 constexpr DWORD kPathChars = 512;
 
@@ -32,12 +22,12 @@ std::string Win32FileChooser::showOpenFileDialog(Window owner, std::string_view 
                                                  std::string_view title, std::string_view filter) {
   try {
     // "description|patterns|…" becomes the dialog's list of NUL-separated texts.
-    std::wstring filters = wide(filter);
+    std::wstring filters = toWide(filter);
     for (wchar_t& c : filters) {
       if (c == L'|') c = L'\0';
     }
     filters.append(2, L'\0');
-    const std::wstring folder = wide(initialFolder), caption = wide(title);
+    const std::wstring folder = toWide(initialFolder), caption = toWide(title);
     std::vector<wchar_t> file(kPathChars, L'\0'), fileTitle(kPathChars, L'\0');
     std::vector<wchar_t> current(MAX_PATH * 4, L'\0');
     const DWORD kept = GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data());
@@ -59,7 +49,7 @@ std::string Win32FileChooser::showOpenFileDialog(Window owner, std::string_view 
       chosen = GetOpenFileNameW(&dialog);
     });
     if (kept > 0 && kept < current.size()) SetCurrentDirectoryW(current.data());
-    return chosen ? narrow(file.data()) : std::string();
+    return chosen ? fromWide(file.data()) : std::string();
   } catch (...) {
     noteFailure("Win32FileChooser::showOpenFileDialog", "file dialog failed");
     return {};
@@ -69,7 +59,7 @@ std::string Win32FileChooser::showOpenFileDialog(Window owner, std::string_view 
 std::string Win32FileChooser::desktopFolder() {
   wchar_t path[MAX_PATH] = {};
   if (FAILED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
-  return narrow(path);
+  return fromWide(path);
 }
 
 }  // namespace pv

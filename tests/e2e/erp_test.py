@@ -51,6 +51,19 @@ def control(method, path, body=None):
         return answer.status
 
 
+def log_in(test, client):
+    """Logs the demo account in and chooses project 星河速运 (service 星河速运-杭州)."""
+    test.assertEqual(client.wait_window(LOGIN_TITLE, 60).code, 0)
+    test.assertEqual(driver("wait-state", LOGIN_TITLE, "按钮_登录", "enabled", "1", "30000").code, 0)
+    driver("set-text", LOGIN_TITLE, "编辑框_账户", "demo")
+    driver("set-text", LOGIN_TITLE, "编辑框_密码", "demo123")
+    test.assertEqual(driver("click", LOGIN_TITLE, "按钮_登录").code, 0)
+    test.assertEqual(driver("wait-window", MAIN_TITLE, "30000").code, 0)
+    test.assertTrue(harness.choose_item(MAIN_TITLE, "组合框_筛单项目", "星河速运"))
+    test.assertTrue(harness.wait_until(
+        lambda: driver("text", MAIN_TITLE, "组合框_筛单服务").line == "星河速运-杭州", 30))
+
+
 def report():
     """The fake ERP's rows, check states and committed private memory."""
     done = harness.wine(FAKE_ERP, "--report")
@@ -78,18 +91,7 @@ class ErpOneClickTest(unittest.TestCase):
         self.assertEqual(self.erp.wait_window("云端ERP - [订单审核]", 60).code, 0)
         self.client = harness.WineProgram(harness.CLIENT, "erp-client.log")
         self.addCleanup(self.client.stop, MAIN_TITLE)
-        self.login()
-
-    def login(self):
-        self.assertEqual(self.client.wait_window(LOGIN_TITLE, 60).code, 0)
-        self.assertEqual(driver("wait-state", LOGIN_TITLE, "按钮_登录", "enabled", "1", "30000").code, 0)
-        driver("set-text", LOGIN_TITLE, "编辑框_账户", "demo")
-        driver("set-text", LOGIN_TITLE, "编辑框_密码", "demo123")
-        self.assertEqual(driver("click", LOGIN_TITLE, "按钮_登录").code, 0)
-        self.assertEqual(driver("wait-window", MAIN_TITLE, "30000").code, 0)
-        self.assertTrue(harness.choose_item(MAIN_TITLE, "组合框_筛单项目", "星河速运"))
-        self.assertTrue(harness.wait_until(
-            lambda: driver("text", MAIN_TITLE, "组合框_筛单服务").line == "星河速运-杭州", 30))
+        log_in(self, self.client)
 
     def run_once(self):
         """One click and its summary box answered; the box's text."""

@@ -227,6 +227,17 @@ TEST_F(PickTest, ABatchOfTwentyAnswersEachAddressInOrderAsItWouldAlone) {
   const Screening tooMany = screen(batch);
   EXPECT_NE(tooMany.reply.code(), 0);
   EXPECT_TRUE(tooMany.verdicts.empty());
+
+  // The service's record of answered requests: the batch, then each address alone; the
+  // refused batch is not among them.
+  const Reply record = api().call("GET", "/__control/requests");
+  ASSERT_EQ(record.code(), 0) << record.body;
+  const auto sizes = record.json.at("/data/pick");
+  ASSERT_EQ(sizes.size(), 21u);
+  EXPECT_EQ(sizes.element(0).toInt64(), 20);
+  for (size_t i = 1; i < sizes.size(); ++i) EXPECT_EQ(sizes.element(i).toInt64(), 1) << i;
+  api().reset();
+  EXPECT_EQ(api().call("GET", "/__control/requests").json.at("/data/pick").size(), 0u);
 }
 
 TEST_F(PickTest, EscapedAndDoubleByteCharactersKeepTheSignatureValid) {

@@ -52,6 +52,8 @@ constexpr wchar_t kUsageText[] =
     L"                              at 0-based position N for \"#N\"; waits for the item\n"
     L"  msgbox TITLE [MS [BUTTON]]  wait for a message box; print its text; press BUTTON\n"
     L"                              (a caption such as 确定 or 是, or IDOK IDCANCEL IDYES IDNO ...)\n"
+    L"  open-file TITLE PATH [MS]   wait for an open-file dialog, type PATH as the file name and\n"
+    L"                              press OK; waits until the dialog has gone\n"
     L"  show WIN                    make a window visible, on top of the others\n"
     L"  close WIN                   ask the window to close (WM_CLOSE)\n"
     L"  screenshot FILE.png [WIN [NAME]]\n"
@@ -301,6 +303,34 @@ int messageBox(const Command& c) {
   return kDone;
 }
 
+// The standard open-file dialog: the file name goes into its name box and the dialog is
+// told OK, as a user typing a full path and pressing Enter would do.
+int openFile(const Command& c) {
+  c.expect(3, 4);
+  WindowPattern pattern = parseWindowPattern(c.at(1));
+  pattern.className = L"#32770";
+  const HWND dialog = waitTopLevel(pattern, true, c.msAt(3, kDefaultWaitMs));
+  if (!dialog) fail(L"no open-file dialog \"" + c.at(1) + L"\"");
+  // The name box is the edit inside combo box cmb13 (a ComboBoxEx holding a combo box,
+  // all three with that id) in the Explorer-style dialog, edit edt1 in the older one.
+  constexpr int kNameCombo = 0x47C, kNameEdit = 0x480;
+  HWND name = nullptr;
+  for (HWND child : descendants(dialog)) {
+    if (!name && GetDlgCtrlID(child) == kNameCombo && windowClass(child) == L"Edit") name = child;
+  }
+  if (!name) name = GetDlgItem(dialog, kNameEdit);
+  if (!name) fail(L"the dialog has no file-name box");
+  DWORD_PTR ok = 0;
+  if (!SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.at(2).c_str()), SMTO_ABORTIFHUNG,
+                           kSendTimeoutMs, &ok) ||
+      !ok) {
+    fail(L"the file-name box refused the text");
+  }
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  if (!waitFor(kLookupMs, [&] { return !IsWindow(dialog); })) fail(L"the dialog stayed open (no such file?)");
+  return kDone;
+}
+
 int listControls(const Command& c) {
   c.expect(2, 2);
   for (HWND child : descendants(window(c.at(1)))) {
@@ -417,6 +447,7 @@ int run(const Command& c) {
   }
   if (verb == L"select") return selectItem(c);
   if (verb == L"msgbox") return messageBox(c);
+  if (verb == L"open-file") return openFile(c);
   if (verb == L"show") {
     c.expect(2, 2);
     const HWND target = window(c.at(1));

@@ -502,6 +502,10 @@ ApiResponse SandboxApi::pick(const ApiRequest& request, std::string_view idText,
   // Only an answer that is ready counts as given: a request that failed on the way (a
   // server error) may come again and is served then.
   if (!firstAnswer(v.seal, r.timestamp)) return replayed;
+  {
+    std::lock_guard lock(answeredMutex_);
+    pickSizes_.push_back(r.addresses.size());
+  }
   return answer(code::kOk, spoil == "nomsg" ? "" : "查询成功",
                 writeJson([&](Writer& w) { w.String(data.data(), data.size()); }));
 }
@@ -561,6 +565,18 @@ ApiResponse SandboxApi::control(const ApiRequest& request) {
                       w.EndObject();
                     }));
     }
+  } else if (what == "/requests") {
+    if (request.method == "GET") {
+      std::lock_guard lock(answeredMutex_);
+      return answer(code::kOk, "成功", writeJson([&](Writer& w) {
+                      w.StartObject();
+                      w.Key("pick");
+                      w.StartArray();
+                      for (const size_t size : pickSizes_) w.Uint64(size);
+                      w.EndArray();
+                      w.EndObject();
+                    }));
+    }
   } else if (what == "/reset") {
     if (request.method == "POST") {
       faults_.clear();
@@ -569,6 +585,7 @@ ApiResponse SandboxApi::control(const ApiRequest& request) {
       std::lock_guard lock(answeredMutex_);
       answered_.clear();
       answeredOrder_.clear();
+      pickSizes_.clear();
       return answer(code::kOk, "已重置");
     }
   } else {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "tools/sandbox/faults.h"
 #include "tools/sandbox/gazetteer.h"
@@ -87,6 +88,9 @@ class SandboxApi {
   std::mutex answeredMutex_;
   std::unordered_set<std::string> answered_;
   std::deque<std::pair<int64_t, std::string>> answeredOrder_;  // by arrival, for forgetting
+  // Addresses of each answered screening request since the start or the last reset, so a
+  // test can see how a client cut its batches.
+  std::vector<size_t> pickSizes_;
 };
 
 // {"code":…,"msg":…,"data":…}; `dataJson` is inserted as it is, "" leaves data out.
