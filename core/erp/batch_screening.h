@@ -19,11 +19,6 @@
 
 namespace pv {
 
-inline constexpr std::string_view kBlindAreaBox = "选择框_盲区停发";
-inline constexpr std::string_view kSurchargeBox = "选择框_超区加收";
-inline constexpr std::string_view kFalseAddressBox = "选择框_虚假地址";
-inline constexpr std::string_view kOtherRestrictionBox = "选择框_其他限制";
-inline constexpr std::string_view kInverseRadio = "单选框_反选";
 inline constexpr std::string_view kErpMessageTitle = kScreeningTitle;
 
 // Colours as the renderer takes them: six hexadecimal digits, red green blue.
