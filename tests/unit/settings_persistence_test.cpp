@@ -17,7 +17,7 @@
 #include "tests/unit/settings_fakes.h"
 #include "tests/unit/utf8_literal.h"
 #ifdef _WIN32
-#include "platform/win32/settings_store.h"
+#include "platform/win32/dpapi_protector.h"
 #endif
 
 namespace pv {

@@ -16,7 +16,7 @@
 #include "core/settings/ini_file.h"
 #include "core/settings/settings.h"
 #include "platform/win32/clipboard.h"
-#include "platform/win32/settings_store.h"
+#include "platform/win32/dpapi_protector.h"
 #include "platform/win32/ui/names.h"
 #include "platform/win32/ui/picture_bitmap.h"
 #include "platform/win32/ui/win32_ui.h"
