@@ -1,4 +1,5 @@
-// The Ui port's properties on real windows and controls. User-interface thread only.
+// The Ui port's operations on real windows and controls: each runs its body on the
+// user-interface thread through the adapter's one hand-off.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -7,9 +8,16 @@
 #include "platform/win32/erp/force_foreground.h"
 #include "platform/win32/ui/picture_bitmap.h"
 #include "platform/win32/ui/ui_impl.h"
+#include "platform/win32/ui/win32_ui.h"
 
-namespace pv::win32ui {
+namespace pv {
 namespace {
+
+using win32ui::ControlState;
+using win32ui::Impl;
+using win32ui::WindowState;
+using win32ui::onlyDigits;
+using win32ui::windowText;
 
 using K = ControlKind;
 
@@ -81,289 +89,350 @@ ControlState* listControl(Impl& impl, Window window, std::string_view name, K ki
 
 }  // namespace
 
-bool Impl::show(Window window) {
-  WindowState& w = state(window);
-  if (!w.hwnd) return false;
-  // The borderless quick tip appears without taking the focus from the operator's program.
-  ShowWindow(w.hwnd, w.def->border == Border::None ? SW_SHOWNA : SW_SHOW);
-  UpdateWindow(w.hwnd);
-  return true;
+bool Win32Ui::show(Window window) {
+  return impl_->onUiThread([&] { return impl_->showWindow(window); });
 }
 
-bool Impl::hide(Window window) {
-  WindowState& w = state(window);
-  if (!w.hwnd) return false;
-  ShowWindow(w.hwnd, SW_HIDE);
-  return true;
+bool Win32Ui::hide(Window window) {
+  return impl_->onUiThread([&]() -> bool {
+    WindowState& w = impl_->state(window);
+    if (!w.hwnd) return false;
+    ShowWindow(w.hwnd, SW_HIDE);
+    return true;
+  });
 }
 
-bool Impl::isShown(Window window) {
-  WindowState& w = state(window);
-  return w.hwnd && IsWindowVisible(w.hwnd);
+bool Win32Ui::isShown(Window window) const {
+  return impl_->onUiThread([&]() -> bool {
+    WindowState& w = impl_->state(window);
+    return w.hwnd && IsWindowVisible(w.hwnd);
+  });
 }
 
-std::string Impl::title(Window window) {
-  WindowState& w = state(window);
-  return w.hwnd ? windowText(w.hwnd) : std::string();
+std::string Win32Ui::title(Window window) const {
+  return impl_->onUiThread([&]() -> std::string {
+    WindowState& w = impl_->state(window);
+    return w.hwnd ? windowText(w.hwnd) : std::string();
+  });
 }
 
-bool Impl::setTitle(Window window, std::string_view title) {
-  WindowState& w = state(window);
-  return w.hwnd && SetWindowTextW(w.hwnd, toWide(title).c_str());
+bool Win32Ui::setTitle(Window window, std::string_view title) {
+  return impl_->onUiThread([&]() -> bool {
+    WindowState& w = impl_->state(window);
+    return w.hwnd && SetWindowTextW(w.hwnd, toWide(title).c_str());
+  });
 }
 
-std::string Impl::text(Window window, std::string_view name) {
-  ControlState* c = find(window, name);
-  if (!c || !c->hwnd || !hasText(c->def->kind)) return {};
-  switch (c->def->kind) {
-    case K::StatusBar: return statusPartText(c->hwnd, 0);
-    case K::RichEdit: return richEditText(c->hwnd);
-    default: return windowText(c->hwnd);
-  }
+std::string Win32Ui::text(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> std::string {
+    ControlState* c = impl_->find(window, name);
+    if (!c || !c->hwnd || !hasText(c->def->kind)) return {};
+    switch (c->def->kind) {
+      case K::StatusBar: return statusPartText(c->hwnd, 0);
+      case K::RichEdit: return richEditText(c->hwnd);
+      default: return windowText(c->hwnd);
+    }
+  });
 }
 
-bool Impl::setText(Window window, std::string_view name, std::string_view text) {
-  ControlState* c = find(window, name);
-  if (!c || !c->hwnd || !hasText(c->def->kind)) return false;
-  const std::wstring wide = toWide(text);
-  if (wide.empty() && !text.empty()) return false;  // not GBK
-  if (c->def->has(kDigitsOnly) && !onlyDigits(wide)) return false;
-  if (c->def->kind == K::StatusBar) return setStatusPartText(c->hwnd, 0, text);
-  if (c->def->kind == K::ComboBox && c->def->has(kDropDownList)) {
-    // CB_FINDSTRINGEXACT ignores case; the items must match byte for byte.
-    for (int i = 0, n = comboCount(c->hwnd); i < n; ++i) {
-      if (comboItemText(c->hwnd, i) == text) {
-        return SendMessageW(c->hwnd, CB_SETCURSEL, static_cast<WPARAM>(i), 0) != CB_ERR;
+bool Win32Ui::setText(Window window, std::string_view name, std::string_view text) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    if (!c || !c->hwnd || !hasText(c->def->kind)) return false;
+    const std::wstring wide = toWide(text);
+    if (wide.empty() && !text.empty()) return false;  // not GBK
+    if (c->def->has(kDigitsOnly) && !onlyDigits(wide)) return false;
+    if (c->def->kind == K::StatusBar) return setStatusPartText(c->hwnd, 0, text);
+    if (c->def->kind == K::ComboBox && c->def->has(kDropDownList)) {
+      // CB_FINDSTRINGEXACT ignores case; the items must match byte for byte.
+      for (int i = 0, n = comboCount(c->hwnd); i < n; ++i) {
+        if (comboItemText(c->hwnd, i) == text) {
+          return SendMessageW(c->hwnd, CB_SETCURSEL, static_cast<WPARAM>(i), 0) != CB_ERR;
+        }
       }
+      return false;
+    }
+    return SetWindowTextW(c->hwnd, wide.c_str()) != 0;
+  });
+}
+
+bool Win32Ui::visible(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    return c && c->hwnd && (GetWindowLongPtrW(c->hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+  });
+}
+
+bool Win32Ui::setVisible(Window window, std::string_view name, bool visible) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    if (!c || !c->hwnd) return false;
+    ShowWindow(c->hwnd, visible ? SW_SHOWNA : SW_HIDE);
+    return true;
+  });
+}
+
+bool Win32Ui::enabled(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    return c && c->hwnd && IsWindowEnabled(c->hwnd);
+  });
+}
+
+bool Win32Ui::setEnabled(Window window, std::string_view name, bool enabled) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    if (!c || !c->hwnd) return false;
+    EnableWindow(c->hwnd, enabled ? TRUE : FALSE);
+    return true;
+  });
+}
+
+bool Win32Ui::checked(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    if (!c || !c->hwnd) return false;
+    if (c->def->kind != K::CheckBox && c->def->kind != K::RadioButton) return false;
+    return SendMessageW(c->hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  });
+}
+
+bool Win32Ui::setChecked(Window window, std::string_view name, bool checked) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    if (!c || !c->hwnd) return false;
+    if (c->def->kind != K::CheckBox && c->def->kind != K::RadioButton) return false;
+    if (c->def->kind == K::RadioButton && checked) {
+      // BM_SETCHECK alone leaves the group's other button selected too.
+      for (ControlState& other : impl_->state(window).controls) {
+        if (&other != c && other.hwnd && other.def->kind == K::RadioButton &&
+            other.def->page == c->def->page) {
+          SendMessageW(other.hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
+        }
+      }
+    }
+    SendMessageW(c->hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    return true;
+  });
+}
+
+int Win32Ui::selectedIndex(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> int {
+    if (ControlState* c = listControl(*impl_, window, name, K::ComboBox)) {
+      const LRESULT at = SendMessageW(c->hwnd, CB_GETCURSEL, 0, 0);
+      return at == CB_ERR ? -1 : static_cast<int>(at);
+    }
+    if (ControlState* c = listControl(*impl_, window, name, K::TabControl)) {
+      return static_cast<int>(SendMessageW(c->hwnd, TCM_GETCURSEL, 0, 0));
+    }
+    return -1;
+  }, -1);
+}
+
+bool Win32Ui::setSelectedIndex(Window window, std::string_view name, int index) {
+  return impl_->onUiThread([&]() -> bool {
+    if (ControlState* c = listControl(*impl_, window, name, K::ComboBox)) {
+      if (index >= 0 && index < comboCount(c->hwnd)) {
+        return SendMessageW(c->hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0) != CB_ERR;
+      }
+      SendMessageW(c->hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+      SetWindowTextW(c->hwnd, L"");
+      return index == -1;
+    }
+    if (ControlState* c = listControl(*impl_, window, name, K::TabControl)) {
+      if (index < 0 || index >= static_cast<int>(c->def->pages.size())) return false;
+      impl_->showPage(impl_->state(window), index);
+      return true;
     }
     return false;
-  }
-  return SetWindowTextW(c->hwnd, wide.c_str()) != 0;
+  });
 }
 
-bool Impl::visible(Window window, std::string_view name) {
-  ControlState* c = find(window, name);
-  return c && c->hwnd && (GetWindowLongPtrW(c->hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+int Win32Ui::itemCount(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> int {
+    ControlState* c = listControl(*impl_, window, name, K::ComboBox);
+    return c ? comboCount(c->hwnd) : 0;
+  });
 }
 
-bool Impl::setVisible(Window window, std::string_view name, bool visible) {
-  ControlState* c = find(window, name);
-  if (!c || !c->hwnd) return false;
-  ShowWindow(c->hwnd, visible ? SW_SHOWNA : SW_HIDE);
-  return true;
+std::string Win32Ui::itemText(Window window, std::string_view name, int index) const {
+  return impl_->onUiThread([&]() -> std::string {
+    ControlState* c = listControl(*impl_, window, name, K::ComboBox);
+    if (!c || index < 0 || index >= comboCount(c->hwnd)) return {};
+    return comboItemText(c->hwnd, index);
+  });
 }
 
-bool Impl::enabled(Window window, std::string_view name) {
-  ControlState* c = find(window, name);
-  return c && c->hwnd && IsWindowEnabled(c->hwnd);
+int Win32Ui::itemValue(Window window, std::string_view name, int index) const {
+  return impl_->onUiThread([&]() -> int {
+    ControlState* c = listControl(*impl_, window, name, K::ComboBox);
+    if (!c || index < 0 || index >= comboCount(c->hwnd)) return 0;
+    return static_cast<int>(SendMessageW(c->hwnd, CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+  });
 }
 
-bool Impl::setEnabled(Window window, std::string_view name, bool enabled) {
-  ControlState* c = find(window, name);
-  if (!c || !c->hwnd) return false;
-  EnableWindow(c->hwnd, enabled ? TRUE : FALSE);
-  return true;
+int Win32Ui::addItem(Window window, std::string_view name, std::string_view text, int value) {
+  return impl_->onUiThread([&]() -> int {
+    ControlState* c = listControl(*impl_, window, name, K::ComboBox);
+    if (!c) return -1;
+    const LRESULT at =
+        SendMessageW(c->hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(text).c_str()));
+    if (at < 0) return -1;
+    SendMessageW(c->hwnd, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(value));
+    return static_cast<int>(at);
+  }, -1);
 }
 
-bool Impl::checked(Window window, std::string_view name) {
-  ControlState* c = find(window, name);
-  if (!c || !c->hwnd) return false;
-  if (c->def->kind != K::CheckBox && c->def->kind != K::RadioButton) return false;
-  return SendMessageW(c->hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-bool Impl::setChecked(Window window, std::string_view name, bool checked) {
-  ControlState* c = find(window, name);
-  if (!c || !c->hwnd) return false;
-  if (c->def->kind != K::CheckBox && c->def->kind != K::RadioButton) return false;
-  if (c->def->kind == K::RadioButton && checked) {
-    // BM_SETCHECK alone leaves the group's other button selected too.
-    for (ControlState& other : state(window).controls) {
-      if (&other != c && other.hwnd && other.def->kind == K::RadioButton &&
-          other.def->page == c->def->page) {
-        SendMessageW(other.hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
-      }
-    }
-  }
-  SendMessageW(c->hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-  return true;
-}
-
-int Impl::selectedIndex(Window window, std::string_view name) {
-  if (ControlState* c = listControl(*this, window, name, K::ComboBox)) {
-    const LRESULT at = SendMessageW(c->hwnd, CB_GETCURSEL, 0, 0);
-    return at == CB_ERR ? -1 : static_cast<int>(at);
-  }
-  if (ControlState* c = listControl(*this, window, name, K::TabControl)) {
-    return static_cast<int>(SendMessageW(c->hwnd, TCM_GETCURSEL, 0, 0));
-  }
-  return -1;
-}
-
-bool Impl::setSelectedIndex(Window window, std::string_view name, int index) {
-  if (ControlState* c = listControl(*this, window, name, K::ComboBox)) {
-    if (index >= 0 && index < comboCount(c->hwnd)) {
-      return SendMessageW(c->hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0) != CB_ERR;
-    }
-    SendMessageW(c->hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+bool Win32Ui::clearItems(Window window, std::string_view name) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = listControl(*impl_, window, name, K::ComboBox);
+    if (!c) return false;
+    SendMessageW(c->hwnd, CB_RESETCONTENT, 0, 0);
     SetWindowTextW(c->hwnd, L"");
-    return index == -1;
-  }
-  if (ControlState* c = listControl(*this, window, name, K::TabControl)) {
-    if (index < 0 || index >= static_cast<int>(c->def->pages.size())) return false;
-    showPage(state(window), index);
     return true;
-  }
-  return false;
+  });
 }
 
-int Impl::itemCount(Window window, std::string_view name) {
-  ControlState* c = listControl(*this, window, name, K::ComboBox);
-  return c ? comboCount(c->hwnd) : 0;
+int Win32Ui::timerInterval(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> int {
+    ControlState* c = impl_->find(window, name);
+    return c && c->def->kind == K::Timer ? c->interval : 0;
+  });
 }
 
-std::string Impl::itemText(Window window, std::string_view name, int index) {
-  ControlState* c = listControl(*this, window, name, K::ComboBox);
-  if (!c || index < 0 || index >= comboCount(c->hwnd)) return {};
-  return comboItemText(c->hwnd, index);
+bool Win32Ui::setTimerInterval(Window window, std::string_view name, int milliseconds) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    if (!c || c->def->kind != K::Timer || milliseconds < 0) return false;
+    HWND owner = impl_->state(window).hwnd;
+    KillTimer(owner, c->timerId);
+    c->interval = milliseconds;
+    if (milliseconds > 0) SetTimer(owner, c->timerId, static_cast<UINT>(milliseconds), nullptr);
+    return true;
+  });
 }
 
-int Impl::itemValue(Window window, std::string_view name, int index) {
-  ControlState* c = listControl(*this, window, name, K::ComboBox);
-  if (!c || index < 0 || index >= comboCount(c->hwnd)) return 0;
-  return static_cast<int>(SendMessageW(c->hwnd, CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+std::string Win32Ui::picture(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> std::string {
+    ControlState* c = impl_->find(window, name);
+    return c && c->def->kind == K::PictureBox ? c->pictureBytes : std::string();
+  });
 }
 
-int Impl::addItem(Window window, std::string_view name, std::string_view text, int value) {
-  ControlState* c = listControl(*this, window, name, K::ComboBox);
-  if (!c) return -1;
-  const LRESULT at =
-      SendMessageW(c->hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(text).c_str()));
-  if (at < 0) return -1;
-  SendMessageW(c->hwnd, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(value));
-  return static_cast<int>(at);
+bool Win32Ui::setPicture(Window window, std::string_view name, std::string_view bytes) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    if (!c || !c->hwnd || c->def->kind != K::PictureBox) return false;
+    UniqueBitmap bitmap = decodePicture(bytes, c->def->rect.width, c->def->rect.height);
+    if (!bitmap) return false;
+    c->picture = std::move(bitmap);
+    c->pictureBytes = bytes;
+    InvalidateRect(c->hwnd, nullptr, TRUE);
+    return true;
+  });
 }
 
-bool Impl::clearItems(Window window, std::string_view name) {
-  ControlState* c = listControl(*this, window, name, K::ComboBox);
-  if (!c) return false;
-  SendMessageW(c->hwnd, CB_RESETCONTENT, 0, 0);
-  SetWindowTextW(c->hwnd, L"");
-  return true;
+std::string Win32Ui::linkTarget(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> std::string {
+    ControlState* c = impl_->find(window, name);
+    return c && c->def->kind == K::Hyperlink ? c->target : std::string();
+  });
 }
 
-int Impl::timerInterval(Window window, std::string_view name) {
-  ControlState* c = find(window, name);
-  return c && c->def->kind == K::Timer ? c->interval : 0;
+bool Win32Ui::setLinkTarget(Window window, std::string_view name, std::string_view target) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    if (!c || c->def->kind != K::Hyperlink) return false;
+    c->target = target;
+    return true;
+  });
 }
 
-bool Impl::setTimerInterval(Window window, std::string_view name, int milliseconds) {
-  ControlState* c = find(window, name);
-  if (!c || c->def->kind != K::Timer || milliseconds < 0) return false;
-  HWND owner = state(window).hwnd;
-  KillTimer(owner, c->timerId);
-  c->interval = milliseconds;
-  if (milliseconds > 0) SetTimer(owner, c->timerId, static_cast<UINT>(milliseconds), nullptr);
-  return true;
+std::string Win32Ui::statusText(Window window, std::string_view name, int part) const {
+  return impl_->onUiThread([&]() -> std::string {
+    ControlState* c = listControl(*impl_, window, name, K::StatusBar);
+    return c ? statusPartText(c->hwnd, part) : std::string();
+  });
 }
 
-std::string Impl::picture(Window window, std::string_view name) {
-  ControlState* c = find(window, name);
-  return c && c->def->kind == K::PictureBox ? c->pictureBytes : std::string();
-}
-
-bool Impl::setPicture(Window window, std::string_view name, std::string_view bytes) {
-  ControlState* c = find(window, name);
-  if (!c || !c->hwnd || c->def->kind != K::PictureBox) return false;
-  UniqueBitmap bitmap = decodePicture(bytes, c->def->rect.width, c->def->rect.height);
-  if (!bitmap) return false;
-  c->picture = std::move(bitmap);
-  c->pictureBytes = bytes;
-  InvalidateRect(c->hwnd, nullptr, TRUE);
-  return true;
-}
-
-std::string Impl::linkTarget(Window window, std::string_view name) {
-  ControlState* c = find(window, name);
-  return c && c->def->kind == K::Hyperlink ? c->target : std::string();
-}
-
-bool Impl::setLinkTarget(Window window, std::string_view name, std::string_view target) {
-  ControlState* c = find(window, name);
-  if (!c || c->def->kind != K::Hyperlink) return false;
-  c->target = target;
-  return true;
-}
-
-std::string Impl::statusText(Window window, std::string_view name, int part) {
-  ControlState* c = listControl(*this, window, name, K::StatusBar);
-  return c ? statusPartText(c->hwnd, part) : std::string();
-}
-
-bool Impl::setStatusText(Window window, std::string_view name, int part, std::string_view text) {
-  ControlState* c = listControl(*this, window, name, K::StatusBar);
-  return c && setStatusPartText(c->hwnd, part, text);
+bool Win32Ui::setStatusText(Window window, std::string_view name, int part, std::string_view text) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = listControl(*impl_, window, name, K::StatusBar);
+    return c && setStatusPartText(c->hwnd, part, text);
+  });
 }
 
 // Whatever the box held before, the run goes after it: the caret is put at the very end,
 // the format is set on the empty selection there and the text replaces that selection, all
 // on this thread, so no other run can come between.
-bool Impl::appendRichText(Window window, std::string_view name, const TextRun& run) {
-  ControlState* c = listControl(*this, window, name, K::RichEdit);
-  if (!c) return false;
-  if (run.text.empty()) return true;
-  GETTEXTLENGTHEX lengthQuery{GTL_NUMCHARS | GTL_PRECISE, 1200};
-  const LRESULT length = SendMessageW(c->hwnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
-  CHARRANGE end{static_cast<LONG>(length > 0 ? length : 0), static_cast<LONG>(length > 0 ? length : 0)};
-  SendMessageW(c->hwnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+bool Win32Ui::appendRichText(Window window, std::string_view name, const TextRun& run) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = listControl(*impl_, window, name, K::RichEdit);
+    if (!c) return false;
+    if (run.text.empty()) return true;
+    GETTEXTLENGTHEX lengthQuery{GTL_NUMCHARS | GTL_PRECISE, 1200};
+    const LRESULT length = SendMessageW(c->hwnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
+    CHARRANGE end{static_cast<LONG>(length > 0 ? length : 0), static_cast<LONG>(length > 0 ? length : 0)};
+    SendMessageW(c->hwnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
 
-  CHARFORMAT2W format{};
-  format.cbSize = sizeof format;
-  format.dwMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_PROTECTED | CFM_SIZE | CFM_COLOR |
-                  CFM_FACE | CFM_OFFSET;
-  format.dwEffects = run.bold ? CFE_BOLD : 0;
-  format.yHeight = kRichTextPoints * 20;
-  format.yOffset = 0;
-  format.crTextColor = static_cast<COLORREF>(run.colour & 0x00FFFFFF);
-  const std::wstring face = toWide(kRichTextFace);
-  wcsncpy(format.szFaceName, face.c_str(), LF_FACESIZE - 1);
-  SendMessageW(c->hwnd, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-  SendMessageW(c->hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(toWide(run.text).c_str()));
-  return true;
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_PROTECTED | CFM_SIZE | CFM_COLOR |
+                    CFM_FACE | CFM_OFFSET;
+    format.dwEffects = run.bold ? CFE_BOLD : 0;
+    format.yHeight = kRichTextPoints * 20;
+    format.yOffset = 0;
+    format.crTextColor = static_cast<COLORREF>(run.colour & 0x00FFFFFF);
+    const std::wstring face = toWide(kRichTextFace);
+    wcsncpy(format.szFaceName, face.c_str(), LF_FACESIZE - 1);
+    SendMessageW(c->hwnd, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    SendMessageW(c->hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(toWide(run.text).c_str()));
+    return true;
+  });
 }
 
-int Impl::lineCount(Window window, std::string_view name) {
-  ControlState* c = find(window, name);
-  if (!c || !c->hwnd || (c->def->kind != K::RichEdit && c->def->kind != K::Edit)) return 0;
-  return static_cast<int>(SendMessageW(c->hwnd, EM_GETLINECOUNT, 0, 0));
+int Win32Ui::lineCount(Window window, std::string_view name) const {
+  return impl_->onUiThread([&]() -> int {
+    ControlState* c = impl_->find(window, name);
+    if (!c || !c->hwnd || (c->def->kind != K::RichEdit && c->def->kind != K::Edit)) return 0;
+    return static_cast<int>(SendMessageW(c->hwnd, EM_GETLINECOUNT, 0, 0));
+  });
 }
 
-bool Impl::scrollLines(Window window, std::string_view name, int lines) {
-  ControlState* c = listControl(*this, window, name, K::RichEdit);
-  return c && SendMessageW(c->hwnd, EM_LINESCROLL, 0, static_cast<LPARAM>(lines)) != 0;
+bool Win32Ui::scrollLines(Window window, std::string_view name, int lines) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = listControl(*impl_, window, name, K::RichEdit);
+    return c && SendMessageW(c->hwnd, EM_LINESCROLL, 0, static_cast<LPARAM>(lines)) != 0;
+  });
 }
 
-bool Impl::clearSelection(Window window, std::string_view name) {
-  ControlState* c = find(window, name);
-  if (!c || !c->hwnd || (c->def->kind != K::RichEdit && c->def->kind != K::Edit)) return false;
-  SendMessageW(c->hwnd, EM_SETSEL, static_cast<WPARAM>(-1), 0);
-  return true;
+bool Win32Ui::clearSelection(Window window, std::string_view name) {
+  return impl_->onUiThread([&]() -> bool {
+    ControlState* c = impl_->find(window, name);
+    if (!c || !c->hwnd || (c->def->kind != K::RichEdit && c->def->kind != K::Edit)) return false;
+    SendMessageW(c->hwnd, EM_SETSEL, static_cast<WPARAM>(-1), 0);
+    return true;
+  });
 }
 
-bool Impl::underCursor(Window window) {
-  const HWND own = state(window).hwnd;
-  POINT cursor{};
-  if (!own || !GetCursorPos(&cursor)) return false;
-  const HWND under = WindowFromPoint(cursor);
-  return under && GetAncestor(under, GA_ROOTOWNER) == own;
+bool Win32Ui::underCursor(Window window) const {
+  return impl_->onUiThread([&]() -> bool {
+    const HWND own = impl_->state(window).hwnd;
+    POINT cursor{};
+    if (!own || !GetCursorPos(&cursor)) return false;
+    const HWND under = WindowFromPoint(cursor);
+    return under && GetAncestor(under, GA_ROOTOWNER) == own;
+  });
 }
 
-bool Impl::activate(Window window) {
-  const HWND own = state(window).hwnd;
-  if (!own) return false;
-  if (IsIconic(own)) ShowWindow(own, SW_RESTORE);
-  forceForeground(own);
-  return true;
+bool Win32Ui::activate(Window window) {
+  return impl_->onUiThread([&]() -> bool {
+    const HWND own = impl_->state(window).hwnd;
+    if (!own) return false;
+    if (IsIconic(own)) ShowWindow(own, SW_RESTORE);
+    forceForeground(own);
+    return true;
+  });
 }
 
-}  // namespace pv::win32ui
+}  // namespace pv

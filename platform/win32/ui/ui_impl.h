@@ -76,8 +76,10 @@ class Impl {
 
   int runMessageLoop();
 
-  // Windows (window_build.cpp).
+  // Windows (window_build.cpp). The Ui port's other operations are Win32Ui's own
+  // (control_ops.cpp), run here through onUiThread.
   bool load(Window window, bool show);
+  bool showWindow(Window window);
   bool destroy(Window window);
   // Called on WM_NCDESTROY of a top-level window: forget it, end the loop after the last.
   void windowGone(WindowState& w);
@@ -92,42 +94,6 @@ class Impl {
   ControlState* find(Window window, std::string_view name);
   HFONT font(int size, bool bold, bool underline);
   void showPage(WindowState& w, int page);
-
-  // Control properties (control_ops.cpp), as the Ui port describes them.
-  bool show(Window window);
-  bool hide(Window window);
-  bool isShown(Window window);
-  std::string title(Window window);
-  bool setTitle(Window window, std::string_view title);
-  std::string text(Window window, std::string_view name);
-  bool setText(Window window, std::string_view name, std::string_view text);
-  bool visible(Window window, std::string_view name);
-  bool setVisible(Window window, std::string_view name, bool visible);
-  bool enabled(Window window, std::string_view name);
-  bool setEnabled(Window window, std::string_view name, bool enabled);
-  bool checked(Window window, std::string_view name);
-  bool setChecked(Window window, std::string_view name, bool checked);
-  int selectedIndex(Window window, std::string_view name);
-  bool setSelectedIndex(Window window, std::string_view name, int index);
-  int itemCount(Window window, std::string_view name);
-  std::string itemText(Window window, std::string_view name, int index);
-  int itemValue(Window window, std::string_view name, int index);
-  int addItem(Window window, std::string_view name, std::string_view text, int value);
-  bool clearItems(Window window, std::string_view name);
-  int timerInterval(Window window, std::string_view name);
-  bool setTimerInterval(Window window, std::string_view name, int milliseconds);
-  std::string picture(Window window, std::string_view name);
-  bool setPicture(Window window, std::string_view name, std::string_view bytes);
-  std::string linkTarget(Window window, std::string_view name);
-  bool setLinkTarget(Window window, std::string_view name, std::string_view target);
-  std::string statusText(Window window, std::string_view name, int part);
-  bool setStatusText(Window window, std::string_view name, int part, std::string_view text);
-  bool appendRichText(Window window, std::string_view name, const TextRun& run);
-  int lineCount(Window window, std::string_view name);
-  bool scrollLines(Window window, std::string_view name, int lines);
-  bool clearSelection(Window window, std::string_view name);
-  bool underCursor(Window window);
-  bool activate(Window window);
 
   HINSTANCE instance() const noexcept { return instance_; }
 

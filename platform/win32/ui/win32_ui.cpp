@@ -208,23 +208,8 @@ bool Win32Ui::load(Window window, bool show) {
 bool Win32Ui::isLoaded(Window window) const {
   return impl_->onUiThread([&] { return impl_->state(window).hwnd != nullptr; });
 }
-bool Win32Ui::show(Window window) {
-  return impl_->onUiThread([&] { return impl_->show(window); });
-}
-bool Win32Ui::hide(Window window) {
-  return impl_->onUiThread([&] { return impl_->hide(window); });
-}
-bool Win32Ui::isShown(Window window) const {
-  return impl_->onUiThread([&] { return impl_->isShown(window); });
-}
 bool Win32Ui::destroy(Window window) {
   return impl_->onUiThread([&] { return impl_->destroy(window); });
-}
-std::string Win32Ui::title(Window window) const {
-  return impl_->onUiThread([&] { return impl_->title(window); });
-}
-bool Win32Ui::setTitle(Window window, std::string_view title) {
-  return impl_->onUiThread([&] { return impl_->setTitle(window, title); });
 }
 bool Win32Ui::raise(Window window, std::string_view control, Event event) {
   return impl_->onUiThread([&] {
@@ -232,94 +217,6 @@ bool Win32Ui::raise(Window window, std::string_view control, Event event) {
     impl_->raise(window, control, event);
     return true;
   });
-}
-std::string Win32Ui::text(Window window, std::string_view name) const {
-  return impl_->onUiThread([&] { return impl_->text(window, name); });
-}
-bool Win32Ui::setText(Window window, std::string_view name, std::string_view text) {
-  return impl_->onUiThread([&] { return impl_->setText(window, name, text); });
-}
-bool Win32Ui::visible(Window window, std::string_view name) const {
-  return impl_->onUiThread([&] { return impl_->visible(window, name); });
-}
-bool Win32Ui::setVisible(Window window, std::string_view name, bool visible) {
-  return impl_->onUiThread([&] { return impl_->setVisible(window, name, visible); });
-}
-bool Win32Ui::enabled(Window window, std::string_view name) const {
-  return impl_->onUiThread([&] { return impl_->enabled(window, name); });
-}
-bool Win32Ui::setEnabled(Window window, std::string_view name, bool enabled) {
-  return impl_->onUiThread([&] { return impl_->setEnabled(window, name, enabled); });
-}
-bool Win32Ui::checked(Window window, std::string_view name) const {
-  return impl_->onUiThread([&] { return impl_->checked(window, name); });
-}
-bool Win32Ui::setChecked(Window window, std::string_view name, bool checked) {
-  return impl_->onUiThread([&] { return impl_->setChecked(window, name, checked); });
-}
-int Win32Ui::selectedIndex(Window window, std::string_view name) const {
-  return impl_->onUiThread([&] { return impl_->selectedIndex(window, name); }, -1);
-}
-bool Win32Ui::setSelectedIndex(Window window, std::string_view name, int index) {
-  return impl_->onUiThread([&] { return impl_->setSelectedIndex(window, name, index); });
-}
-int Win32Ui::itemCount(Window window, std::string_view name) const {
-  return impl_->onUiThread([&] { return impl_->itemCount(window, name); });
-}
-std::string Win32Ui::itemText(Window window, std::string_view name, int index) const {
-  return impl_->onUiThread([&] { return impl_->itemText(window, name, index); });
-}
-int Win32Ui::itemValue(Window window, std::string_view name, int index) const {
-  return impl_->onUiThread([&] { return impl_->itemValue(window, name, index); });
-}
-int Win32Ui::addItem(Window window, std::string_view name, std::string_view text, int value) {
-  return impl_->onUiThread([&] { return impl_->addItem(window, name, text, value); }, -1);
-}
-bool Win32Ui::clearItems(Window window, std::string_view name) {
-  return impl_->onUiThread([&] { return impl_->clearItems(window, name); });
-}
-int Win32Ui::timerInterval(Window window, std::string_view name) const {
-  return impl_->onUiThread([&] { return impl_->timerInterval(window, name); });
-}
-bool Win32Ui::setTimerInterval(Window window, std::string_view name, int milliseconds) {
-  return impl_->onUiThread([&] { return impl_->setTimerInterval(window, name, milliseconds); });
-}
-std::string Win32Ui::picture(Window window, std::string_view name) const {
-  return impl_->onUiThread([&] { return impl_->picture(window, name); });
-}
-bool Win32Ui::setPicture(Window window, std::string_view name, std::string_view bytes) {
-  return impl_->onUiThread([&] { return impl_->setPicture(window, name, bytes); });
-}
-std::string Win32Ui::linkTarget(Window window, std::string_view name) const {
-  return impl_->onUiThread([&] { return impl_->linkTarget(window, name); });
-}
-bool Win32Ui::setLinkTarget(Window window, std::string_view name, std::string_view target) {
-  return impl_->onUiThread([&] { return impl_->setLinkTarget(window, name, target); });
-}
-std::string Win32Ui::statusText(Window window, std::string_view name, int part) const {
-  return impl_->onUiThread([&] { return impl_->statusText(window, name, part); });
-}
-bool Win32Ui::setStatusText(Window window, std::string_view name, int part,
-                            std::string_view text) {
-  return impl_->onUiThread([&] { return impl_->setStatusText(window, name, part, text); });
-}
-bool Win32Ui::appendRichText(Window window, std::string_view name, const TextRun& run) {
-  return impl_->onUiThread([&] { return impl_->appendRichText(window, name, run); });
-}
-int Win32Ui::lineCount(Window window, std::string_view name) const {
-  return impl_->onUiThread([&] { return impl_->lineCount(window, name); });
-}
-bool Win32Ui::scrollLines(Window window, std::string_view name, int lines) {
-  return impl_->onUiThread([&] { return impl_->scrollLines(window, name, lines); });
-}
-bool Win32Ui::clearSelection(Window window, std::string_view name) {
-  return impl_->onUiThread([&] { return impl_->clearSelection(window, name); });
-}
-bool Win32Ui::underCursor(Window window) const {
-  return impl_->onUiThread([&] { return impl_->underCursor(window); });
-}
-bool Win32Ui::activate(Window window) {
-  return impl_->onUiThread([&] { return impl_->activate(window); });
 }
 
 }  // namespace pv

@@ -41,6 +41,15 @@ bool overlaps(const Rect& a, const Rect& b) {
 
 }  // namespace
 
+bool Impl::showWindow(Window window) {
+  WindowState& w = state(window);
+  if (!w.hwnd) return false;
+  // The borderless quick tip appears without taking the focus from the operator's program.
+  ShowWindow(w.hwnd, w.def->border == Border::None ? SW_SHOWNA : SW_SHOW);
+  UpdateWindow(w.hwnd);
+  return true;
+}
+
 bool Impl::load(Window window, bool show) {
   WindowState& w = state(window);
   if (!w.hwnd) {
@@ -94,7 +103,7 @@ bool Impl::load(Window window, bool show) {
     raise(window, "", Event::Created);
     if (!w.hwnd) return false;  // a handler destroyed it again
   }
-  if (show) this->show(window);
+  if (show) showWindow(window);
   return true;
 }
 
