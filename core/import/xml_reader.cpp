@@ -1,6 +1,7 @@
 #include "core/import/xml_reader.h"
 
 #include <cstring>
+#include <utility>
 
 namespace pv {
 namespace {
@@ -43,6 +44,15 @@ void appendUtf8(std::string& out, unsigned long cp) {
 
 XmlReader::XmlReader(std::string_view xml) : xml_(xml) {}
 
+XmlReader::XmlReader(std::function<bool(std::string&)> more) : more_(std::move(more)), exhausted_(false) {}
+
+void XmlReader::refill() {
+  buffer_.erase(0, pos_);
+  pos_ = 0;
+  if (!more_(buffer_)) exhausted_ = true;
+  xml_ = buffer_;
+}
+
 bool XmlReader::attribute(std::string_view localName, std::string_view& value) const {
   for (const auto& [n, v] : attributes_) {
     if (localPart(n) == localName) {
@@ -58,9 +68,22 @@ XmlReader::Event XmlReader::next() {
     pendingEnd_ = false;
     return Event::End;
   }
+  // A construct cut off by the end of a piece reads as malformed or as the end: with more
+  // to come, it is read again over the next piece. Malformed markup stays malformed and
+  // fails once the data is exhausted.
+  for (;;) {
+    const Event event = scan();
+    if ((event != Event::Error && event != Event::Done) || exhausted_) return event;
+    refill();
+  }
+}
+
+XmlReader::Event XmlReader::scan() {
   while (pos_ < xml_.size()) {
     if (xml_[pos_] != '<') {
       const size_t lt = xml_.find('<', pos_);
+      // Character data may go on in the next piece (and an entity may be cut in two).
+      if (lt == std::string_view::npos && !exhausted_) return fail();
       const size_t end = lt == std::string_view::npos ? xml_.size() : lt;
       text_ = xml_.substr(pos_, end - pos_);
       cdata_ = false;
