@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/import/read_ahead.h"
 #include "core/import/spreadsheet.h"
 #include "core/import/xml_reader.h"
 #include "core/import/zip_archive.h"
@@ -24,6 +25,7 @@ struct Part {
 // Pieces of a sheet handed to the XML reader: small enough to stay in the processor's
 // cache while they are read.
 constexpr size_t kSheetPiece = size_t{256} << 10;
+constexpr size_t kPiecesAhead = 4;
 
 std::string_view memberError(ZipArchive::Status status) {
   return status == ZipArchive::Status::Encrypted ? e::kEncrypted
@@ -375,8 +377,12 @@ bool readXlsxSheet(std::string_view bytes, SpreadsheetSheet& sheet, std::string&
     return false;
   }
   ZipArchive::Member member(zip, sheetIndex);
-  XmlReader reader([&member](std::string& buffer) { return member.read(buffer, kSheetPiece); });
-  const bool read = readWorksheet(reader, shared, sheet);
+  bool read = false;
+  {
+    ReadAhead inflated([&member](std::string& piece) { return member.read(piece, kSheetPiece); }, kPiecesAhead);
+    XmlReader reader([&inflated](std::string& buffer) { return inflated.next(buffer); });
+    read = readWorksheet(reader, shared, sheet);
+  }  // the inflating thread has ended: the member's status is final
   if (member.status() != ZipArchive::Status::Ok) {
     error = memberError(member.status());
     return false;
