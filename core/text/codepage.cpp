@@ -110,25 +110,15 @@ std::string encodeGbk(std::u16string_view units) {
   return out;
 }
 
-void appendUtf16(std::u16string& out, char32_t c) {
-  if (c < 0x10000) {
-    out.push_back(static_cast<char16_t>(c));
-  } else {
-    c -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  }
-}
-
-// UTF-8 as UTF-16. An ill-formed sequence costs one U+FFFD for its longest start that
-// could still have become a character (at least one byte), as Windows decodes it.
-std::u16string utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
+// The code points of UTF-8 text, one call of `emit` each. An ill-formed sequence costs one
+// U+FFFD for its longest start that could still have become a character (at least one
+// byte), as Windows decodes it.
+template <class Emit>
+void decodeUtf8(std::string_view utf8, Emit emit) {
   for (size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
     if (lead < 0x80) {
-      out.push_back(lead);
+      emit(lead);
       ++i;
       continue;
     }
@@ -150,7 +140,7 @@ std::u16string utf8ToUtf16(std::string_view utf8) {
       if (lead == 0xF0) low = 0x90;
       if (lead == 0xF4) high = 0x8F;
     } else {
-      out.push_back(kUnknownUnit);
+      emit(kUnknownUnit);
       ++i;
       continue;
     }
@@ -162,15 +152,11 @@ std::u16string utf8ToUtf16(std::string_view utf8) {
       low = 0x80;
       high = 0xBF;
     }
-    if (more > 0) {
-      out.push_back(kUnknownUnit);
-    } else {
-      appendUtf16(out, c);
-    }
+    emit(more > 0 ? char32_t{kUnknownUnit} : c);
     i = next;
   }
-  return out;
 }
+
 
 std::string utf16ToUtf8(std::u16string_view units) {
   std::string out;
@@ -205,7 +191,25 @@ std::string utf16ToUtf8(std::u16string_view units) {
 
 std::string utf8ToGbk(std::string_view utf8) {
   if (isAscii(utf8)) return std::string(utf8);
-  return encodeGbk(utf8ToUtf16(utf8));
+  // Straight from code points to bytes, as encodeGbk(utf8ToUtf16(...)) would give them: a
+  // character beyond the BMP is one "?". At most two bytes for each byte of UTF-8.
+  std::string out(utf8.size() * 2, '\0');
+  char* to = out.data();
+  decodeUtf8(utf8, [&](char32_t c) {
+    if (c < 0x80) {
+      *to++ = static_cast<char>(c);
+      return;
+    }
+    const uint16_t pair = c < 0x10000 ? encodedUnit(static_cast<char16_t>(c)) : kNoForm;
+    if (pair == kNoForm) {
+      *to++ = '?';
+    } else {
+      *to++ = static_cast<char>(pair >> 8);
+      *to++ = static_cast<char>(pair & 0xFF);
+    }
+  });
+  out.resize(static_cast<size_t>(to - out.data()));
+  return out;
 }
 
 std::string gbkToUtf8(std::string_view gbk) {
