@@ -4,6 +4,7 @@
 
 #include "app/startup.h"
 #include "core/app/shell_entries.h"
+#include "core/system/note_failure.h"
 #include "platform/win32/lifecycle/shell.h"
 
 namespace pv {
@@ -16,9 +17,15 @@ void installShellEntries() {
                                                 shellFolder(CSIDL_PROGRAMS));
   // Without administrator rights the Uninstall values are refused, and a shortcut may be
   // refused too; the program runs the same either way, and the next start tries again.
-  if (!entries.startMenuFolder.empty()) ensureFolder(entries.startMenuFolder);
-  for (const ShortcutEntry& shortcut : entries.shortcuts) createShortcut(shortcut);
-  writeMachineTexts(kUninstallKey, entries.uninstallValues);
+  if (!entries.startMenuFolder.empty() && !ensureFolder(entries.startMenuFolder)) {
+    noteFailure("installShellEntries", "Start-menu folder not made");
+  }
+  for (const ShortcutEntry& shortcut : entries.shortcuts) {
+    if (!createShortcut(shortcut)) noteFailure("installShellEntries", "shortcut not made");
+  }
+  if (!writeMachineTexts(kUninstallKey, entries.uninstallValues)) {
+    noteFailure("installShellEntries", "Uninstall values not written");
+  }
 }
 
 }  // namespace pv

@@ -13,10 +13,6 @@ namespace pv {
 // never joined may still read them while the process ends.
 ProcessState& processState();
 
-// The JSON library is compiled into the program: nothing to unpack or map, so this always
-// succeeds.
-bool loadJsonLibrary();
-
 // Posts WM_CLOSE to every top-level window of an earlier copy: our own window class with
 // the product mark in its title. Does not wait for them to go.
 void closeEarlierInstances();

@@ -4,6 +4,7 @@
 
 #include "app/startup.h"
 #include "core/app/shell_entries.h"
+#include "core/system/note_failure.h"
 #include "platform/win32/lifecycle/shell.h"
 
 namespace pv {
@@ -11,8 +12,13 @@ namespace pv {
 void uninstallProgram() {
   const UninstallPlan plan =
       planUninstall(shellFolder(CSIDL_DESKTOPDIRECTORY), shellFolder(CSIDL_PROGRAMS));
-  for (const std::string& file : plan.files) deleteFile(file);
-  for (const std::string& folder : plan.folders) deleteFolderTree(folder);
+  // What cannot be deleted stays; the rest of the uninstall goes on.
+  for (const std::string& file : plan.files) {
+    if (!deleteFile(file)) noteFailure("uninstallProgram", "file not deleted");
+  }
+  for (const std::string& folder : plan.folders) {
+    if (!deleteFolderTree(folder)) noteFailure("uninstallProgram", "folder not deleted");
+  }
   scheduleSelfDelete();
 }
 
@@ -22,7 +28,7 @@ void scheduleSelfDelete() {
   if (!program.directory.empty() && !program.fileName.empty()) {
     const std::string script = selfDeleteScriptPath(program.directory);
     if (writeHiddenFile(script, selfDeleteScript(program.directory, program.fileName))) {
-      openWithShell(script);
+      if (!openWithShell(script)) noteFailure("scheduleSelfDelete", "self-deletion script not started");
     }
   }
   ExitProcess(0);

@@ -4,8 +4,9 @@
 #include "core/client/window_lifecycle.h"
 #include "core/settings/ini_file.h"
 #include "core/settings/settings.h"
+#include "platform/win32/dpapi_protector.h"
+#include "platform/win32/program_folders.h"
 #include "platform/win32/settings_registry.h"
-#include "platform/win32/settings_store.h"
 #include "platform/win32/ui/win32_ui.h"
 
 namespace pv {

@@ -184,8 +184,7 @@ int main(int argc, char** argv) {
     return timingOf(
         [&] {
           pv::RegexMatcher m;
-          m.execute(pattern, text);
-          count = m.matchCount();
+          count = m.execute(pattern, text) ? m.matchCount() : 0;
         },
         runs);
   };

@@ -16,9 +16,9 @@ class RestartHost {
   // The short (8.3) form of the path, or the path itself where the volume keeps none.
   virtual std::string shortPath(std::string_view path) = 0;
   // Writes the whole file, replacing an earlier one.
-  virtual bool writeFile(std::string_view path, std::string_view bytes) = 0;
+  [[nodiscard]] virtual bool writeFile(std::string_view path, std::string_view bytes) = 0;
   // Starts the script without waiting, its window hidden, in its own directory.
-  virtual bool runHidden(std::string_view scriptPath) = 0;
+  [[nodiscard]] virtual bool runHidden(std::string_view scriptPath) = 0;
   // Ends the process with this code. The product's never returns; a fake may.
   virtual void endProcess(int exitCode) = 0;
 };

@@ -54,8 +54,7 @@ std::string selectedItemText(const Ui& ui, std::string_view combo) {
 
 bool looksLikeAddress(std::string_view text) {
   RegexMatcher matcher;
-  matcher.execute(kPlaceNamePattern, text);
-  return matcher.matchCount() > 0;
+  return matcher.execute(kPlaceNamePattern, text) && matcher.matchCount() > 0;
 }
 
 }  // namespace

@@ -27,25 +27,7 @@
 
 namespace pv {
 
-inline constexpr std::string_view kAddressBox = "编辑框_地址";
-inline constexpr std::string_view kQueryButton = "按钮_查询";
-inline constexpr std::string_view kScrollToSitesButton = "按钮_滚动到网点详情";
-inline constexpr std::string_view kScrollToPoliciesButton = "按钮_滚动到策略详情";
-inline constexpr std::string_view kOutputBox = "超级编辑框_输出";
-inline constexpr std::string_view kQuickQueryCheck = "选择框_复制地址快速查询";
-inline constexpr std::string_view kVillageCheck = "选择框_屏蔽村组";
-inline constexpr std::string_view kVillageDistanceBox = "编辑框_村组距离";
-inline constexpr std::string_view kRemoteCheck = "选择框_屏蔽偏远";
-inline constexpr std::string_view kRemoteDistanceBox = "编辑框_偏远距离";
-// The quick-tip window.
-inline constexpr std::string_view kQuickTipBox = "超级编辑框_快速提示";
-inline constexpr std::string_view kCopyButton = "按钮_复制";
-inline constexpr std::string_view kDetailButton = "按钮_详查";
-inline constexpr std::string_view kCloseButton = "按钮_关闭";
-inline constexpr std::string_view kWatchTimer = "时钟1";
-inline constexpr std::string_view kHoverTimer = "时钟_移入";
-inline constexpr std::string_view kQuickTipStatusBar = "状态条1";
-
+// The address box's placeholder text.
 inline constexpr std::string_view kAddressPlaceholder = "输入地址进行查询，按下回车键可以快速查询";
 inline constexpr int kWatchIntervalMs = 500;
 // The status-bar part that shows a call's progress (main) and the countdown (quick tip).

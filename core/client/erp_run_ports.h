@@ -12,7 +12,7 @@ class MainWindowBatchScreening final : public BatchScreening {
  public:
   explicit MainWindowBatchScreening(QueryContext& queries) : queries_(queries) {}
   std::string screenAddresses(const std::vector<std::string>& addresses, std::stop_token stop) override;
-  bool checkServiceCode(int code, std::string_view message) override;
+  [[nodiscard]] bool checkServiceCode(int code, std::string_view message) override;
 
  private:
   QueryContext& queries_;

@@ -1,7 +1,7 @@
 #pragma once
 // The login window's own actions beside the login: its menu "操作", the embedded web page
-// that shows the product's page and hands every foreign link to the default browser, and
-// the names of the controls the session flows use.
+// that shows the product's page and hands every foreign link to the default browser.
+// The names of its controls are in core/ui/control_names.h.
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -9,20 +9,6 @@
 #include "core/client/client_context.h"
 
 namespace pv {
-
-inline constexpr std::string_view kAccountBox = "编辑框_账户";
-inline constexpr std::string_view kPasswordBox = "编辑框_密码";
-inline constexpr std::string_view kLoginButton = "按钮_登录";
-inline constexpr std::string_view kLoginStatusBar = "状态条";
-// Hidden; its Clicked event opens the main window on the user-interface thread.
-inline constexpr std::string_view kOpenMainLabel = "标签_载入使用";
-inline constexpr std::string_view kLoginWebView = "互联网浏览器1";
-
-// Menu items of the login window.
-inline constexpr std::string_view kMenuCheckVersion = "检测新版";
-inline constexpr std::string_view kMenuWebSite = "访问官网";
-inline constexpr std::string_view kMenuConsole = "管理后台";
-inline constexpr std::string_view kMenuContact = "联系客服";
 
 std::string registrationPage();  // on the web console
 std::string productPage();       // the product web site's page shown in the login window

@@ -7,13 +7,6 @@
 
 namespace pv {
 
-inline constexpr std::string_view kGreetingLabel = "透明标签_用户名";
-inline constexpr std::string_view kQqLabel = "透明标签_QQ";
-inline constexpr std::string_view kWechatLabel = "透明标签_微信";
-inline constexpr std::string_view kContactLink = "超级链接框_联系";
-inline constexpr std::string_view kQqPicture = "图片框_qq客服";
-inline constexpr std::string_view kWechatPicture = "图片框_微信客服";
-
 // "欢迎您，" + the session's user name.
 void greetUser(Ui& ui, const ApiSession& session);
 

@@ -25,15 +25,9 @@ constexpr ErpDetectionRule kRules[] = {
     {Find::ByTitlePart, "", "善管ERP", "善管ERP", Flow::ImportProfile},
 };
 
-constexpr std::string_view kOutputBox = "超级编辑框_输出";
-
 bool recognised(Desktop& desktop, const ErpDetectionRule& rule) {
   return rule.find == Find::ByClass ? findTopLevelWindowByClass(desktop, rule.className) != 0
                                     : findWindowByTitlePart(desktop, rule.titlePart, rule.className) != 0;
-}
-
-std::string selectedText(Ui& ui, std::string_view box) {
-  return ui.itemText(Window::Main, box, ui.selectedIndex(Window::Main, box));
 }
 
 int runFlow(OneClickContext& context, const ErpDetectionRule& rule, ScreeningTotals& totals, std::stop_token stop) {
@@ -58,10 +52,9 @@ void runOneClickScreening(OneClickContext& context, std::stop_token stop) {
     return;
   }
   (void)ui.setText(Window::Main, kOutputBox, "");
-  (void)ui.setVisible(Window::Main, "按钮_滚动到网点详情", false);
-  (void)ui.setVisible(Window::Main, "按钮_滚动到策略详情", false);
-  context.output.appendLabelledLine("筛单项目",
-                                    selectedText(ui, "组合框_筛单项目") + " - " + selectedText(ui, "组合框_筛单服务"));
+  (void)ui.setVisible(Window::Main, kScrollToSitesButton, false);
+  (void)ui.setVisible(Window::Main, kScrollToPoliciesButton, false);
+  context.output.appendLabelledLine("筛单项目", chosenProjectAndService(ui));
 
   for (const ErpDetectionRule& rule : kRules) {
     if (stop.stop_requested()) return;

@@ -19,7 +19,6 @@
 
 namespace pv {
 
-inline constexpr std::string_view kOneClickButton = "按钮_一键筛单";
 inline constexpr std::string_view kIdleCaption = "一键筛单";
 inline constexpr std::string_view kRunningCaption = "结束筛单";
 

@@ -9,11 +9,6 @@
 
 namespace pv {
 
-inline constexpr std::string_view kProductBox = "组合框_筛单项目";
-inline constexpr std::string_view kServiceBox = "组合框_筛单服务";
-inline constexpr std::string_view kProductNoticeLabel = "透明标签_筛单公告";
-inline constexpr std::string_view kRefreshServicesLink = "超级链接框_刷新";
-
 // Worker routine (main window opened, refresh link): fetches the service's projects,
 // fillProductBox, then onProductSelected.
 void loadScreeningProducts(ClientContext& client);
@@ -33,6 +28,6 @@ void loadScreeningServices(ClientContext& client);
 
 // True when a project and a service are chosen. Otherwise, unless silent, says which one
 // is missing and opens that box's drop-down list.
-bool checkServiceChosen(Ui& ui, Dialogs& dialogs, WindowExtras& windows, bool silent = false);
+[[nodiscard]] bool checkServiceChosen(Ui& ui, Dialogs& dialogs, WindowExtras& windows, bool silent = false);
 
 }  // namespace pv

@@ -5,6 +5,7 @@
 #include "core/client/login_window.h"
 #include "core/client/main_window.h"
 #include "core/product/product.h"
+#include "core/system/note_failure.h"
 
 namespace pv {
 
@@ -29,7 +30,7 @@ void openMainWindow(ClientContext& client, const SettingsPorts& settings) {
 }
 
 void closeMainWindow(ClientContext& client, const SettingsPorts& settings) {
-  saveMainSettings(settings);
+  if (!saveMainSettings(settings)) noteFailure("closeMainWindow", "main window values not saved");
   client.ui.destroy(Window::QuickTip);
   client.ui.destroy(Window::Result);
 }
@@ -43,7 +44,9 @@ bool registerWindowLifecycleEvents(ClientContext& client, const SettingsPorts& s
   bool ok = events.on(Window::Login, "", Event::Created,
                       [c, s](EventArgs&) { openLoginWindow(*c, *s); });
   ok = events.on(Window::Login, "", Event::Destroying,
-                 [s](EventArgs&) { saveLoginSettings(*s); }) && ok;
+                 [s](EventArgs&) {
+                   if (!saveLoginSettings(*s)) noteFailure("registerWindowLifecycleEvents", "login window values not saved");
+                 }) && ok;
   ok = events.on(Window::Main, "", Event::Created,
                  [c, s](EventArgs&) { openMainWindow(*c, *s); }) && ok;
   ok = events.on(Window::Main, "", Event::Destroying,

@@ -19,11 +19,6 @@
 
 namespace pv {
 
-inline constexpr std::string_view kBlindAreaBox = "选择框_盲区停发";
-inline constexpr std::string_view kSurchargeBox = "选择框_超区加收";
-inline constexpr std::string_view kFalseAddressBox = "选择框_虚假地址";
-inline constexpr std::string_view kOtherRestrictionBox = "选择框_其他限制";
-inline constexpr std::string_view kInverseRadio = "单选框_反选";
 inline constexpr std::string_view kErpMessageTitle = kScreeningTitle;
 
 // Colours as the renderer takes them: six hexadecimal digits, red green blue.
@@ -63,7 +58,7 @@ class BatchScreening {
   // call's retries short.
   virtual std::string screenAddresses(const std::vector<std::string>& addresses, std::stop_token stop) = 0;
   // False when the run must stop (the call has said why to the operator where it must).
-  virtual bool checkServiceCode(int code, std::string_view message) = 0;
+  [[nodiscard]] virtual bool checkServiceCode(int code, std::string_view message) = 0;
 };
 
 // Everything one run works with. `pause` waits between ticks and batches so the ERP

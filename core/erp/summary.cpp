@@ -12,6 +12,10 @@ std::string selectedText(Ui& ui, std::string_view box) {
 
 }  // namespace
 
+std::string chosenProjectAndService(Ui& ui) {
+  return selectedText(ui, kProductBox) + " - " + selectedText(ui, kServiceBox);
+}
+
 std::vector<std::string> restrictionSummary(Ui& ui) {
   std::vector<std::string> kinds;
   auto ticked = [&](std::string_view box) { return ui.checked(Window::Main, box); };
@@ -19,8 +23,8 @@ std::vector<std::string> restrictionSummary(Ui& ui) {
   if (ticked(kSurchargeBox)) kinds.emplace_back("超区加收");
   if (ticked(kFalseAddressBox)) kinds.emplace_back("虚假地址");
   if (ticked(kOtherRestrictionBox)) kinds.emplace_back("其他限制");
-  if (ticked("选择框_屏蔽村组")) kinds.push_back("屏蔽村组" + ui.text(Window::Main, "编辑框_村组距离") + "米");
-  if (ticked("选择框_屏蔽偏远")) kinds.push_back("屏蔽偏远" + ui.text(Window::Main, "编辑框_偏远距离") + "米");
+  if (ticked(kVillageCheck)) kinds.push_back("屏蔽村组" + ui.text(Window::Main, kVillageDistanceBox) + "米");
+  if (ticked(kRemoteCheck)) kinds.push_back("屏蔽偏远" + ui.text(Window::Main, kRemoteDistanceBox) + "米");
   return kinds;
 }
 
@@ -32,7 +36,7 @@ void showScreeningSummary(SummaryContext& summary, int total, int ticked, const 
     return;
   }
   const std::string restrictions = joinTexts(restrictionSummary(ui), "；");
-  const std::string project = selectedText(ui, "组合框_筛单项目") + " - " + selectedText(ui, "组合框_筛单服务");
+  const std::string project = chosenProjectAndService(ui);
   const std::string counts = "筛单总数：" + std::to_string(total) + "；勾选数量：" + std::to_string(ticked);
   summary.output.appendLabelledLine("筛单项目", project);
   summary.output.appendLabelledLine("筛单结果", counts + "。", hex::kBlue);

@@ -16,9 +16,6 @@
 
 namespace pv {
 
-inline constexpr std::string_view kResultText = "编辑框_筛单结果";
-inline constexpr std::string_view kResultSeparator = "组合框_分割方式";
-inline constexpr std::string_view kResultCopy = "按钮_复制";
 inline constexpr std::string_view kCopyAllCaption = "复制全部";
 
 using OrderNumbers = std::vector<std::string>;
@@ -36,6 +33,9 @@ struct SummaryContext {
 
 // The restriction types the operator chose, as the summary names them.
 std::vector<std::string> restrictionSummary(Ui& ui);
+
+// "project - service" as the main window's two boxes have them chosen.
+std::string chosenProjectAndService(Ui& ui);
 
 // The summary of a run (on the run's worker; the message box holds it until answered).
 void showScreeningSummary(SummaryContext& summary, int total, int ticked, const OrderNumbers& orderNumbers);

@@ -38,8 +38,8 @@ class FileChooser {
 class WorkbookConverter {
  public:
   virtual ~WorkbookConverter() = default;
-  virtual bool start() = 0;                          // false: no office suite
-  virtual bool openWorkbook(std::string_view path) = 0;  // false: it could not open the file
+  [[nodiscard]] virtual bool start() = 0;                          // false: no office suite
+  [[nodiscard]] virtual bool openWorkbook(std::string_view path) = 0;  // false: it could not open the file
   virtual void saveActiveWorkbookAs(std::string_view path) = 0;
   virtual void closeWorkbooks() = 0;
   virtual void quit() = 0;

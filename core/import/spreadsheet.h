@@ -80,8 +80,8 @@ class SpreadsheetBook {
 };
 
 // The two readers behind SpreadsheetBook. On failure they return false and set `error`.
-bool readXlsxSheet(std::string_view bytes, SpreadsheetSheet& sheet, std::string& error);
-bool readXlsSheet(std::string_view bytes, SpreadsheetSheet& sheet, std::string& error);
+[[nodiscard]] bool readXlsxSheet(std::string_view bytes, SpreadsheetSheet& sheet, std::string& error);
+[[nodiscard]] bool readXlsSheet(std::string_view bytes, SpreadsheetSheet& sheet, std::string& error);
 
 // Texts of the errors (GBK).
 namespace spreadsheet_errors {

@@ -25,7 +25,7 @@ class RegexMatcher {
   // `global`. With `quotePlaceholder` every "#引号" in the pattern stands for a double
   // quote (stored patterns cannot carry one). True when the pattern was valid, whatever
   // the number of matches.
-  bool execute(std::string_view pattern, std::string_view subject, bool caseSensitive = false,
+  [[nodiscard]] bool execute(std::string_view pattern, std::string_view subject, bool caseSensitive = false,
                bool multiline = true, bool global = true, bool quotePlaceholder = false) noexcept;
 
   // The pattern of the last execute (after the placeholder was replaced), valid or not.

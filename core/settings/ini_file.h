@@ -43,7 +43,7 @@ class IniDocument {
 // writes the same files. Writes replace the whole file. One lock serialises the calls.
 class IniFileStore final : public SettingsStore {
  public:
-  // The product (platform/win32/settings_store.h names its two folders).
+  // The product (platform/win32/program_folders.h names its two folders).
   IniFileStore(std::filesystem::path programFolder, std::filesystem::path bareNameFolder);
   // Tests and native runs: one folder stands for both.
   explicit IniFileStore(std::filesystem::path folder);

@@ -1,7 +1,7 @@
 #pragma once
 // The SecretProtector port: seals a secret (the login password) so that only the current
 // user of this machine can open it again. On Windows the adapter is the data-protection API
-// (platform/win32/settings_store.h); tests use a reversible fake.
+// (platform/win32/dpapi_protector.h); tests use a reversible fake.
 //
 // Bytes travel in std::string. Any thread may call.
 #include <optional>

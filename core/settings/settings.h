@@ -40,7 +40,7 @@ struct SettingsPorts {
 // Saves every control of `kind` in `window` into `file` (empty: the default file) under the
 // kind's section, skipping the controls named in `exclusions` ("name|name|..."). True when
 // every value was written; false also for a kind that is not persisted.
-bool saveControls(const SettingsPorts& ports, Window window, std::string_view file,
+[[nodiscard]] bool saveControls(const SettingsPorts& ports, Window window, std::string_view file,
                   ControlKind kind, std::string_view exclusions = {});
 
 // Writes the saved values of `file` back into every control of `kind` in `window`; a
@@ -51,11 +51,11 @@ int loadControls(const SettingsPorts& ports, Window window, std::string_view fil
 
 // The login window's edit boxes in kLoginSettingsFile.
 int loadLoginSettings(const SettingsPorts& ports);
-bool saveLoginSettings(const SettingsPorts& ports);
+[[nodiscard]] bool saveLoginSettings(const SettingsPorts& ports);
 
 // The main window's edit boxes, check boxes, radio buttons and combo boxes, in that order,
 // in kMainSettingsFile.
 int loadMainSettings(const SettingsPorts& ports);
-bool saveMainSettings(const SettingsPorts& ports);
+[[nodiscard]] bool saveMainSettings(const SettingsPorts& ports);
 
 }  // namespace pv

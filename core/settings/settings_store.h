@@ -1,7 +1,8 @@
 #pragma once
 // The SettingsStore port: one value by file, section and key, as the private-profile
-// functions give it. On Windows the adapter is those functions (platform/win32/
-// settings_store.h); IniFileStore (ini_file.h) is ours, portable, for native runs and tests.
+// functions give it. IniFileStore (ini_file.h) is the adapter on every target: it reads and
+// writes the files as GBK bytes itself, in the folders platform/win32/program_folders.h
+// names on Windows.
 //
 // File names: a bare name ("parcelvane.ini") is placed by the store's own rule (the
 // operating system's folder for bare names on Windows, the store's folder for ours); the
@@ -30,7 +31,7 @@ class SettingsStore {
 
   // Writes key=value into [section], creating the file and the section when missing.
   // False when the value could not be written; the value must be one line.
-  virtual bool write(std::string_view file, std::string_view section, std::string_view key,
+  [[nodiscard]] virtual bool write(std::string_view file, std::string_view section, std::string_view key,
                      std::string_view value) = 0;
 };
 

@@ -12,12 +12,12 @@ class Browser {
  public:
   virtual ~Browser() = default;
   // False when the address is empty or nothing could open it.
-  virtual bool open(std::string_view address) = 0;  // GBK
+  [[nodiscard]] virtual bool open(std::string_view address) = 0;  // GBK
 };
 
 class RecordingBrowser final : public Browser {
  public:
-  bool open(std::string_view address) override;
+  [[nodiscard]] bool open(std::string_view address) override;
   std::vector<std::string> opened() const;  // oldest first
 
  private:

@@ -14,13 +14,13 @@ class Clipboard {
   // The text on the clipboard; empty when it holds none or cannot be opened.
   virtual std::string text() = 0;
   // Replaces whatever the clipboard holds by the text; false when it could not be opened.
-  virtual bool setText(std::string_view text) = 0;
+  [[nodiscard]] virtual bool setText(std::string_view text) = 0;
 };
 
 class MemoryClipboard final : public Clipboard {
  public:
   std::string text() override;
-  bool setText(std::string_view text) override;
+  [[nodiscard]] bool setText(std::string_view text) override;
   int writes() const;  // setText calls so far
 
  private:

@@ -15,10 +15,10 @@ inline constexpr size_t kMaxReadBytes = size_t{1} << 30;
 std::string readFileBytes(std::string_view gbkPath);
 
 // Writes (replaces) the file; false when it could not be written completely.
-bool writeFileBytes(std::string_view gbkPath, std::string_view bytes);
+[[nodiscard]] bool writeFileBytes(std::string_view gbkPath, std::string_view bytes);
 
 // Removes a file; true when it is gone afterwards (also when there was none).
-bool removeFile(std::string_view gbkPath);
+[[nodiscard]] bool removeFile(std::string_view gbkPath);
 
 bool isDirectory(std::string_view gbkPath);
 

@@ -41,7 +41,7 @@ class EventHub {
   // False, and nothing registered, when the window tables do not bind `event` to that
   // control (or, with an empty name, to the window): a misspelt name fails loudly here
   // instead of silently never firing.
-  bool on(Window window, std::string_view control, Event event, EventHandler handler);
+  [[nodiscard]] bool on(Window window, std::string_view control, Event event, EventHandler handler);
 
   // Runs the handlers of args' key. Exceptions from a handler propagate to the caller.
   void raise(EventArgs& args) const;

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ui/control_names.h"
+
 namespace pv {
 
 enum class Window { Login, Main, QuickTip, Result };
@@ -94,10 +96,6 @@ struct Rect {
 
 inline constexpr std::uint32_t kNoColour = 0xFFFFFFFFu;  // colours are 0xRRGGBB
 inline constexpr int kRestWidth = -1;                    // status-bar part taking what is left
-
-// Controls that flows of several layers address (the ERP run and the single queries).
-// The main window's status bar: part 0 a run's progress, part 1 a screening call's.
-inline constexpr std::string_view kMainStatusBar = "状态条1";
 
 struct ComboItem {
   std::string text;

@@ -23,23 +23,23 @@ class WindowExtras {
   virtual ~WindowExtras() = default;
 
   // Appends a string item with this command id to the window's menu bar.
-  virtual bool appendMenuItem(Window window, int commandId, std::string_view caption) = 0;
+  [[nodiscard]] virtual bool appendMenuItem(Window window, int commandId, std::string_view caption) = 0;
   // The action of a command id appended with appendMenuItem; it runs on the user-interface
   // thread when the operator chooses the item. Register before the window is loaded (the
   // Win32 adapter hooks the window's commands as it is created). One action per id.
   virtual void onMenuCommand(Window window, int commandId, std::function<void()> action) = 0;
   // Opens the drop-down list of a combo box.
-  virtual bool showDropDown(Window window, std::string_view comboName) = 0;
+  [[nodiscard]] virtual bool showDropDown(Window window, std::string_view comboName) = 0;
   // Shows `address` in an embedded web view.
-  virtual bool navigate(Window window, std::string_view browserName, std::string_view address) = 0;
+  [[nodiscard]] virtual bool navigate(Window window, std::string_view browserName, std::string_view address) = 0;
   // Makes the embedded web views render pages as the product's site expects (Win32: the
   // standards document mode of the system's web-browser control, a per-program value).
   // Before the first page is shown; false when that could not be set.
-  virtual bool prepareWebViews() = 0;
+  [[nodiscard]] virtual bool prepareWebViews() = 0;
   // The window was just created (its Created handler, user-interface thread): from now on
   // the commands of items appended to its menu bar reach their actions. False for a window
   // without a menu bar or not loaded.
-  virtual bool attachMenu(Window window) = 0;
+  [[nodiscard]] virtual bool attachMenu(Window window) = 0;
 };
 
 // Remembers what was asked of the windows; "loaded" is whatever the given Ui says.
@@ -47,12 +47,12 @@ class RecordingWindowExtras final : public WindowExtras {
  public:
   explicit RecordingWindowExtras(const Ui& ui) : ui_(ui) {}
 
-  bool appendMenuItem(Window window, int commandId, std::string_view caption) override;
+  [[nodiscard]] bool appendMenuItem(Window window, int commandId, std::string_view caption) override;
   void onMenuCommand(Window window, int commandId, std::function<void()> action) override;
-  bool showDropDown(Window window, std::string_view comboName) override;
-  bool navigate(Window window, std::string_view browserName, std::string_view address) override;
-  bool prepareWebViews() override;
-  bool attachMenu(Window window) override;
+  [[nodiscard]] bool showDropDown(Window window, std::string_view comboName) override;
+  [[nodiscard]] bool navigate(Window window, std::string_view browserName, std::string_view address) override;
+  [[nodiscard]] bool prepareWebViews() override;
+  [[nodiscard]] bool attachMenu(Window window) override;
 
   struct MenuItem {
     Window window;

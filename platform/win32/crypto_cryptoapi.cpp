@@ -119,9 +119,8 @@ std::string digest(std::string_view data, CryptoAlgorithm algorithmName) {
   const ALG_ID algorithm = algorithmId(algorithmName);
   const UniqueCryptProvider provider = acquireContext(algorithm);
   if (!provider) return {};
-  HCRYPTHASH rawHash = 0;
-  if (!CryptCreateHash(provider.get(), algorithm, 0, 0, &rawHash)) return {};
-  const UniqueCryptHash hash(rawHash);
+  UniqueCryptHash hash;
+  if (!CryptCreateHash(provider.get(), algorithm, 0, 0, hash.put())) return {};
   static const BYTE kNothing = 0;
   const BYTE* bytes = data.empty() ? &kNothing : reinterpret_cast<const BYTE*>(data.data());
   if (!CryptHashData(hash.get(), bytes, static_cast<DWORD>(data.size()), 0)) return {};
@@ -151,15 +150,14 @@ std::string transform(Direction direction, std::string_view data, std::string_vi
   std::memcpy(blob.data(), &header, sizeof header);
   std::memcpy(blob.data() + sizeof header, &keyLength, sizeof keyLength);
   std::memcpy(blob.data() + sizeof header + sizeof keyLength, key.data(), key.size());
-  HCRYPTKEY rawKey = 0;
+  UniqueCryptKey cryptKey;
   const bool imported =
-      CryptImportKey(provider.get(), bytesOf(blob), static_cast<DWORD>(blob.size()), 0, 0, &rawKey);
+      CryptImportKey(provider.get(), bytesOf(blob), static_cast<DWORD>(blob.size()), 0, 0, cryptKey.put());
   SecureZeroMemory(blob.data(), blob.size());
   if (!imported) {
     error = "CryptImportKey:" + systemErrorText(GetLastError());
     return {};
   }
-  const UniqueCryptKey cryptKey(rawKey);
 
   DWORD modeValue = modeId(mode);
   if (!CryptSetKeyParam(cryptKey.get(), KP_MODE, reinterpret_cast<BYTE*>(&modeValue), 0)) {

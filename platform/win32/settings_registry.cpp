@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/win32/settings_store.h"
+#include "platform/win32/program_folders.h"
 #include "platform/win32/unique.h"
 
 namespace pv {
@@ -23,12 +23,11 @@ bool writeBrowserEmulationValue(std::wstring_view exeFileName) {
   if (exeFileName.empty() || exeFileName.find_first_of(L"\\/") != std::wstring_view::npos) {
     return false;
   }
-  HKEY raw = nullptr;
+  UniqueRegistryKey key;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, kFeatureKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+                      KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const UniqueRegistryKey key(raw);
   const std::wstring name(exeFileName);
   const DWORD mode = kBrowserEmulationMode;
   return RegSetValueExW(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode),

@@ -12,8 +12,8 @@ namespace pv {
 inline constexpr unsigned long kBrowserEmulationMode = 10000;
 
 // For the running executable.
-bool writeBrowserEmulationValue();
+[[nodiscard]] bool writeBrowserEmulationValue();
 // For the executable named `exeFileName` (a file name without folder, "parcelvane.exe").
-bool writeBrowserEmulationValue(std::wstring_view exeFileName);
+[[nodiscard]] bool writeBrowserEmulationValue(std::wstring_view exeFileName);
 
 }  // namespace pv

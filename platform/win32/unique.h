@@ -1,6 +1,7 @@
 #pragma once
 // Move-only owners of Win32 resources: one owner per resource, closed exactly once.
-// reset() always closes the value it replaces; release() hands the value over unclosed.
+// reset() always closes the value it replaces; release() hands the value over unclosed;
+// put() is the door for a call that delivers a handle through an out-parameter.
 #include <windows.h>
 
 #include <utility>
@@ -28,6 +29,12 @@ class Unique {
   Raw release() noexcept { return std::exchange(h_, Traits::empty()); }
   void reset(Raw h = Traits::empty()) noexcept {
     if (Raw old = std::exchange(h_, h); old != Traits::empty()) Traits::close(old);
+  }
+  // Closes what is held and gives the address of the now empty handle for the call to fill:
+  // RegCreateKeyExW(…, key.put(), …).
+  Raw* put() noexcept {
+    reset();
+    return &h_;
   }
 
  private:

@@ -159,7 +159,7 @@ struct QuickRig : QueryRig {
 
 TEST(QuickQuery, ACopiedAddressIsScreenedShownAndCountedDown) {
   QuickRig rig;
-  rig.clipboard.setText(kVillage);
+  ASSERT_TRUE(rig.clipboard.setText(kVillage));
   rig.tick();
 
   EXPECT_TRUE(rig.ui().isShown(Window::QuickTip));
@@ -207,7 +207,7 @@ TEST(QuickQuery, WhatIsNoAddressOrNotWantedStartsNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QuickRig rig;
-    rig.clipboard.setText(c.copied);
+    ASSERT_TRUE(rig.clipboard.setText(c.copied));
     rig.ui().setChecked(Window::Main, kQuickQueryCheck, c.ticked);
     if (!c.serviceChosen) rig.ui().setSelectedIndex(Window::Main, kServiceBox, -1);
     rig.tick();
@@ -221,7 +221,7 @@ TEST(QuickQuery, WhatIsNoAddressOrNotWantedStartsNothing) {
 
 TEST(QuickQuery, ASupersededWatchWritesNothingMore) {
   QuickRig rig;
-  rig.clipboard.setText(kVillage);
+  ASSERT_TRUE(rig.clipboard.setText(kVillage));
   ASSERT_TRUE(rig.ui().tick(Window::QuickTip, kWatchTimer));
   const std::stop_token first = rig.context.records.clipboardWatch.replace();  // as the next tick would
   (void)first;
@@ -232,7 +232,7 @@ TEST(QuickQuery, ASupersededWatchWritesNothingMore) {
 
   // Stopped while its call was on the way: it shows nothing of the answer.
   QuickRig late;
-  late.clipboard.setText(kVillage);
+  ASSERT_TRUE(late.clipboard.setText(kVillage));
   std::stop_source stop;
   late.base.api.answer("POST", kPickPath, answerWith(villageVerdict(), 1));
   RecordingPauses pauses;
@@ -268,7 +268,7 @@ TEST(QuickQuery, ACountdownReplacedByHoverChangesNothingMore) {
 
 TEST(QuickQuery, CopyDetailCloseAndTheMirroredCheckBox) {
   QuickRig rig;
-  rig.clipboard.setText(kVillage);
+  ASSERT_TRUE(rig.clipboard.setText(kVillage));
   rig.tick();
   const std::string shown = rig.quickTip();
 

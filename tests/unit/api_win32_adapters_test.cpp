@@ -68,8 +68,8 @@ TEST_F(Win32WindowPortsTest, WindowsAndControlsAreFoundByTheirTables) {
 
   // A name two windows share is looked up in the window asked for.
   ASSERT_TRUE(ui.load(Window::QuickTip, false));
-  HWND mainBox = ui.controlHandle(Window::Main, "选择框_复制地址快速查询");
-  HWND tipBox = ui.controlHandle(Window::QuickTip, "选择框_复制地址快速查询");
+  HWND mainBox = ui.controlHandle(Window::Main, kQuickQueryCheck);
+  HWND tipBox = ui.controlHandle(Window::QuickTip, kQuickQueryCheck);
   ASSERT_NE(mainBox, nullptr);
   ASSERT_NE(tipBox, nullptr);
   EXPECT_EQ(GetAncestor(mainBox, GA_ROOT), main);
@@ -123,7 +123,7 @@ TEST_F(Win32WindowPortsTest, AWorkersMenuItemReachesItsActionAndTheTableItemsSti
   EXPECT_EQ(downloads, 2);
   // A control's notification with the same low word is not the menu item.
   SendMessageW(login, WM_COMMAND, MAKEWPARAM(90000 & 0xFFFF, BN_CLICKED),
-               reinterpret_cast<LPARAM>(ui.controlHandle(Window::Login, "按钮_登录")));
+               reinterpret_cast<LPARAM>(ui.controlHandle(Window::Login, kLoginButton)));
   EXPECT_EQ(downloads, 2);
 
   const UINT checkId = GetMenuItemID(GetSubMenu(bar, 0), 0);
@@ -133,13 +133,13 @@ TEST_F(Win32WindowPortsTest, AWorkersMenuItemReachesItsActionAndTheTableItemsSti
 
 TEST_F(Win32WindowPortsTest, DropDownOpensOnTheComboBoxAsked) {
   ASSERT_TRUE(ui.load(Window::Main, true));
-  EXPECT_FALSE(extras.showDropDown(Window::Main, "按钮_查询"));
-  ASSERT_TRUE(extras.showDropDown(Window::Main, "组合框_筛单服务"));
-  HWND services = ui.controlHandle(Window::Main, "组合框_筛单服务");
+  EXPECT_FALSE(extras.showDropDown(Window::Main, kQueryButton));
+  ASSERT_TRUE(extras.showDropDown(Window::Main, kServiceBox));
+  HWND services = ui.controlHandle(Window::Main, kServiceBox);
   EXPECT_TRUE(SendMessageW(services, CB_GETDROPPEDSTATE, 0, 0));
-  EXPECT_FALSE(SendMessageW(ui.controlHandle(Window::Main, "组合框_筛单项目"), CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_FALSE(SendMessageW(ui.controlHandle(Window::Main, kProductBox), CB_GETDROPPEDSTATE, 0, 0));
   SendMessageW(services, CB_SHOWDROPDOWN, FALSE, 0);
-  EXPECT_FALSE(extras.showDropDown(Window::QuickTip, "组合框_筛单服务"));
+  EXPECT_FALSE(extras.showDropDown(Window::QuickTip, kServiceBox));
 }
 
 // A worker's box must be modal to our window: it runs on the thread that owns the window,

@@ -47,10 +47,10 @@ struct OneClickRig : ErpRig {
     chooseService();
   }
   void chooseService() {
-    ui.addItem(Window::Main, "组合框_筛单项目", "普通筛单", 1);
-    ui.setSelectedIndex(Window::Main, "组合框_筛单项目", 0);
-    ui.addItem(Window::Main, "组合框_筛单服务", "中通-杭州", 101);
-    ui.setSelectedIndex(Window::Main, "组合框_筛单服务", 0);
+    ui.addItem(Window::Main, kProductBox, "普通筛单", 1);
+    ui.setSelectedIndex(Window::Main, kProductBox, 0);
+    ui.addItem(Window::Main, kServiceBox, "中通-杭州", 101);
+    ui.setSelectedIndex(Window::Main, kServiceBox, 0);
   }
   std::string caption() { return ui.text(Window::Main, kOneClickButton); }
   // A click, and the run it starts taken to its end on this thread.
@@ -103,10 +103,10 @@ TEST(OneClick, RecognisesClientsByTheTable) {
 TEST(OneClick, ScreensTheCloudClientAndSummarises) {
   OneClickRig rig;
   rig.setOptions(true, false, false, false, false);
-  rig.ui.setChecked(Window::Main, "选择框_屏蔽村组", true);
-  rig.ui.setChecked(Window::Main, "选择框_屏蔽偏远", false);
-  rig.ui.setText(Window::Main, "编辑框_村组距离", "15000");
-  rig.ui.setText(Window::Main, "超级编辑框_输出", "上一次的结果");
+  rig.ui.setChecked(Window::Main, kVillageCheck, true);
+  rig.ui.setChecked(Window::Main, kRemoteCheck, false);
+  rig.ui.setText(Window::Main, kVillageDistanceBox, "15000");
+  rig.ui.setText(Window::Main, kOutputBox, "上一次的结果");
   rig.ui.show(Window::Result);
   const WindowHandle list = rig.addClient(kHeaders, {{"1", "浙江", "甲路"}, {"2", "浙江", "乙路"}});
   rig.screening.verdicts["浙江甲路"] = verdict({policy(1)});
@@ -117,7 +117,7 @@ TEST(OneClick, ScreensTheCloudClientAndSummarises) {
 
   EXPECT_EQ(rig.caption(), kIdleCaption);
   EXPECT_EQ(rig.desktop.checks(list), "01");
-  EXPECT_EQ(rig.ui.text(Window::Main, "超级编辑框_输出"), "") << "cleared at the start";
+  EXPECT_EQ(rig.ui.text(Window::Main, kOutputBox), "") << "cleared at the start";
   EXPECT_FALSE(rig.ui.isShown(Window::Result)) << "no order numbers: the result window stays hidden";
   const std::string text = rig.output.text();
   EXPECT_TRUE(startsWith(text, "【筛单项目】：普通筛单 - 中通-杭州\r\n【匹配软件】：网店管家云端版\r\n【选中界面】："));
@@ -164,7 +164,7 @@ TEST(OneClick, AnEmptyOrderPageAlsoOffersFreeScreening) {
 
 TEST(OneClick, WithoutAServiceOnlyTheCaptionComesBack) {
   OneClickRig rig;
-  rig.ui.setSelectedIndex(Window::Main, "组合框_筛单服务", -1);
+  rig.ui.setSelectedIndex(Window::Main, kServiceBox, -1);
   rig.addClient(kHeaders, {{"1", "浙江", "甲路"}});
   rig.clickAndRun();
   EXPECT_EQ(rig.caption(), kIdleCaption);
@@ -202,18 +202,18 @@ TEST(ScreeningSummary, Texts) {
   struct Case {
     const char* name;
     int total, ticked;
-    std::vector<std::string> ticks;  // boxes ticked
+    std::vector<std::string_view> ticks;  // boxes ticked
     std::string lines, box;          // box: empty when none is shown
   };
   const Case cases[] = {
-      {"total 0", 0, 0, {"选择框_盲区停发"}, "【筛单提示】：筛单结束\r\n", ""},
+      {"total 0", 0, 0, {kBlindAreaBox}, "【筛单提示】：筛单结束\r\n", ""},
       {"nothing ticked", 5, 0, {}, "【筛单项目】：普通筛单 - 中通-杭州\r\n【筛单结果】：筛单总数：5；勾选数量：0。\r\n",
        "【筛单项目】：普通筛单 - 中通-杭州\r\n【筛单结果】：筛单总数：5；勾选数量：0\r\n【限制类型】："},
-      {"only the village option", 5, 2, {"选择框_屏蔽村组"},
+      {"only the village option", 5, 2, {kVillageCheck},
        "【筛单项目】：普通筛单 - 中通-杭州\r\n【筛单结果】：筛单总数：5；勾选数量：2。\r\n【限制类型】：屏蔽村组15000米\r\n",
        "【筛单项目】：普通筛单 - 中通-杭州\r\n【筛单结果】：筛单总数：5；勾选数量：2\r\n【限制类型】：屏蔽村组15000米"},
       {"every option", 1, 1,
-       {"选择框_盲区停发", "选择框_超区加收", "选择框_虚假地址", "选择框_其他限制", "选择框_屏蔽村组", "选择框_屏蔽偏远"},
+       {kBlindAreaBox, kSurchargeBox, kFalseAddressBox, kOtherRestrictionBox, kVillageCheck, kRemoteCheck},
        "【筛单项目】：普通筛单 - 中通-杭州\r\n【筛单结果】：筛单总数：1；勾选数量：1。\r\n"
        "【限制类型】：盲区停发；超区加收；虚假地址；其他限制；屏蔽村组15000米；屏蔽偏远3000米\r\n",
        "【筛单项目】：普通筛单 - 中通-杭州\r\n【筛单结果】：筛单总数：1；勾选数量：1\r\n"
@@ -221,13 +221,13 @@ TEST(ScreeningSummary, Texts) {
   };
   for (const Case& c : cases) {
     OneClickRig rig;
-    for (const char* box : {"选择框_盲区停发", "选择框_超区加收", "选择框_虚假地址", "选择框_其他限制", "选择框_屏蔽村组",
-                            "选择框_屏蔽偏远"}) {
+    for (std::string_view box : {kBlindAreaBox, kSurchargeBox, kFalseAddressBox, kOtherRestrictionBox, kVillageCheck,
+                            kRemoteCheck}) {
       rig.ui.setChecked(Window::Main, box, false);
     }
     for (const auto& box : c.ticks) rig.ui.setChecked(Window::Main, box, true);
-    rig.ui.setText(Window::Main, "编辑框_村组距离", "15000");
-    rig.ui.setText(Window::Main, "编辑框_偏远距离", "3000");
+    rig.ui.setText(Window::Main, kVillageDistanceBox, "15000");
+    rig.ui.setText(Window::Main, kRemoteDistanceBox, "3000");
     showScreeningSummary(rig.summary, c.total, c.ticked, {});
     EXPECT_EQ(rig.output.text(), c.lines) << c.name;
     if (c.box.empty()) {

@@ -35,7 +35,7 @@ class ScratchFolder {
             std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
     CreateDirectoryW(toWide(path_).c_str(), nullptr);
   }
-  ~ScratchFolder() { deleteFolderTree(path_); }
+  ~ScratchFolder() { (void)deleteFolderTree(path_); }  // one left behind harms no case
   const std::string& path() const { return path_; }
   std::string file(std::string_view name) const { return path_ + "\\" + std::string(name); }
 

@@ -135,13 +135,13 @@ TEST_F(MemoryUiTest, HandlersOnlyAttachToBoundEvents) {
 TEST(MemoryUiEvents, CreatedRunsBeforeShowAndDestroyingWhileControlsExist) {
   MemoryUi ui;
   std::vector<std::string> seen;
-  ui.events().on(Window::Login, "", Event::Created, [&](EventArgs&) {
+  ASSERT_TRUE(ui.events().on(Window::Login, "", Event::Created, [&](EventArgs&) {
     seen.push_back(ui.isShown(Window::Login) ? "created shown" : "created hidden");
     ui.setTitle(Window::Login, ui.title(Window::Login) + std::string(kProductVersion));
-  });
-  ui.events().on(Window::Login, "", Event::Destroying, [&](EventArgs&) {
+  }));
+  ASSERT_TRUE(ui.events().on(Window::Login, "", Event::Destroying, [&](EventArgs&) {
     seen.push_back("destroying " + ui.text(Window::Login, "编辑框_账户"));
-  });
+  }));
   ASSERT_TRUE(ui.load(Window::Login, true));
   EXPECT_EQ(ui.title(Window::Login), "登录 - Parcelvane（parcelvane.com）v2.0.2");
   EXPECT_TRUE(ui.setText(Window::Login, "编辑框_账户", "op"));
@@ -155,10 +155,10 @@ TEST(MemoryUiEvents, CreatedRunsBeforeShowAndDestroyingWhileControlsExist) {
 
 TEST(MemoryUiEvents, CloseCanBeRefusedAndOperatorActionsRaiseTheirEvents) {
   MemoryUi ui;
-  ui.events().on(Window::Result, "", Event::MayClose, [&](EventArgs& e) {
+  ASSERT_TRUE(ui.events().on(Window::Result, "", Event::MayClose, [&](EventArgs& e) {
     e.cancel = true;
     ui.hide(Window::Result);
-  });
+  }));
   ASSERT_TRUE(ui.load(Window::Result, true));
   EXPECT_FALSE(ui.close(Window::Result));
   EXPECT_TRUE(ui.isLoaded(Window::Result));
@@ -170,13 +170,13 @@ TEST(MemoryUiEvents, CloseCanBeRefusedAndOperatorActionsRaiseTheirEvents) {
     seen.push_back(e.control + ":" + std::to_string(static_cast<int>(e.event)) + ":" +
                    std::to_string(e.key));
   };
-  ui.events().on(Window::Main, "编辑框_地址", Event::GotFocus, record);
-  ui.events().on(Window::Main, "编辑框_地址", Event::LostFocus, record);
-  ui.events().on(Window::Main, "编辑框_地址", Event::KeyDown, record);
-  ui.events().on(Window::Main, "超级链接框_刷新", Event::LeftButtonDown, record);
-  ui.events().on(Window::Main, "组合框_筛单项目", Event::ItemSelected, [&](EventArgs& e) {
+  ASSERT_TRUE(ui.events().on(Window::Main, "编辑框_地址", Event::GotFocus, record));
+  ASSERT_TRUE(ui.events().on(Window::Main, "编辑框_地址", Event::LostFocus, record));
+  ASSERT_TRUE(ui.events().on(Window::Main, "编辑框_地址", Event::KeyDown, record));
+  ASSERT_TRUE(ui.events().on(Window::Main, "超级链接框_刷新", Event::LeftButtonDown, record));
+  ASSERT_TRUE(ui.events().on(Window::Main, "组合框_筛单项目", Event::ItemSelected, [&](EventArgs& e) {
     seen.push_back(e.control + " " + ui.text(Window::Main, e.control));
-  });
+  }));
   ui.addItem(Window::Main, "组合框_筛单项目", "项目甲", 7);
   EXPECT_TRUE(ui.focus(Window::Main, "编辑框_地址"));
   EXPECT_TRUE(ui.pressKey(Window::Main, "编辑框_地址", kEnterKey));

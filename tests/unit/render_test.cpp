@@ -14,7 +14,6 @@
 namespace pv {
 namespace {
 
-constexpr std::string_view kOutput = "超级编辑框_输出";
 
 // Runs written as "text{colour}" with a "*" for bold; colours by name where known.
 std::string describe(const std::vector<TextRun>& runs) {
@@ -36,11 +35,11 @@ std::string describe(const std::vector<TextRun>& runs) {
 struct RenderRig {
   RenderRig() { ui.load(Window::Main, false); }
   MemoryUi ui;
-  UiRichTextBox box{ui, Window::Main, kOutput};
+  UiRichTextBox box{ui, Window::Main, kOutputBox};
   RecordingPauses pauses;
   RichWriter writer{box, pauses};
 
-  std::string runs() const { return describe(ui.richRuns(Window::Main, kOutput)); }
+  std::string runs() const { return describe(ui.richRuns(Window::Main, kOutputBox)); }
 };
 
 JsonDocument answerOf(std::u8string_view json) {
@@ -175,12 +174,12 @@ TEST(Render, DetailSections) {
   RenderRig rig;
   const JsonDocument answer = answerOf(kFullAnswer);
   const std::string keywords = renderSummaryBlock(rig.writer, answer, 0, "sent", SummaryLayout::Detailed);
-  const int summaryLines = rig.ui.lineCount(Window::Main, kOutput);
-  const size_t summaryRuns = rig.ui.richRuns(Window::Main, kOutput).size();
+  const int summaryLines = rig.ui.lineCount(Window::Main, kOutputBox);
+  const size_t summaryRuns = rig.ui.richRuns(Window::Main, kOutputBox).size();
   const SectionLines lines = renderDetailedSections(rig.writer, answer, 0, keywords);
   EXPECT_EQ(lines.site, summaryLines);
 
-  std::vector<TextRun> runs = rig.ui.richRuns(Window::Main, kOutput);
+  std::vector<TextRun> runs = rig.ui.richRuns(Window::Main, kOutputBox);
   runs.erase(runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(summaryRuns));
   const std::string sites =
       "----------------------匹配网点----------------------\r\n{black}"
@@ -231,7 +230,7 @@ TEST(Render, WithoutKeywordsNothingIsHighlighted) {
       u8R"({"msg":"ok","data":[{"sites":[{"name":"点","deliveryArea":"下姜村","specialArea":"村"}],"policies":[{"remark":"村"}]}]})");
   const std::string keywords = renderSummaryBlock(rig.writer, answer, 0, "x", SummaryLayout::Detailed);
   EXPECT_EQ(keywords, "");  // an empty object names no keyword
-  rig.ui.setText(Window::Main, kOutput, "");
+  rig.ui.setText(Window::Main, kOutputBox, "");
   renderDetailedSections(rig.writer, answer, 0, keywords);
   const std::string runs = rig.runs();
   EXPECT_NE(runs.find("【派送范围】：{black}下姜村{blue}"), std::string::npos) << runs;
@@ -245,7 +244,7 @@ TEST(Render, AnEmptyObjectDoesNotHideTheKeywordsAfterIt) {
       u8R"({"msg":"ok","data":[{"policies":[{"object":""},{"object":"下姜村","remark":"在下姜村"}]}]})");
   const std::string keywords = renderSummaryBlock(rig.writer, answer, 0, "x", SummaryLayout::Detailed);
   EXPECT_EQ(keywords, "下姜村");
-  rig.ui.setText(Window::Main, kOutput, "");
+  rig.ui.setText(Window::Main, kOutputBox, "");
   renderDetailedSections(rig.writer, answer, 0, keywords);
   EXPECT_NE(rig.runs().find("【匹配说明】：{black}在{blue}下姜村{black*}"), std::string::npos) << rig.runs();
 }

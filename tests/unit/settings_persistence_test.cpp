@@ -17,7 +17,7 @@
 #include "tests/unit/settings_fakes.h"
 #include "tests/unit/utf8_literal.h"
 #ifdef _WIN32
-#include "platform/win32/settings_store.h"
+#include "platform/win32/dpapi_protector.h"
 #endif
 
 namespace pv {
@@ -256,7 +256,7 @@ TEST_P(SettingsPersistence, LoginFieldsRoundTripThroughTheWindowEvents) {
   ASSERT_TRUE(
       ui.events().on(kLogin, "", Event::Created, [&](EventArgs&) { loadLoginSettings(ports); }));
   ASSERT_TRUE(
-      ui.events().on(kLogin, "", Event::Destroying, [&](EventArgs&) { saveLoginSettings(ports); }));
+      ui.events().on(kLogin, "", Event::Destroying, [&](EventArgs&) { EXPECT_TRUE(saveLoginSettings(ports)); }));
   ASSERT_TRUE(ui.setText(kLogin, "编辑框_账户", "店主\"甲\""));
   ASSERT_TRUE(ui.setText(kLogin, "编辑框_密码", "p@ss \"word\" 密码"));
   restart(kLogin);

@@ -16,8 +16,9 @@
 #include "core/settings/ini_file.h"
 #include "core/settings/settings.h"
 #include "core/ui/memory_ui.h"
+#include "platform/win32/dpapi_protector.h"
+#include "platform/win32/program_folders.h"
 #include "platform/win32/settings_registry.h"
-#include "platform/win32/settings_store.h"
 #include "tests/unit/settings_fakes.h"
 
 namespace pv {

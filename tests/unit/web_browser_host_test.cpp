@@ -22,7 +22,6 @@ namespace {
 
 using win32ui::makeWebPageEventSink;
 
-constexpr std::string_view kView = "互联网浏览器1";
 
 // Not registered anywhere: creating it fails as on a system without the control.
 constexpr CLSID kNoSuchClass = {
@@ -206,7 +205,7 @@ TEST(LoginWebView, WithoutABrowserControlThePlaceholderStaysAndNavigationIsRefus
   Win32Ui ui(kNoSuchClass, false);
   Win32WindowExtras extras(ui);
   ASSERT_TRUE(ui.load(Window::Login, true));
-  HWND view = ui.controlHandle(Window::Login, kView);
+  HWND view = ui.controlHandle(Window::Login, kLoginWebView);
   ASSERT_NE(view, nullptr);
   wchar_t cls[32] = {};
   GetClassNameW(view, cls, 32);
@@ -214,13 +213,13 @@ TEST(LoginWebView, WithoutABrowserControlThePlaceholderStaysAndNavigationIsRefus
   EXPECT_EQ(GetWindow(view, GW_CHILD), nullptr);  // nothing hosted inside
   EXPECT_TRUE(IsWindowVisible(view));
 
-  EXPECT_FALSE(extras.navigate(Window::Login, kView, "https://www.parcelvane.com/#pcView"));
-  EXPECT_FALSE(extras.navigate(Window::Login, "编辑框_账户", "https://www.parcelvane.com/"));
+  EXPECT_FALSE(extras.navigate(Window::Login, kLoginWebView, "https://www.parcelvane.com/#pcView"));
+  EXPECT_FALSE(extras.navigate(Window::Login, kAccountBox, "https://www.parcelvane.com/"));
   // The rest of the window carries on.
-  EXPECT_TRUE(ui.setText(Window::Login, "编辑框_账户", "demo"));
-  EXPECT_EQ(ui.text(Window::Login, "编辑框_账户"), "demo");
+  EXPECT_TRUE(ui.setText(Window::Login, kAccountBox, "demo"));
+  EXPECT_EQ(ui.text(Window::Login, kAccountBox), "demo");
   EXPECT_TRUE(ui.destroy(Window::Login));
-  EXPECT_FALSE(extras.navigate(Window::Login, kView, "https://www.parcelvane.com/"));
+  EXPECT_FALSE(extras.navigate(Window::Login, kLoginWebView, "https://www.parcelvane.com/"));
 }
 
 
@@ -231,12 +230,12 @@ TEST(LoginWebView, HostedControlAsksBeforeEachNavigationAndTakesTheRefusal) {
   Win32Ui ui(CLSID_WebBrowser, false);
   Win32WindowExtras extras(ui);
   std::vector<std::string> asked;
-  ASSERT_TRUE(ui.events().on(Window::Login, kView, Event::BeforeNavigate, [&](EventArgs& e) {
+  ASSERT_TRUE(ui.events().on(Window::Login, kLoginWebView, Event::BeforeNavigate, [&](EventArgs& e) {
     asked.push_back(e.text);
     e.cancel = true;
   }));
   ASSERT_TRUE(ui.load(Window::Login, true));
-  HWND view = ui.controlHandle(Window::Login, kView);
+  HWND view = ui.controlHandle(Window::Login, kLoginWebView);
   ASSERT_NE(view, nullptr);
   if (!GetWindow(view, GW_CHILD)) GTEST_SKIP() << "no browser control on this system";
   RECT area, browser;
@@ -245,11 +244,11 @@ TEST(LoginWebView, HostedControlAsksBeforeEachNavigationAndTakesTheRefusal) {
   MapWindowPoints(HWND_DESKTOP, view, reinterpret_cast<POINT*>(&browser), 2);
   EXPECT_TRUE(EqualRect(&area, &browser)) << "the control does not cover the placeholder";
 
-  EXPECT_TRUE(extras.navigate(Window::Login, kView, "http://127.0.0.1:9/页面?a=1"));
+  EXPECT_TRUE(extras.navigate(Window::Login, kLoginWebView, "http://127.0.0.1:9/页面?a=1"));
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0], "http://127.0.0.1:9/页面?a=1");
   EXPECT_TRUE(ui.destroy(Window::Login));  // closes the control with its window
-  EXPECT_FALSE(extras.navigate(Window::Login, kView, "http://127.0.0.1:9/"));
+  EXPECT_FALSE(extras.navigate(Window::Login, kLoginWebView, "http://127.0.0.1:9/"));
 }
 
 }  // namespace

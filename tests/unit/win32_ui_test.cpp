@@ -16,7 +16,7 @@
 #include "core/settings/ini_file.h"
 #include "core/settings/settings.h"
 #include "platform/win32/clipboard.h"
-#include "platform/win32/settings_store.h"
+#include "platform/win32/dpapi_protector.h"
 #include "platform/win32/ui/names.h"
 #include "platform/win32/ui/picture_bitmap.h"
 #include "platform/win32/ui/win32_ui.h"
@@ -445,9 +445,9 @@ TEST_F(Win32UiTest, DestroyRaisesDestroyingThenForgetsTheWindowAndItsNames) {
   EXPECT_TRUE(ui.isLoaded(Window::Result));
   EXPECT_FALSE(ui.isShown(Window::Result));
 
-  ui.events().on(Window::Login, "", Event::Destroying, [&](EventArgs&) {
+  ASSERT_TRUE(ui.events().on(Window::Login, "", Event::Destroying, [&](EventArgs&) {
     readWhileDestroying = ui.text(Window::Login, "按钮_登录");
-  });
+  }));
   ASSERT_TRUE(ui.load(Window::Login, true));
   HWND button = control(Window::Login, "按钮_登录");
   ASSERT_NE(GlobalFindAtomW(L"超级链接框1"), 0);

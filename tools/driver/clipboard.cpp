@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/win32/unique.h"
-#include "tools/driver/windows.h"
+#include "tools/driver/driver_windows.h"
 
 namespace pv::driver {
 namespace {

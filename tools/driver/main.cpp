@@ -9,9 +9,9 @@
 
 #include "tools/driver/clipboard.h"
 #include "tools/driver/console.h"
+#include "tools/driver/driver_windows.h"
 #include "tools/driver/richtext.h"
 #include "tools/driver/screenshot.h"
-#include "tools/driver/windows.h"
 
 namespace pv::driver {
 namespace {

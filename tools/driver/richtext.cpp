@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "platform/win32/unique.h"
-#include "tools/driver/windows.h"
+#include "tools/driver/driver_windows.h"
 
 namespace pv::driver {
 namespace {

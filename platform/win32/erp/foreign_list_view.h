@@ -49,7 +49,7 @@ class RemoteMemory {
  public:
   // Opens the process that owns `window`, closing any process held before. False (and no
   // process held) when it cannot be opened, e.g. when it runs with higher rights.
-  bool openOwnerProcess(HWND window) noexcept;
+  [[nodiscard]] bool openOwnerProcess(HWND window) noexcept;
   void closeOwnerProcess() noexcept { process_.reset(); }
   bool isOpen() const noexcept { return static_cast<bool>(process_); }
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/win32/settings_store.h"
+#include "platform/win32/program_folders.h"
 #include "platform/win32/unique.h"
 #include "platform/win32/wide_text.h"
 
@@ -62,17 +62,16 @@ bool createShortcut(const ShortcutEntry& shortcut) {
 }
 
 bool writeMachineTexts(std::string_view key, const std::vector<RegistryText>& values) {
-  HKEY raw = nullptr;
+  UniqueRegistryKey owner;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, toWide(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+                      KEY_SET_VALUE, nullptr, owner.put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const UniqueRegistryKey owner(raw);
   bool all = true;
   for (const RegistryText& value : values) {
     const std::wstring text = toWide(value.value);
     const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));  // with the terminator
-    all &= RegSetValueExW(raw, toWide(value.name).c_str(), 0, REG_SZ,
+    all &= RegSetValueExW(owner.get(), toWide(value.name).c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(text.c_str()), bytes) == ERROR_SUCCESS;
   }
   return all;

@@ -24,26 +24,26 @@ std::vector<std::string> splitCommandLine(std::wstring_view commandLine);
 std::string shellFolder(int csidl);
 
 // Creates the folder; true when it exists afterwards.
-bool ensureFolder(std::string_view path);
+[[nodiscard]] bool ensureFolder(std::string_view path);
 
 // A shortcut through the shell-link object, shown with SW_SHOW, without description or
 // working directory. Replaces an earlier one. COM must be initialised on this thread.
-bool createShortcut(const ShortcutEntry& shortcut);
+[[nodiscard]] bool createShortcut(const ShortcutEntry& shortcut);
 
 // Writes REG_SZ values under HKEY_LOCAL_MACHINE\key, creating the key when missing.
 // False when any value was not written (as without administrator rights).
-bool writeMachineTexts(std::string_view key, const std::vector<RegistryText>& values);
+[[nodiscard]] bool writeMachineTexts(std::string_view key, const std::vector<RegistryText>& values);
 
-bool deleteFile(std::string_view path);
+[[nodiscard]] bool deleteFile(std::string_view path);
 // Deletes the folder with everything in it; refuses a blank path and a drive or share root.
-bool deleteFolderTree(std::string_view path);
+[[nodiscard]] bool deleteFolderTree(std::string_view path);
 
 // Writes `bytes` as the whole file, replacing an earlier one whatever its attributes, and
 // leaves the file with the hidden attribute only.
-bool writeHiddenFile(std::string_view path, std::string_view bytes);
+[[nodiscard]] bool writeHiddenFile(std::string_view path, std::string_view bytes);
 
 // Opens the document through the shell, as a double click would (verb "Open").
-bool openWithShell(std::string_view path);
+[[nodiscard]] bool openWithShell(std::string_view path);
 
 // The restart of the running program through its batch script.
 class Win32RestartHost final : public RestartHost {

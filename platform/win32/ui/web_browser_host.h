@@ -47,7 +47,7 @@ class WebBrowserHost {
 
   // Starts loading `address`; false when the control refused it (a BeforeNavigate handler
   // that cancels still counts as taken).
-  bool navigate(std::wstring_view address) noexcept;
+  [[nodiscard]] bool navigate(std::wstring_view address) noexcept;
 
   struct Parts;  // the COM objects, released in a fixed order
 

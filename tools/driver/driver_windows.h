@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-namespace pv::driver {
+#include "platform/win32/ui/control_name_property.h"
 
-inline constexpr wchar_t kControlNameProperty[] = L"Parcelvane.ControlName";
+namespace pv::driver {
 
 // Bounds every message sent to another process's window, so a hung client cannot hang us.
 inline constexpr UINT kSendTimeoutMs = 5000;

@@ -1,4 +1,4 @@
-#include "tools/driver/windows.h"
+#include "tools/driver/driver_windows.h"
 
 namespace pv::driver {
 

@@ -1,10 +1,8 @@
-#include "platform/win32/settings_store.h"
+#include "platform/win32/dpapi_protector.h"
 
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <wincrypt.h>
-
-#include <vector>
 
 #include "platform/win32/unique.h"
 
@@ -23,28 +21,6 @@ DATA_BLOB blobOf(std::string_view bytes) {
 }
 
 }  // namespace
-
-std::filesystem::path runningExecutablePath() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (n == 0) return {};
-    if (n < buffer.size()) return std::filesystem::path(std::wstring(buffer.data(), n));
-    if (buffer.size() >= 32768) return {};
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
-std::filesystem::path windowsFolder() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  const UINT n = GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-  if (n == 0) return {};
-  if (n >= buffer.size()) {
-    buffer.resize(n);
-    if (GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size())) != n - 1) return {};
-  }
-  return std::filesystem::path(std::wstring(buffer.data()));
-}
 
 std::string DpapiProtector::protect(std::string_view plain) {
   if (plain.size() > 0x7FFFFFFF) return {};
