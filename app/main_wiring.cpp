@@ -32,8 +32,9 @@ bool wireMainWindow(Win32Ui& ui) {
   static OutputBoxWriter output{ui, pauses};
   static SummaryContext summary{ui, client.dialogs, output, client.workers, client.records.matchingOrderNumbers,
                                 clipboard};
+  // The two import hooks are set below, once the import's context exists.
   static OneClickContext oneClick{ui, client.dialogs, client.windows, desktop, screening, output, summary,
-                                  [](std::chrono::milliseconds pause) { (void)pauses.pause(pause); }};
+                                  [](std::chrono::milliseconds pause) { (void)pauses.pause(pause); }, {}, {}};
   // The order-file imports of the one-click run: a client's profile, or the free import.
   static Win32FileChooser files{ui};
   Win32Ui* const u = &ui;

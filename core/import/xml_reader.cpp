@@ -1,16 +1,27 @@
 #include "core/import/xml_reader.h"
 
+#include <array>
 #include <cstring>
+#include <utility>
 
 namespace pv {
 namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool isNameEnd(char c) { return isSpace(c) || c == '>' || c == '/' || c == '='; }
+
+// Bytes that end a name: white space, '>', '/' and '='. A table: names are most of a sheet.
+constexpr auto kNameEnds = [] {
+  std::array<bool, 256> ends{};
+  for (const unsigned char c : {' ', '\t', '\r', '\n', '>', '/', '='}) ends[c] = true;
+  return ends;
+}();
+bool isNameEnd(char c) { return kNameEnds[static_cast<unsigned char>(c)]; }
 
 std::string_view localPart(std::string_view qualified) {
-  const size_t colon = qualified.rfind(':');
-  return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+  for (size_t i = qualified.size(); i > 0; --i) {  // names are short: no call for a search
+    if (qualified[i - 1] == ':') return qualified.substr(i);
+  }
+  return qualified;
 }
 
 int hexValue(char c) {
@@ -43,6 +54,15 @@ void appendUtf8(std::string& out, unsigned long cp) {
 
 XmlReader::XmlReader(std::string_view xml) : xml_(xml) {}
 
+XmlReader::XmlReader(std::function<bool(std::string&)> more) : more_(std::move(more)), exhausted_(false) {}
+
+void XmlReader::refill() {
+  buffer_.erase(0, pos_);
+  pos_ = 0;
+  if (!more_(buffer_)) exhausted_ = true;
+  xml_ = buffer_;
+}
+
 bool XmlReader::attribute(std::string_view localName, std::string_view& value) const {
   for (const auto& [n, v] : attributes_) {
     if (localPart(n) == localName) {
@@ -58,15 +78,40 @@ XmlReader::Event XmlReader::next() {
     pendingEnd_ = false;
     return Event::End;
   }
+  // A construct cut off by the end of a piece reads as malformed or as the end: with more
+  // to come, it is read again over the next piece. Malformed markup stays malformed and
+  // fails once the data is exhausted.
+  for (;;) {
+    const Event event = scan();
+    if ((event != Event::Error && event != Event::Done) || exhausted_) return event;
+    refill();
+  }
+}
+
+XmlReader::Event XmlReader::scan() {
   while (pos_ < xml_.size()) {
     if (xml_[pos_] != '<') {
       const size_t lt = xml_.find('<', pos_);
+      // Character data may go on in the next piece (and an entity may be cut in two).
+      if (lt == std::string_view::npos && !exhausted_) return fail();
       const size_t end = lt == std::string_view::npos ? xml_.size() : lt;
       text_ = xml_.substr(pos_, end - pos_);
       cdata_ = false;
       pos_ = end;
       return Event::Text;
     }
+    // Tags first: a sheet is almost nothing else.
+    const char second = pos_ + 1 < xml_.size() ? xml_[pos_ + 1] : '\0';
+    if (second == '/') {
+      size_t i = pos_ + 2;
+      while (i < xml_.size() && !isNameEnd(xml_[i])) ++i;
+      name_ = localPart(xml_.substr(pos_ + 2, i - pos_ - 2));
+      const size_t gt = i < xml_.size() && xml_[i] == '>' ? i : xml_.find('>', i);
+      if (gt == std::string_view::npos || name_.empty()) return fail();
+      pos_ = gt + 1;
+      return Event::End;
+    }
+    if (second != '!' && second != '?') return startTag();
     const std::string_view rest = xml_.substr(pos_);
     if (rest.starts_with("<!--")) {
       const size_t end = xml_.find("-->", pos_ + 4);
@@ -83,7 +128,7 @@ XmlReader::Event XmlReader::next() {
       const size_t end = xml_.find("?>", pos_ + 2);
       if (end == std::string_view::npos) return fail();
       pos_ = end + 2;
-    } else if (rest.starts_with("<!")) {
+    } else {
       // DOCTYPE and its internal subset: skipped whole, brackets counted.
       int depth = 0;
       size_t i = pos_ + 2;
@@ -94,16 +139,6 @@ XmlReader::Event XmlReader::next() {
       }
       if (i >= xml_.size()) return fail();
       pos_ = i + 1;
-    } else if (rest.starts_with("</")) {
-      size_t i = pos_ + 2;
-      while (i < xml_.size() && !isNameEnd(xml_[i])) ++i;
-      name_ = localPart(xml_.substr(pos_ + 2, i - pos_ - 2));
-      const size_t gt = xml_.find('>', i);
-      if (gt == std::string_view::npos || name_.empty()) return fail();
-      pos_ = gt + 1;
-      return Event::End;
-    } else {
-      return startTag();
     }
   }
   return Event::Done;

@@ -6,6 +6,7 @@
 // declarations, comments, processing instructions and DOCTYPE (no entity of a DTD is ever
 // expanded), and stops with an error at malformed markup.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,11 @@ class XmlReader {
   enum class Event { Start, End, Text, Done, Error };
 
   explicit XmlReader(std::string_view xml);
+  // Over data that arrives in pieces: `more` appends the next piece to the buffer it is
+  // given and returns false when there is none. Only the unread rest of the data is kept,
+  // so a large part is read without ever standing whole in memory. Views handed out stay
+  // valid until the next call of next().
+  explicit XmlReader(std::function<bool(std::string&)> more);
 
   // The next event. A self-closing tag gives Start and then End. Text is the raw character
   // data between tags (entities still encoded), or a CDATA section's content.
@@ -32,9 +38,15 @@ class XmlReader {
   bool textIsCdata() const { return cdata_; }
 
  private:
+  Event scan();
   Event startTag();
   Event fail() { return Event::Error; }
+  // Drops what was read, appends the next piece; marks the end when there is none.
+  void refill();
 
+  std::function<bool(std::string&)> more_;
+  std::string buffer_;     // of a reader over pieces: the unread rest and the next piece
+  bool exhausted_ = true;  // no piece is to come
   std::string_view xml_;
   size_t pos_ = 0;
   bool pendingEnd_ = false;

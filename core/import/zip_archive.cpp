@@ -112,60 +112,104 @@ int ZipArchive::find(std::string_view name) const {
   return -1;
 }
 
-std::string ZipArchive::extract(int index, Status& status) const {
-  status = Status::Broken;
-  if (index < 0 || static_cast<size_t>(index) >= entries_.size()) return {};
-  const Entry& e = entries_[static_cast<size_t>(index)];
-  if (e.flags & 0x0001) {
-    status = Status::Encrypted;
-    return {};
-  }
-  const size_t n = bytes_.size();
-  if (!fits(e.localOffset, 30, n) || le32(bytes_, static_cast<size_t>(e.localOffset)) != 0x04034b50)
-    return {};
-  const size_t local = static_cast<size_t>(e.localOffset);
-  const uint64_t dataAt = uint64_t{local} + 30 + le16(bytes_, local + 26) + le16(bytes_, local + 28);
-  if (!fits(dataAt, e.compressedSize, n)) return {};
-  const std::string_view data = bytes_.substr(static_cast<size_t>(dataAt), static_cast<size_t>(e.compressedSize));
-  if (e.method == 0) {
-    status = Status::Ok;
-    return std::string(data);
-  }
-  if (e.method != 8) return {};
-
+struct ZipArchive::Member::Inflater {
   z_stream z{};
-  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return {};
-  std::string out;
-  // The stated size is only a hint for the first allocation, and a bounded one.
-  out.resize(static_cast<size_t>(std::clamp<uint64_t>(e.size, 4096, uint64_t{64} << 20)));
-  size_t produced = 0;
-  size_t consumed = 0;
-  int rc = Z_OK;
-  while (rc != Z_STREAM_END) {
-    if (produced == out.size()) {
-      if (out.size() >= kMaxMemberBytes) {
-        inflateEnd(&z);
-        status = Status::TooLarge;
-        return {};
-      }
-      out.resize(static_cast<size_t>(std::min<uint64_t>(uint64_t{out.size()} * 2, kMaxMemberBytes)));
+  bool ready = false;
+  Inflater() { ready = inflateInit2(&z, -MAX_WBITS) == Z_OK; }
+  ~Inflater() {
+    if (ready) inflateEnd(&z);
+  }
+};
+
+ZipArchive::Member::Member(const ZipArchive& zip, int index) {
+  ended_ = true;  // until the member is found readable
+  if (index < 0 || static_cast<size_t>(index) >= zip.entries_.size()) return;
+  const Entry& e = zip.entries_[static_cast<size_t>(index)];
+  if (e.flags & 0x0001) {
+    status_ = Status::Encrypted;
+    return;
+  }
+  const std::string_view bytes = zip.bytes_;
+  const size_t n = bytes.size();
+  if (!fits(e.localOffset, 30, n) || le32(bytes, static_cast<size_t>(e.localOffset)) != 0x04034b50) return;
+  const size_t local = static_cast<size_t>(e.localOffset);
+  const uint64_t dataAt = uint64_t{local} + 30 + le16(bytes, local + 26) + le16(bytes, local + 28);
+  if (!fits(dataAt, e.compressedSize, n)) return;
+  if (e.method != 0 && e.method != 8) return;
+  data_ = bytes.substr(static_cast<size_t>(dataAt), static_cast<size_t>(e.compressedSize));
+  statedSize_ = e.size;
+  if (e.method == 8) {
+    inflater_ = std::make_unique<Inflater>();
+    if (!inflater_->ready) return;
+  }
+  ended_ = false;
+}
+
+ZipArchive::Member::~Member() = default;
+
+bool ZipArchive::Member::read(std::string& out, size_t most) {
+  if (ended_ || most == 0) return false;
+  if (!inflater_) {  // stored
+    const std::string_view piece = data_.substr(consumed_, std::min(most, data_.size() - consumed_));
+    consumed_ += piece.size();
+    produced_ += piece.size();
+    if (produced_ > kMaxMemberBytes) {
+      ended_ = true;
+      status_ = Status::TooLarge;
+      return false;
     }
-    const size_t inChunk = std::min<size_t>(data.size() - consumed, std::numeric_limits<uInt>::max());
-    const size_t outChunk = std::min<size_t>(out.size() - produced, std::numeric_limits<uInt>::max());
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + consumed));
+    out.append(piece);
+    if (consumed_ == data_.size()) {
+      ended_ = true;
+      status_ = Status::Ok;
+    }
+    return !piece.empty();
+  }
+  z_stream& z = inflater_->z;
+  const size_t had = out.size();
+  out.resize(had + most);
+  size_t produced = 0;
+  int rc = Z_OK;
+  while (produced < most) {
+    const size_t inChunk = std::min<size_t>(data_.size() - consumed_, std::numeric_limits<uInt>::max());
+    const size_t outChunk = std::min<size_t>(most - produced, std::numeric_limits<uInt>::max());
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data_.data() + consumed_));
     z.avail_in = static_cast<uInt>(inChunk);
-    z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
+    z.next_out = reinterpret_cast<Bytef*>(out.data() + had + produced);
     z.avail_out = static_cast<uInt>(outChunk);
     rc = inflate(&z, Z_NO_FLUSH);
-    consumed += inChunk - z.avail_in;
+    consumed_ += inChunk - z.avail_in;
     produced += outChunk - z.avail_out;
+    if (rc == Z_STREAM_END) break;
     if (rc == Z_BUF_ERROR && z.avail_out != 0) break;  // input ran out before the end
-    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break;
+    if (rc != Z_OK && rc != Z_BUF_ERROR) break;
   }
-  inflateEnd(&z);
-  if (rc != Z_STREAM_END) return {};
-  out.resize(produced);
-  status = Status::Ok;
+  out.resize(had + produced);
+  produced_ += produced;
+  if (produced_ > kMaxMemberBytes) {
+    ended_ = true;
+    status_ = Status::TooLarge;
+    out.resize(had);
+    return false;
+  }
+  if (rc == Z_STREAM_END) {
+    ended_ = true;
+    status_ = Status::Ok;
+  } else if (produced < most) {
+    ended_ = true;  // damaged: status stays Broken
+  }
+  return produced > 0;
+}
+
+std::string ZipArchive::extract(int index, Status& status) const {
+  Member member(*this, index);
+  std::string out;
+  // The stated size is only a hint for the first allocation, and a bounded one.
+  out.reserve(static_cast<size_t>(std::clamp<uint64_t>(member.statedSize(), 4096, uint64_t{64} << 20)));
+  while (member.read(out, std::max<size_t>(out.capacity() - out.size(), size_t{1} << 16))) {
+  }
+  status = member.status();
+  if (status != Status::Ok) return {};
   return out;
 }
 

@@ -4,6 +4,7 @@
 // descriptor carry none in their local header); zip64 records are understood. Every offset
 // and size is checked against the buffer; inflated data is bounded.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,32 @@ class ZipArchive {
 
   // The member's bytes, stored or deflated. Status of the extraction in `status`.
   std::string extract(int index, Status& status) const;
+
+  // A member read piece by piece, so that a large one never stands whole in memory. The
+  // archive's bytes must outlive it.
+  class Member {
+   public:
+    Member(const ZipArchive& zip, int index);
+    ~Member();
+    Member(const Member&) = delete;
+    Member& operator=(const Member&) = delete;
+    // Appends up to `most` further bytes to `out`; false when none was appended: the member
+    // has ended, or it cannot be read (status() says which).
+    bool read(std::string& out, size_t most);
+    // Ok once the whole member has been read; Broken before that and on damage.
+    Status status() const noexcept { return status_; }
+    // The size the directory states: a hint, never a promise.
+    uint64_t statedSize() const noexcept { return statedSize_; }
+
+   private:
+    struct Inflater;
+    std::unique_ptr<Inflater> inflater_;  // none for a stored member
+    std::string_view data_;
+    size_t consumed_ = 0;
+    uint64_t produced_ = 0, statedSize_ = 0;
+    bool ended_ = false;
+    Status status_ = Status::Broken;
+  };
 
   // Members are never inflated past this (a 32-bit process has to hold them).
   static constexpr uint64_t kMaxMemberBytes = uint64_t{768} << 20;

@@ -1,7 +1,7 @@
 #include "core/text/codepage.h"
 
-#include <utility>
-#include <vector>
+#include <atomic>
+#include <cstdint>
 
 #include "core/text/codepage_backend.h"
 #include "core/text/text.h"
@@ -22,121 +22,103 @@ bool isAscii(std::string_view text) {
   return true;
 }
 
-// Number of characters of `bytes` when every one is ASCII or a whole GBK pair; 0 when a
-// byte stands alone (the single-byte 0x80 that some tables give for "€", say), which the
-// program's texts never hold.
-size_t wellFormedGbkCharacters(std::string_view bytes) {
-  size_t count = 0;
-  for (size_t i = 0; i < bytes.size(); ++count) {
-    const size_t length = gbkCharSize(bytes, i);
-    if (length == 1 && static_cast<unsigned char>(bytes[i]) >= 0x80) return 0;
-    i += length;
+// Code page 936 is stateless and has one result per character, so a text converts as its
+// characters do one by one. Each character's result is asked of the platform once per
+// process and kept: a 100,000-row order file would otherwise pay a conversion call (and its
+// buffers) per cell, and an address has a few thousand different characters at most.
+// Entries are written by whichever thread asks first; every writer writes the same value.
+constexpr uint16_t kNotAsked = 0;
+constexpr uint16_t kNoForm = 1;  // neither a GBK pair (>= 0x8140) nor a BMP character here
+
+// GBK pair (lead 0x81..0xFE, trail 0x40..0xFE) -> its UTF-16 unit, or kNoForm.
+std::atomic<uint16_t> decoded[0x7E * 0xBF];
+// UTF-16 unit -> its GBK pair as lead * 256 + trail, or kNoForm. ASCII is never asked.
+std::atomic<uint16_t> encoded[0x10000];
+
+uint16_t decodedPair(unsigned char lead, unsigned char trail) {
+  std::atomic<uint16_t>& slot = decoded[(lead - 0x81) * 0xBF + (trail - 0x40)];
+  uint16_t unit = slot.load(std::memory_order_relaxed);
+  if (unit == kNotAsked) {
+    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+    const std::u16string units = codepage_backend::decode936(std::string_view(pair, 2));
+    // U+0000 and U+0001 never come from a pair; a result outside the BMP would be two units.
+    unit = units.size() == 1 && units[0] > kNoForm ? units[0] : kNoForm;
+    slot.store(unit, std::memory_order_relaxed);
   }
-  return count;
+  return unit;
 }
 
-// Converts characters [0, count) of a run through `tryPiece(first, last, out)`, which
-// appends and returns true only when the piece converts whole, one result per character.
-// A refused piece is halved until the refused characters stand alone; each of those
-// becomes `replacement`. A few bad characters cost a few more calls, whatever the length.
-template <class Out, class TryPiece>
-void convertByHalves(size_t count, TryPiece tryPiece, typename Out::value_type replacement,
-                     Out& out) {
-  std::vector<std::pair<size_t, size_t>> pending{{0, count}};
-  while (!pending.empty()) {
-    const auto [first, last] = pending.back();
-    pending.pop_back();
-    if (first == last || tryPiece(first, last, out)) continue;
-    if (last - first == 1) {
-      out.push_back(replacement);
-      continue;
-    }
-    const size_t middle = first + (last - first) / 2;
-    pending.emplace_back(middle, last);
-    pending.emplace_back(first, middle);
+uint16_t encodedUnit(char16_t unit) {
+  std::atomic<uint16_t>& slot = encoded[unit];
+  uint16_t pair = slot.load(std::memory_order_relaxed);
+  if (pair == kNotAsked) {
+    const std::string bytes = codepage_backend::encode936(std::u16string_view(&unit, 1));
+    // A single byte above ASCII (0x80 for the euro sign in some tables) is no GBK character.
+    pair = bytes.size() == 2 && gbkCharSize(bytes, 0) == 2
+               ? static_cast<uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]))
+               : kNoForm;
+    slot.store(pair, std::memory_order_relaxed);
   }
+  return pair;
 }
 
 std::u16string decodeGbk(std::string_view gbk, char16_t replacement) {
   std::u16string out;
   out.reserve(gbk.size());
-  std::vector<size_t> starts;  // of the current run's characters
-  const auto flushRun = [&](size_t end) {
-    if (starts.empty()) return;
-    starts.push_back(end);
-    const auto tryPiece = [&](size_t first, size_t last, std::u16string& to) {
-      const std::u16string units =
-          codepage_backend::decode936(gbk.substr(starts[first], starts[last] - starts[first]));
-      if (units.size() != last - first) return false;
-      to += units;
-      return true;
-    };
-    convertByHalves(starts.size() - 1, tryPiece, replacement, out);
-    starts.clear();
-  };
   for (size_t i = 0; i < gbk.size();) {
-    const size_t length = gbkCharSize(gbk, i);
-    if (length == 1 && static_cast<unsigned char>(gbk[i]) >= 0x80) {
-      // A lead byte without its trail, or a byte no GBK character starts with.
-      flushRun(i);
-      out.push_back(replacement);
+    const auto byte = static_cast<unsigned char>(gbk[i]);
+    if (byte < 0x80) {
+      out.push_back(byte);
+      ++i;
+    } else if (gbkCharSize(gbk, i) == 2) {
+      const uint16_t unit = decodedPair(byte, static_cast<unsigned char>(gbk[i + 1]));
+      out.push_back(unit == kNoForm ? replacement : static_cast<char16_t>(unit));
+      i += 2;
     } else {
-      starts.push_back(i);
+      // A lead byte without its trail, or a byte no GBK character starts with.
+      out.push_back(replacement);
+      ++i;
     }
-    i += length;
   }
-  flushRun(gbk.size());
   return out;
 }
 
 std::string encodeGbk(std::u16string_view units) {
   std::string out;
   out.reserve(units.size() * 2);
-  const auto flushRun = [&](size_t begin, size_t end) {
-    const auto tryPiece = [&](size_t first, size_t last, std::string& to) {
-      const std::string bytes = codepage_backend::encode936(units.substr(begin + first, last - first));
-      if (bytes.empty() || wellFormedGbkCharacters(bytes) != last - first) return false;
-      to += bytes;
-      return true;
-    };
-    convertByHalves(end - begin, tryPiece, '?', out);
-  };
   // Code page 936 has nothing beyond the BMP: a surrogate pair is one character without a
   // form, and so is a lone surrogate.
-  size_t runStart = 0;
   for (size_t i = 0; i < units.size();) {
-    if (!isSurrogate(units[i])) {
+    const char16_t unit = units[i];
+    if (unit < 0x80) {
+      out.push_back(static_cast<char>(unit));
       ++i;
-      continue;
+    } else if (isSurrogate(unit)) {
+      out.push_back('?');
+      i += isHighSurrogate(unit) && i + 1 < units.size() && isLowSurrogate(units[i + 1]) ? 2 : 1;
+    } else {
+      const uint16_t pair = encodedUnit(unit);
+      if (pair == kNoForm) {
+        out.push_back('?');
+      } else {
+        out.push_back(static_cast<char>(pair >> 8));
+        out.push_back(static_cast<char>(pair & 0xFF));
+      }
+      ++i;
     }
-    flushRun(runStart, i);
-    out.push_back('?');
-    i += isHighSurrogate(units[i]) && i + 1 < units.size() && isLowSurrogate(units[i + 1]) ? 2 : 1;
-    runStart = i;
   }
-  flushRun(runStart, units.size());
   return out;
 }
 
-void appendUtf16(std::u16string& out, char32_t c) {
-  if (c < 0x10000) {
-    out.push_back(static_cast<char16_t>(c));
-  } else {
-    c -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-  }
-}
-
-// UTF-8 as UTF-16. An ill-formed sequence costs one U+FFFD for its longest start that
-// could still have become a character (at least one byte), as Windows decodes it.
-std::u16string utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
+// The code points of UTF-8 text, one call of `emit` each. An ill-formed sequence costs one
+// U+FFFD for its longest start that could still have become a character (at least one
+// byte), as Windows decodes it.
+template <class Emit>
+void decodeUtf8(std::string_view utf8, Emit emit) {
   for (size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
     if (lead < 0x80) {
-      out.push_back(lead);
+      emit(lead);
       ++i;
       continue;
     }
@@ -158,7 +140,7 @@ std::u16string utf8ToUtf16(std::string_view utf8) {
       if (lead == 0xF0) low = 0x90;
       if (lead == 0xF4) high = 0x8F;
     } else {
-      out.push_back(kUnknownUnit);
+      emit(kUnknownUnit);
       ++i;
       continue;
     }
@@ -170,15 +152,11 @@ std::u16string utf8ToUtf16(std::string_view utf8) {
       low = 0x80;
       high = 0xBF;
     }
-    if (more > 0) {
-      out.push_back(kUnknownUnit);
-    } else {
-      appendUtf16(out, c);
-    }
+    emit(more > 0 ? char32_t{kUnknownUnit} : c);
     i = next;
   }
-  return out;
 }
+
 
 std::string utf16ToUtf8(std::u16string_view units) {
   std::string out;
@@ -213,7 +191,25 @@ std::string utf16ToUtf8(std::u16string_view units) {
 
 std::string utf8ToGbk(std::string_view utf8) {
   if (isAscii(utf8)) return std::string(utf8);
-  return encodeGbk(utf8ToUtf16(utf8));
+  // Straight from code points to bytes, as encodeGbk(utf8ToUtf16(...)) would give them: a
+  // character beyond the BMP is one "?". At most two bytes for each byte of UTF-8.
+  std::string out(utf8.size() * 2, '\0');
+  char* to = out.data();
+  decodeUtf8(utf8, [&](char32_t c) {
+    if (c < 0x80) {
+      *to++ = static_cast<char>(c);
+      return;
+    }
+    const uint16_t pair = c < 0x10000 ? encodedUnit(static_cast<char16_t>(c)) : kNoForm;
+    if (pair == kNoForm) {
+      *to++ = '?';
+    } else {
+      *to++ = static_cast<char>(pair >> 8);
+      *to++ = static_cast<char>(pair & 0xFF);
+    }
+  });
+  out.resize(static_cast<size_t>(to - out.data()));
+  return out;
 }
 
 std::string gbkToUtf8(std::string_view gbk) {

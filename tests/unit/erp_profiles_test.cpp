@@ -88,7 +88,9 @@ TEST(ErpProfiles, ImportsEachClientsExportWithItsColumns) {
     // The instruction comes first, whatever follows.
     EXPECT_EQ(run.boxes.front(), "筛单提示: " + std::string(erpImportProfile(c.client)->instruction)) << c.client;
     EXPECT_EQ(run.boxes.size(), c.lastBox.empty() ? 1u : 2u) << c.client;
-    if (!c.lastBox.empty()) EXPECT_EQ(run.boxes.back(), c.lastBox) << c.client;
+    if (!c.lastBox.empty()) {
+      EXPECT_EQ(run.boxes.back(), c.lastBox) << c.client;
+    }
   }
 }
 

@@ -55,7 +55,9 @@ class FakeOffice final : public WorkbookConverter {
   void saveActiveWorkbookAs(std::string_view path) override {
     s_.calls.push_back("save " + fileTitleOf(path, true));
     s_.copyExistedAtSave = !readFileBytes(path).empty();
-    if (!s_.savesFrom.empty()) EXPECT_TRUE(writeFileBytes(path, readFileBytes(s_.savesFrom)));
+    if (!s_.savesFrom.empty()) {
+      EXPECT_TRUE(writeFileBytes(path, readFileBytes(s_.savesFrom)));
+    }
   }
   void closeWorkbooks() override { s_.calls.push_back("close"); }
   void quit() override { s_.calls.push_back("quit"); }

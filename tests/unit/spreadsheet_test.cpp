@@ -3,10 +3,13 @@
 // (tests/fixtures/spreadsheets/writers/).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
+#include "core/import/read_ahead.h"
 #include "core/import/spreadsheet.h"
 #include "core/import/xml_reader.h"
+#include "core/import/zip_archive.h"
 #include "core/system/files.h"
 #include "tests/unit/utf8_literal.h"
 
@@ -188,6 +191,138 @@ TEST(SpreadsheetWriters, EveryWriterGivesTheSameTexts) {
     }
     EXPECT_EQ(load(w.file), want) << w.file;
   }
+}
+
+}  // namespace
+}  // namespace pv
+
+namespace pv {
+namespace {
+
+// Every event of a reader as one line: kind, name or text, and the attribute "r".
+std::string events(XmlReader& reader) {
+  std::string out;
+  for (;;) {
+    const XmlReader::Event event = reader.next();
+    switch (event) {
+      case XmlReader::Event::Start: {
+        std::string_view r;
+        out += "<" + std::string(reader.name()) + (reader.attribute("r", r) ? " r=" + std::string(r) : "") + ">";
+        break;
+      }
+      case XmlReader::Event::End: out += "</" + std::string(reader.name()) + ">"; break;
+      case XmlReader::Event::Text:
+        out += (reader.textIsCdata() ? "[cdata:" : "[") + std::string(reader.text()) + "]";
+        break;
+      case XmlReader::Event::Done: return out + "(done)";
+      case XmlReader::Event::Error: return out + "(error)";
+    }
+  }
+}
+
+// A reader fed `xml` in pieces of `size` bytes.
+std::string eventsInPieces(std::string_view xml, size_t size) {
+  size_t at = 0;
+  XmlReader reader([&](std::string& buffer) {
+    if (at >= xml.size()) return false;
+    buffer.append(xml.substr(at, size));
+    at += size;
+    return true;
+  });
+  return events(reader);
+}
+
+TEST(XmlReader, PiecesOfAnySizeGiveTheSameEventsAsTheWholeText) {
+  // Every construct the reader knows, with the bytes that end one construct ('>', "]]",
+  // "--", quotes) inside another, and entities that a cut would split.
+  const std::string documents[] = {
+      "<?xml version=\"1.0\"?>\r\n<!DOCTYPE x [<!ENTITY e \"v\">]><!-- a <b> -- c -->"
+      "<x:w xmlns:x=\"u\"><x:row r='1' t=\"a>b\"><c r=\"A1\"/><v>1 &amp; 2 &#x4E2D;</v>"
+      "<![CDATA[ <a> ]] ]]><is><t xml:space=\"preserve\"> t </t></is></x:row></x:w>tail",
+      "<a><b>unclosed",                // text running to the end
+      "<a><b r=\"1></a>",              // an attribute that never closes: malformed
+      "<a></a><!-- never closed",      // so is a comment
+      "",
+  };
+  for (const std::string& xml : documents) {
+    XmlReader whole(xml);
+    const std::string want = events(whole);
+    for (const size_t size : {1, 2, 3, 7, 64, 100000}) {
+      EXPECT_EQ(eventsInPieces(xml, size), want) << xml << " in pieces of " << size;
+    }
+  }
+}
+
+TEST(ZipMember, ReadInPiecesGivesWhatExtractGives) {
+  for (const char* file : {"sheetjs.xlsx", "libreoffice.xlsx"}) {  // stored, deflated
+    const std::string bytes = readFileBytes(fixture(file));
+    const ZipArchive zip(bytes);
+    ASSERT_EQ(zip.status(), ZipArchive::Status::Ok);
+    ASSERT_GT(zip.size(), 3u);
+    for (int i = 0; i < static_cast<int>(zip.size()); ++i) {
+      ZipArchive::Status status;
+      const std::string whole = zip.extract(i, status);
+      ASSERT_EQ(status, ZipArchive::Status::Ok) << file << " " << zip.name(i);
+      for (const size_t size : {1, 5, 4096}) {
+        ZipArchive::Member member(zip, i);
+        std::string pieces;
+        while (member.read(pieces, size)) {
+        }
+        EXPECT_EQ(member.status(), ZipArchive::Status::Ok) << file << " " << zip.name(i);
+        EXPECT_EQ(pieces, whole) << file << " " << zip.name(i) << " in pieces of " << size;
+      }
+    }
+  }
+  const std::string bytes = readFileBytes(fixture("libreoffice.xlsx"));
+  // A member whose deflate data is damaged ends as damaged, whatever came before.
+  const std::string name = "xl/worksheets/sheet1.xml";
+  std::string damaged = bytes;
+  const size_t at = damaged.find(name);  // the name in the member's local header
+  ASSERT_NE(at, std::string::npos);
+  ASSERT_GE(at, 30u);
+  const size_t extra = static_cast<unsigned char>(damaged[at - 2]) | static_cast<unsigned char>(damaged[at - 1]) << 8;
+  damaged[at + name.size() + extra] = '\x07';  // a final block of the reserved type 3
+  const ZipArchive zipDamaged(damaged);
+  ASSERT_EQ(zipDamaged.status(), ZipArchive::Status::Ok);
+  ZipArchive::Member broken(zipDamaged, zipDamaged.find(name));
+  std::string out;
+  while (broken.read(out, 4096)) {
+  }
+  EXPECT_EQ(broken.status(), ZipArchive::Status::Broken);
+  SpreadsheetBook book;
+  EXPECT_FALSE(book.loadBytes(damaged));
+  EXPECT_EQ(book.errorMessage(), spreadsheet_errors::kBroken);
+}
+
+TEST(ReadAhead, HandsOutPiecesInOrderAndStopsWhenLeftEarly) {
+  int made = 0;
+  {
+    ReadAhead ahead([&](std::string& piece) {
+      if (made == 50) return false;
+      piece = std::to_string(made++) + ",";
+      return true;
+    }, 3);
+    std::string all;
+    while (ahead.next(all)) {
+    }
+    std::string want;
+    for (int i = 0; i < 50; ++i) want += std::to_string(i) + ",";
+    EXPECT_EQ(all, want);
+    EXPECT_FALSE(ahead.next(all));
+  }
+  // A consumer that stops early (a malformed sheet) does not wait for an endless producer.
+  std::atomic<int> pieces{0};
+  {
+    ReadAhead ahead([&](std::string& piece) {
+      piece = "x";
+      ++pieces;
+      return true;
+    }, 2);
+    std::string some;
+    ASSERT_TRUE(ahead.next(some));
+    EXPECT_EQ(some, "x");
+  }
+  EXPECT_LE(pieces.load(), 5);
 }
 
 }  // namespace
