@@ -1,5 +1,7 @@
 #include "core/import/csv_reader.h"
 
+#include <array>
+
 #include "core/system/files.h"
 #include "core/text/codepage.h"
 #include "core/text/encoding.h"
@@ -34,6 +36,13 @@ size_t utf8SequenceLength(std::string_view bytes, size_t at) {
   }
   return n;
 }
+
+// The bytes the csv grammar acts on; every other byte belongs to the field being read.
+constexpr auto kCsvSpecial = [] {
+  std::array<bool, 256> special{};
+  for (const unsigned char c : {',', '"', '\n', '\0'}) special[c] = true;
+  return special;
+}();
 
 }  // namespace
 
@@ -99,8 +108,19 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
   unsigned long long quotes = 0;
   bool lineOpen = false;  // a byte was read after the last line feed that finished a line
 
+  // Once the header has named every column, a field of another column is dropped unread:
+  // no conversion for the phone numbers, amounts and remarks of an export.
+  const auto fieldMatters = [&] {
+    const auto& col = parse.columns.column;
+    if (col[kAddressSlot] == 0 || col[kOrderNoSlot] == 0) return true;
+    for (const int c : col) {
+      if (c == column) return true;
+    }
+    return false;
+  };
   const auto finishField = [&] {
-    takeCsvField(column, utf8 ? utf8ToGbk(field) : field, profile, matcher, parse.columns, row);
+    if (!field.empty() && fieldMatters())
+      takeCsvField(column, utf8 ? utf8ToGbk(field) : field, profile, matcher, parse.columns, row);
     field.clear();
     ++column;
   };
@@ -118,7 +138,16 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
     lineOpen = false;
   };
 
-  for (const char c : bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    // A field's ordinary bytes are taken as one run.
+    const size_t run = i;
+    while (i < bytes.size() && !kCsvSpecial[static_cast<unsigned char>(bytes[i])]) ++i;
+    if (i > run) {
+      field.append(bytes.substr(run, i - run));
+      lineOpen = true;
+      if (i == bytes.size()) break;
+    }
+    const char c = bytes[i++];
     const bool inQuotes = (quotes & 1) != 0;
     switch (c) {
       case ',':
@@ -141,8 +170,6 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
         lineOpen = true;
         break;
       default:
-        field.push_back(c);
-        lineOpen = true;
         break;
     }
   }
