@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
 
   MemoryUi ui;
   ui.load(Window::Main, false);
-  UiRichTextBox box(ui, Window::Main, "超级编辑框_输出");
+  UiRichTextBox box(ui, Window::Main, kOutputBox);
   CountingPauses pauses;
   RichWriter writer{box, pauses};
 
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     completeCpu += cpuSeconds() - start;
     bodyBytes += requests[b].body.size();
 
-    ui.setText(Window::Main, "超级编辑框_输出", "");
+    ui.setText(Window::Main, kOutputBox, "");
     for (size_t n = 0; n < addresses.size(); ++n) {
       start = cpuSeconds();
       const std::string keywords = renderSummaryBlock(writer, answer, n, addresses[n], SummaryLayout::Detailed);
@@ -137,6 +137,6 @@ int main(int argc, char** argv) {
   std::printf("  pacing floor of the render       %8.1f ms per batch (%ld pauses of 10 ms)\n",
               static_cast<double>(pauses.total.count()) / batches, pauses.count / batches);
   std::printf("  output box after the last batch: %zu runs, %d lines\n",
-              ui.richRuns(Window::Main, "超级编辑框_输出").size(), ui.lineCount(Window::Main, "超级编辑框_输出"));
+              ui.richRuns(Window::Main, kOutputBox).size(), ui.lineCount(Window::Main, kOutputBox));
   return 0;
 }
