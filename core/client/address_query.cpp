@@ -1,6 +1,7 @@
 #include "core/client/address_query.h"
 
 #include "core/client/login_window.h"
+#include "core/erp/summary.h"
 #include "core/product/product.h"
 #include "core/regex/regex_matcher.h"
 #include "core/screening/render.h"
@@ -46,10 +47,6 @@ namespace {
 
 ServiceCodeReactions reactionsOf(QueryContext& context) {
   return {context.client.dialogs, context.client.browser, context.restart};
-}
-
-std::string selectedItemText(const Ui& ui, std::string_view combo) {
-  return ui.itemText(Window::Main, combo, ui.selectedIndex(Window::Main, combo));
 }
 
 bool looksLikeAddress(std::string_view text) {
@@ -140,8 +137,7 @@ void runQuickQuery(QueryContext& context, std::stop_token stop) {
   answer.parse(screenFromMainWindow(context, {copied}, stop));
   if (stop.stop_requested()) return;
 
-  const std::string serviceLine =
-      selectedItemText(ui, kProductBox) + " - " + selectedItemText(ui, kServiceBox);
+  const std::string serviceLine = chosenProjectAndService(ui);
   UiRichTextBox box(ui, Window::QuickTip, kQuickTipBox);
   RichWriter writer{box, context.pauses};
   renderSummaryBlock(writer, answer, 0, copied, SummaryLayout::Quick, serviceLine);

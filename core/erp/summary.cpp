@@ -6,13 +6,13 @@ namespace pv {
 
 namespace {
 
-std::string selectedText(Ui& ui, std::string_view box) {
+std::string selectedText(const Ui& ui, std::string_view box) {
   return ui.itemText(Window::Main, box, ui.selectedIndex(Window::Main, box));
 }
 
 }  // namespace
 
-std::string chosenProjectAndService(Ui& ui) {
+std::string chosenProjectAndService(const Ui& ui) {
   return selectedText(ui, kProductBox) + " - " + selectedText(ui, kServiceBox);
 }
 

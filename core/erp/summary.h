@@ -35,7 +35,7 @@ struct SummaryContext {
 std::vector<std::string> restrictionSummary(Ui& ui);
 
 // "project - service" as the main window's two boxes have them chosen.
-std::string chosenProjectAndService(Ui& ui);
+std::string chosenProjectAndService(const Ui& ui);
 
 // The summary of a run (on the run's worker; the message box holds it until answered).
 void showScreeningSummary(SummaryContext& summary, int total, int ticked, const OrderNumbers& orderNumbers);

@@ -269,7 +269,7 @@ TEST(RegexEngine, KeepsItsStateCacheBounded) {
 struct DifferentialPattern {
   std::u16string pattern;
   bool ascii = false;
-  std::u16string reference;
+  std::u16string reference{};  // std::wregex's form of the pattern, when it differs
 };
 
 std::wstring wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
