@@ -169,8 +169,6 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
       case '\0':
         lineOpen = true;
         break;
-      default:
-        break;
     }
   }
   if (lineOpen) finishLine();

@@ -44,11 +44,12 @@ def address_of(order):
 
 
 def control(method, path, body=None):
+    """One call of the sandbox's control endpoint; its answer's envelope."""
     data = json.dumps(body).encode() if body is not None else None
     request = urllib.request.Request(f"http://127.0.0.1:{PORT}/__control/{path}", data=data, method=method,
                                      headers={"Content-Type": "application/json"})
     with urllib.request.urlopen(request, timeout=10) as answer:
-        return answer.status
+        return json.load(answer)
 
 
 def log_in(test, client):

@@ -7,15 +7,13 @@ as one line.
 The workbook is written here (inline strings, no shared-string table), with the columns a
 hand-made export has: order number, buyer, region and street address. The addresses fall
 under the shipped rules of project 星河速运 as in the ERP test."""
-import json
 import unittest
-import urllib.request
 import zipfile
 
 import harness
 from harness import driver
 from erp_test import KINDS, TITLE, control, log_in
-from service_login_test import MAIN_TITLE, PORT, Sandbox
+from service_login_test import MAIN_TITLE, Sandbox
 
 # The ERP test's kinds whose address is shown whole (the masked ones belong to ERP lists).
 SHOWN = [kind for kind in KINDS if not kind[1].startswith(("此次", "U2F"))]
@@ -68,8 +66,7 @@ def write_orders(path):
 
 def screening_requests():
     """Addresses per answered screening request since the service's last reset."""
-    with urllib.request.urlopen(f"http://127.0.0.1:{PORT}/__control/requests", timeout=10) as answer:
-        return json.load(answer)["data"]["pick"]
+    return control("GET", "requests")["data"]["pick"]
 
 
 class FreeImportTest(unittest.TestCase):
