@@ -6,6 +6,7 @@
 #include "core/regex/regex_matcher.h"
 #include "core/screening/render.h"
 #include "core/screening/service_code.h"
+#include "core/system/note_failure.h"
 #include "core/text/codepage.h"
 #include "core/text/text.h"
 
@@ -126,10 +127,17 @@ void runQuickQuery(QueryContext& context, std::stop_token stop) {
   if (!checkServiceChosen(ui, client.dialogs, client.windows, true)) return;
   if (stop.stop_requested()) return;
 
-  // Our own copy: the next ticks see it and wait for the operator to copy something else.
+  // Our mark: the next ticks see it and wait for the operator to copy something else. The
+  // space goes onto the operator's own text, so nothing GBK lacks is lost from the clipboard.
+  // A mark that could not be written is noted, and the copy as it stands is remembered
+  // instead: the next tick would otherwise take it for a new one and query it again.
   const std::string marked = copied + " ";
-  context.clipboard.setText(marked);
-  context.records.lastClipboardText.store(marked);
+  if (context.clipboard.appendText(copied, " ")) {
+    context.records.lastClipboardText.store(marked);
+  } else {
+    noteFailure("quick query", "the clipboard kept the copy without its mark");
+    context.records.lastClipboardText.store(copied);
+  }
 
   if (stop.stop_requested()) return;
   ui.setText(Window::QuickTip, kQuickTipBox, "");
@@ -171,13 +179,20 @@ void restartQuickTipCountdown(QueryContext& context) {
 
 void startClipboardWatch(QueryContext& context) {
   const std::stop_token stop = context.records.clipboardWatch.replace();
+  // Counted before the worker starts, so a worker that ends finds every later one counted.
+  context.records.watchWorkers.fetch_add(1);
   context.client.workers.start([&context, stop] {
     Ui& ui = context.client.ui;
-    if (stop.stop_requested()) return;
-    // No tick while this one runs: the watch never runs twice at once.
-    ui.setTimerInterval(Window::QuickTip, kWatchTimer, 0);
-    runQuickQuery(context, stop);
-    if (!stop.stop_requested()) ui.setTimerInterval(Window::QuickTip, kWatchTimer, kWatchIntervalMs);
+    if (!stop.stop_requested()) {
+      // No tick while this one runs: the watch never runs twice at once.
+      ui.setTimerInterval(Window::QuickTip, kWatchTimer, 0);
+      runQuickQuery(context, stop);
+    }
+    // The ticks come back when this is still the current worker, and also when it is the
+    // last of its kind to end: a superseded worker may have paused the timer after the
+    // current one had already set it going again, and nothing else would.
+    const bool last = context.records.watchWorkers.fetch_sub(1) == 1;
+    if (!stop.stop_requested() || last) ui.setTimerInterval(Window::QuickTip, kWatchTimer, kWatchIntervalMs);
   });
 }
 

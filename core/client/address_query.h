@@ -56,6 +56,7 @@ struct QueryRecords {
   std::atomic<int> siteSectionLine{0};       // output lines before the detail sections
   std::atomic<int> policySectionLine{0};
   WorkerSlot clipboardWatch;
+  std::atomic<int> watchWorkers{0};  // watch workers started and not yet ended
   WorkerSlot countdown;
   // One detailed query writes the output box at a time: a second one started meanwhile
   // waits and then writes after it, never between its lines.

@@ -44,13 +44,21 @@ size_t ManualWorkers::pending() const {
   return queue_.size();
 }
 
-bool ManualWorkers::runNext() {
+bool ManualWorkers::runNext() { return runOne(false); }
+
+bool ManualWorkers::runLast() { return runOne(true); }
+
+bool ManualWorkers::runOne(bool newest) {
   WorkerJob job;
   {
     std::lock_guard lock(mutex_);
     if (queue_.empty()) return false;
-    job = std::move(queue_.front());
-    queue_.pop_front();
+    job = std::move(newest ? queue_.back() : queue_.front());
+    if (newest) {
+      queue_.pop_back();
+    } else {
+      queue_.pop_front();
+    }
   }
   runGuarded(job);
   return true;

@@ -34,11 +34,15 @@ class ManualWorkers final : public Workers {
   size_t pending() const;
   // Runs the oldest queued job on the calling thread; false when none was queued.
   bool runNext();
+  // Runs the newest queued job instead: threads do not end in the order they started.
+  bool runLast();
   // Runs queued jobs, including those they queue, until none is left or `limit` ran;
   // the number that ran.
   size_t runAll(size_t limit = 1000);
 
  private:
+  bool runOne(bool newest);
+
   mutable std::mutex mutex_;
   std::deque<WorkerJob> queue_;
 };

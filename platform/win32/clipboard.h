@@ -9,6 +9,7 @@ class Win32Clipboard final : public Clipboard {
  public:
   std::string text() override;
   bool setText(std::string_view text) override;
+  bool appendText(std::string_view expected, std::string_view suffix) override;
 };
 
 }  // namespace pv

@@ -5,7 +5,8 @@ shows the summary and both detail sections, the village rule of the operator's s
 its restriction, and the scroll buttons appear; the village characters are bold orange.
 Quick: an address copied by another program is screened at once and shown in the quick-tip
 window, which hides itself; the clipboard then holds the copied text plus one space; an order
-number starts nothing; the detail button hands the address to the detailed query."""
+number starts nothing; the detail button hands the address to the detailed query; a copy
+holding characters GBK lacks stays whole on the clipboard."""
 import unittest
 
 import harness
@@ -16,6 +17,7 @@ QUICK_TITLE = "Parcelvane - 信息提示"
 VILLAGE = "浙江省杭州市淳安县枫树岭镇下姜村3组"
 PLACEHOLDER = "输入地址进行查询，按下回车键可以快速查询"
 ORDER_NUMBER = "2025120812345678"
+WEB_COPY = "浙江省杭州市西湖区文三路1号\u00a03栋\U0001F600"
 
 
 def run_lines(title, name):
@@ -126,6 +128,12 @@ class AddressQueryTest(unittest.TestCase):
                          [("000000", False, "【查询地址】：浙江省杭州市淳安县枫树岭"), ("F06E33", True, "镇"),
                           ("000000", False, "下姜"), ("F06E33", True, "村")], runs[:12])
         self.assertTrue(all(r[2] == "10" and r[3] == "宋体" for r in runs), runs[:5])
+
+        # Copied from a web page: a no-break space and an emoji, which GBK lacks. The clipboard
+        # then holds exactly that text plus the one space, not its GBK form.
+        self.assertEqual(driver("set-clipboard", WEB_COPY).code, 0)
+        self.assertTrue(harness.wait_until(lambda: driver("clipboard").line == WEB_COPY + " ", 30),
+                        driver("clipboard").out)
 
 if __name__ == "__main__":
     unittest.main()

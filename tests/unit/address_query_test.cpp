@@ -247,6 +247,49 @@ TEST(QuickQuery, ASupersededWatchWritesNothingMore) {
   EXPECT_EQ(late.base.workers.pending(), 0u);  // no countdown either
 }
 
+TEST(QuickQuery, TheTicksComeBackWhicheverWatchWorkerEndsLast) {
+  // The second tick stops the first worker; the current one ends and sets the ticks going.
+  // Then the superseded one, which had passed its check before it was stopped, pauses the
+  // timer late: being the last to end, it sets the ticks going again.
+  QuickRig rig;
+  ASSERT_TRUE(rig.ui().tick(Window::QuickTip, kWatchTimer));
+  ASSERT_TRUE(rig.ui().tick(Window::QuickTip, kWatchTimer));
+  ASSERT_EQ(rig.base.workers.pending(), 2u);
+  ASSERT_TRUE(rig.base.workers.runLast());
+  EXPECT_EQ(rig.ui().timerInterval(Window::QuickTip, kWatchTimer), 500);
+  ASSERT_TRUE(rig.ui().setTimerInterval(Window::QuickTip, kWatchTimer, 0));  // its late pause
+  rig.base.workers.runNext();
+  EXPECT_EQ(rig.ui().timerInterval(Window::QuickTip, kWatchTimer), 500);
+}
+
+TEST(QuickQuery, TheClipboardKeepsWhatWasCopiedPlusOneSpace) {
+  // A no-break space (what web pages put between words) and an emoji: GBK has neither.
+  const std::u16string copied = u"浙江省杭州市西湖区文三路1号\u00A03栋\U0001F600";
+  QuickRig rig;
+  rig.clipboard.copyUnicode(copied);
+  rig.tick();
+  EXPECT_EQ(rig.clipboard.unicodeText(), copied + u" ");
+  EXPECT_TRUE(rig.ui().isShown(Window::QuickTip));
+  // The service is sent the GBK form, "?" for what GBK lacks.
+  EXPECT_EQ(rig.base.api.sentTo("POST", kPickPath)[0].body,
+            fixedRequest(101, {"浙江省杭州市西湖区文三路1号?3栋?"}).body);
+  rig.base.workers.runAll();
+  rig.tick();  // its own mark: nothing new
+  EXPECT_EQ(rig.base.api.sentTo("POST", kPickPath).size(), 1u);
+
+  // A mark that cannot be written: the copy is screened once, not again at the next tick.
+  QuickRig busy;
+  ASSERT_TRUE(busy.clipboard.setText(kVillage));
+  busy.clipboard.refuseWrites(true);
+  busy.tick();
+  EXPECT_EQ(busy.clipboard.text(), kVillage);
+  EXPECT_TRUE(busy.ui().isShown(Window::QuickTip));
+  busy.base.workers.runAll();
+  busy.tick();
+  EXPECT_EQ(busy.base.api.sentTo("POST", kPickPath).size(), 1u);
+  EXPECT_EQ(busy.ui().timerInterval(Window::QuickTip, kWatchTimer), 500);
+}
+
 TEST(QuickQuery, ACountdownReplacedByHoverChangesNothingMore) {
   QuickRig rig;
   rig.ui().show(Window::QuickTip);
