@@ -108,6 +108,11 @@ int importOrderFile(ImportContext& context, std::vector<ImportedOrder>& orders,
 
   SpreadsheetBook book;
   if (!book.load(chosen)) {
+    // The suite would ask for the password in a window nobody sees: the operator is told.
+    if (book.encrypted()) {
+      okBox(context.dialogs, book.errorMessage(), kImportFailedTitle);
+      return 0;
+    }
     if (!path.empty()) {
       okBox(context.dialogs, book.errorMessage(), kCopyUnreadableTitle);
       return 0;
@@ -135,14 +140,22 @@ int convertWithExcel(ImportContext& context, std::vector<ImportedOrder>& orders,
                      std::string_view readerError) {
   setStatus(context.ui, "正在转换excel...");
   std::unique_ptr<WorkbookConverter> office = context.makeConverter ? context.makeConverter() : nullptr;
-  if (!office || !office->start()) {
+  const OfficeStep started = office ? office->start() : OfficeStep::Failed;
+  if (started == OfficeStep::Failed) {
     // Without an office suite the operator still learns what the file is and what went wrong.
     std::string text(kNoOfficeText);
     if (!readerError.empty()) text = std::string(readerError) + "\r\n\r\n" + text;
     if (yesNoBox(context.dialogs, text, kNoOfficeTitle)) context.browser.open(kOfficeDownloadAddress);
     return 0;
   }
-  if (!office->openWorkbook(path)) {
+  const auto noAnswer = [&] {
+    okBox(context.dialogs, kOfficeNoAnswerText, kImportNoticeTitle);
+    return 0;
+  };
+  if (started == OfficeStep::NoAnswer) return noAnswer();
+  const OfficeStep opened = office->openWorkbook(path);
+  if (opened == OfficeStep::NoAnswer) return noAnswer();
+  if (opened == OfficeStep::Failed) {
     okBox(context.dialogs, kOfficeCannotOpenText, kImportNoticeTitle);
     return 0;
   }
@@ -150,7 +163,12 @@ int convertWithExcel(ImportContext& context, std::vector<ImportedOrder>& orders,
   // .xls would stay one, and the copy would be as unreadable as the original.
   const std::string copy = directoryOf(path) + fileTitleOf(path, false) + "_temp.xlsx";
   (void)removeFile(copy);
-  office->saveActiveWorkbookAs(copy);
+  // A refused save is noticed by the read of the copy; a save cut short leaves a copy that
+  // must not be read.
+  if (office->saveActiveWorkbookAs(copy) == OfficeStep::NoAnswer) {
+    (void)removeFile(copy);
+    return noAnswer();
+  }
   office->closeWorkbooks();
   office->quit();
   office.reset();

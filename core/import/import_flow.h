@@ -32,15 +32,19 @@ class FileChooser {
   virtual std::string desktopFolder() = 0;
 };
 
+// What the office suite made of one step: done, refused, or no answer within the time the
+// step is given (the suite is then made to quit, and nothing more is asked of it).
+enum class OfficeStep { Done, Failed, NoAnswer };
+
 // The office suite driven to open a workbook and save a copy our reader can read (Excel,
-// or WPS Spreadsheets where Excel is missing). One object per import, used by the thread
-// that made it.
+// or WPS Spreadsheets where Excel is missing), with its alerts off: a prompt nobody can see
+// would hold the import for ever. One object per import, used by the thread that made it.
 class WorkbookConverter {
  public:
   virtual ~WorkbookConverter() = default;
-  [[nodiscard]] virtual bool start() = 0;                          // false: no office suite
-  [[nodiscard]] virtual bool openWorkbook(std::string_view path) = 0;  // false: it could not open the file
-  virtual void saveActiveWorkbookAs(std::string_view path) = 0;
+  [[nodiscard]] virtual OfficeStep start() = 0;  // Failed: no office suite
+  [[nodiscard]] virtual OfficeStep openWorkbook(std::string_view path) = 0;
+  [[nodiscard]] virtual OfficeStep saveActiveWorkbookAs(std::string_view path) = 0;
   virtual void closeWorkbooks() = 0;
   virtual void quit() = 0;
 };
@@ -67,6 +71,8 @@ inline constexpr std::string_view kNoOfficeText =
 inline constexpr std::string_view kNoOfficeTitle = "excel程序创建失败";
 inline constexpr std::string_view kOfficeCannotOpenText = "Excel表格打开失败。";
 inline constexpr std::string_view kCopyUnreadableTitle = "打开Excel表格失败";
+inline constexpr std::string_view kOfficeNoAnswerText =
+    "Excel长时间没有响应，已停止转换。请用Excel打开文件，另存为xlsx格式后再导入";
 inline constexpr std::string_view kOfficeDownloadAddress = "https://www.wps.cn/";
 
 // "https://console…/service/query?open=product-P&select=business-S&token=T".

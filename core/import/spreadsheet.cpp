@@ -137,6 +137,8 @@ std::string SpreadsheetSheet::readStr(int row, int col) const {
   return utf8ToGbk(textUtf8(row, col));
 }
 
+bool SpreadsheetBook::encrypted() const noexcept { return error_ == spreadsheet_errors::kEncrypted; }
+
 bool SpreadsheetBook::load(std::string_view gbkPath) {
   return loadBytes(readFileBytes(gbkPath));
 }

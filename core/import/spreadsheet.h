@@ -69,6 +69,8 @@ class SpreadsheetBook {
   [[nodiscard]] bool loadBytes(std::string_view bytes);
   // GBK text that tells the operator why the last load failed.
   const std::string& errorMessage() const noexcept { return error_; }
+  // The last load failed because the workbook is protected by a password.
+  bool encrypted() const noexcept;
   // Sheet `index` of a loaded book; only the first sheet is read, so any other index (and
   // any sheet of a book that did not load) gives none.
   const SpreadsheetSheet* sheet(int index) const noexcept;

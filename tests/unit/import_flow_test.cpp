@@ -34,11 +34,12 @@ class ScriptedChooser final : public FileChooser {
   std::string desktopFolder() override { return "C:\\Users\\op\\Desktop"; }
 };
 
-// The office suite as a script: whether it starts and opens the file, and which file it
-// writes when asked to save (nothing when empty).
+// The office suite as a script: how it answers each step, and which file it writes when
+// asked to save (nothing when empty).
 struct OfficeScript {
-  bool starts = true;
-  bool opens = true;
+  OfficeStep starts = OfficeStep::Done;
+  OfficeStep opens = OfficeStep::Done;
+  OfficeStep saves = OfficeStep::Done;
   std::string savesFrom;
   std::vector<std::string> calls;
   bool copyExistedAtSave = false;
@@ -47,17 +48,18 @@ struct OfficeScript {
 class FakeOffice final : public WorkbookConverter {
  public:
   explicit FakeOffice(OfficeScript& s) : s_(s) {}
-  bool start() override { return s_.calls.push_back("start"), s_.starts; }
-  bool openWorkbook(std::string_view path) override {
+  OfficeStep start() override { return s_.calls.push_back("start"), s_.starts; }
+  OfficeStep openWorkbook(std::string_view path) override {
     s_.calls.push_back("open " + fileTitleOf(path, true));
     return s_.opens;
   }
-  void saveActiveWorkbookAs(std::string_view path) override {
+  OfficeStep saveActiveWorkbookAs(std::string_view path) override {
     s_.calls.push_back("save " + fileTitleOf(path, true));
     s_.copyExistedAtSave = !readFileBytes(path).empty();
     if (!s_.savesFrom.empty()) {
       EXPECT_TRUE(writeFileBytes(path, readFileBytes(s_.savesFrom)));
     }
+    return s_.saves;
   }
   void closeWorkbooks() override { s_.calls.push_back("close"); }
   void quit() override { s_.calls.push_back("quit"); }
@@ -192,9 +194,11 @@ TEST_F(ImportFlow, AConvertedCopyIsReadAndDeleted) {
 
 TEST_F(ImportFlow, ConversionFailuresSayWhy) {
   namespace e = spreadsheet_errors;
+  using S = OfficeStep;
+  const std::string noAnswer = "导入提示: " + std::string(kOfficeNoAnswerText);
   struct Case {
     const char* name;
-    bool starts, opens;
+    S starts, opens, saves;
     std::string savesFrom;
     DialogAnswer answer;
     std::string want;
@@ -202,21 +206,29 @@ TEST_F(ImportFlow, ConversionFailuresSayWhy) {
     bool copyLeft;
   };
   const Case cases[] = {
-      {"no office suite, Yes", false, true, "", DialogAnswer::Yes,
+      {"no office suite, Yes", S::Failed, S::Done, S::Done, "", DialogAnswer::Yes,
        "excel程序创建失败: " + std::string(e::kHtml) + "\r\n\r\n" + std::string(kNoOfficeText) + " [Yes/No]",
        {std::string(kOfficeDownloadAddress)}, false},
-      {"no office suite, No", false, true, "", DialogAnswer::No,
+      {"no office suite, No", S::Failed, S::Done, S::Done, "", DialogAnswer::No,
        "excel程序创建失败: " + std::string(e::kHtml) + "\r\n\r\n" + std::string(kNoOfficeText) + " [Yes/No]", {},
        false},
-      {"the office suite cannot open it", true, false, "", DialogAnswer::None, "导入提示: Excel表格打开失败。", {}, false},
-      {"the copy is still unreadable", true, true, fixture("xml2003-export.xls"), DialogAnswer::None,
+      {"the office suite cannot open it", S::Done, S::Failed, S::Done, "", DialogAnswer::None,
+       "导入提示: Excel表格打开失败。", {}, false},
+      {"the copy is still unreadable", S::Done, S::Done, S::Done, fixture("xml2003-export.xls"), DialogAnswer::None,
        "打开Excel表格失败: " + std::string(e::kXml2003), {}, true},
+      // A suite that never answers is given up on, whichever step it hangs in; a copy it may
+      // have begun is not read.
+      {"no answer at the start", S::NoAnswer, S::Done, S::Done, "", DialogAnswer::None, noAnswer, {}, false},
+      {"no answer to the open", S::Done, S::NoAnswer, S::Done, "", DialogAnswer::None, noAnswer, {}, false},
+      {"no answer to the save", S::Done, S::Done, S::NoAnswer, fixture("sheetjs.xlsx"), DialogAnswer::None, noAnswer,
+       {}, false},
   };
   for (const Case& c : cases) {
     rig_.dialogs.clear();
     office_ = OfficeScript{};
     office_.starts = c.starts;
     office_.opens = c.opens;
+    office_.saves = c.saves;
     office_.savesFrom = c.savesFrom;
     RecordingBrowser browser;
     ImportContext context{rig_.ui, rig_.dialogs, browser, chooser_, context_.makeConverter, context_.batchQueryAddress};
@@ -232,6 +244,17 @@ TEST_F(ImportFlow, ConversionFailuresSayWhy) {
     EXPECT_EQ(boxes(), c.want) << c.name;
     EXPECT_EQ(browser.opened(), c.opened) << c.name;
     EXPECT_EQ(!readFileBytes(folder() + "x_temp.xlsx").empty(), c.copyLeft) << c.name;
+  }
+}
+
+TEST_F(ImportFlow, AnEncryptedWorkbookIsNeverHandedToTheSuite) {
+  for (const char* name : {"encrypted.xls", "encrypted.xlsx"}) {
+    rig_.dialogs.clear();
+    office_ = OfficeScript{};
+    std::vector<ImportedOrder> orders;
+    EXPECT_EQ(import(place(name, readFileBytes(fixture(name))), orders), 0) << name;
+    EXPECT_EQ(boxes(), "导入失败: " + std::string(spreadsheet_errors::kEncrypted)) << name;
+    EXPECT_TRUE(office_.calls.empty()) << name;
   }
 }
 
