@@ -229,6 +229,7 @@ bool screenListViewOrders(ErpRunContext& run, ScreeningTotals& totals) {
   const int regionColumn = columns.region - 1;
   const int addressColumn = columns.address - 1;
 
+  int screened = 0;
   for (int start = 0; start <= last; start += kBatchSize) {
     if (run.stop.stop_requested()) return false;
     std::vector<BatchEntry> batch;
@@ -242,6 +243,9 @@ bool screenListViewOrders(ErpRunContext& run, ScreeningTotals& totals) {
       entry.text = withoutSpaces(entry.text);
       batch.push_back(std::move(entry));
     }
+    // Rows removed meanwhile took the rest of the page with them: nothing is left to ask.
+    if (batch.empty()) break;
+    screened += static_cast<int>(batch.size());
     const int processed = start + static_cast<int>(batch.size());
     showScreeningProgress(run.ui, totals.total, processed, totals.ticked, true);
 
@@ -269,6 +273,8 @@ bool screenListViewOrders(ErpRunContext& run, ScreeningTotals& totals) {
     run.pause(kBatchPause);
     showScreeningProgress(run.ui, totals.total, processed, totals.ticked, false);
   }
+  // The summary counts the orders screened, not rows that were gone before their turn.
+  totals.total = screened;
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "core/erp/desktop.h"
@@ -139,8 +140,12 @@ std::string ForeignListView::readText(UINT message, WPARAM wParam, bool column, 
   auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<char*>(block.address()) + recordSize);
   item.pszText = remoteText;
   header.pszText = remoteText;
-  const void* record = column ? static_cast<const void*>(&header) : static_cast<const void*>(&item);
-  if (!memory_.remoteWrite(block, 0, record, recordSize)) return {};
+  // The record and an emptied text area in one write: the block is reused from cell to cell,
+  // and a control that answers without writing must read as empty, not as the cell before.
+  std::vector<char> outgoing(recordSize + textBytes, 0);
+  std::memcpy(outgoing.data(), column ? static_cast<const void*>(&header) : static_cast<const void*>(&item),
+              recordSize);
+  if (!memory_.remoteWrite(block, 0, outgoing.data(), outgoing.size())) return {};
   if (!SendMessageW(window_, message, wParam, reinterpret_cast<LPARAM>(block.address()))) return {};
   if (!memory_.remoteRead(block, recordSize, text.data(), textBytes)) return {};
   return cutText(text.data(), capacity, limit);
