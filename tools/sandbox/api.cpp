@@ -12,47 +12,15 @@
 #include <thread>
 
 #include "core/crypto/base64.h"
+#include "tools/sandbox/api_json.h"
 #include "tools/sandbox/codes.h"
 #include "tools/sandbox/protocol.h"
 
 namespace pv::sandbox {
 namespace {
 
-using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
-
 // Answers remembered against replays; past this many the oldest are forgotten first.
 constexpr size_t kMaxAnswered = 1000000;
-
-std::string writeJson(const std::function<void(Writer&)>& fill) {
-  rapidjson::StringBuffer buffer;
-  Writer w(buffer);
-  fill(w);
-  return std::string(buffer.GetString(), buffer.GetSize());
-}
-
-void text(Writer& w, const char* key, std::string_view value) {
-  w.Key(key);
-  w.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
-}
-
-void integer(Writer& w, const char* key, int64_t value) {
-  w.Key(key);
-  w.Int64(value);
-}
-
-void boolean(Writer& w, const char* key, bool value) {
-  w.Key(key);
-  w.Bool(value);
-}
-
-ApiResponse answer(int code, std::string_view msg, std::string_view dataJson = "",
-                   int status = 200) {
-  ApiResponse r;
-  r.status = status;
-  r.code = code;
-  r.body = envelope(code, msg, dataJson);
-  return r;
-}
 
 bool startsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -122,15 +90,13 @@ std::string wrapLines(std::string_view base64) {
   return out;
 }
 
-// The control endpoint moves the clock by at most ten years either way: enough for any
-// expiry or window a test needs, and far from overflowing the seconds.
-constexpr int64_t kMaxClockOffset = 3650LL * 86400;
-
 }  // namespace
 
 struct SandboxApi::Route {
   std::string_view endpoint, method, path;
   enum Shape { kExact, kPicture, kPick } shape;
+  // `rest`: the path's part after `path` (a picture's name, a service's id).
+  ApiResponse (*handle)(SandboxApi& api, const ApiRequest& request, std::string_view rest, const Fault* fault);
 };
 
 std::string envelope(int code, std::string_view msg, std::string_view dataJson) {
@@ -155,16 +121,29 @@ SandboxApi::SandboxApi(const RuleBase& rules, const Gazetteer& gazetteer, int64_
       sessions_(tokenLifetime) {}
 
 ApiResponse SandboxApi::handle(const ApiRequest& request) {
+  using R = ApiRequest;
+  using F = Fault;
   static const Route kRoutes[] = {
-      {"auth", "POST", "/pub/auth", Route::kExact},
-      {"account", "GET", "/account", Route::kExact},
-      {"token", "PUT", "/auth/token", Route::kExact},
-      {"versions", "POST", "/pub/versions/check", Route::kExact},
-      {"global", "GET", "/pub/global", Route::kExact},
-      {"picture", "GET", "/pub/contact/", Route::kPicture},
-      {"products", "GET", "/pub/serviceProducts", Route::kExact},
-      {"services", "GET", "/serviceBusinesses", Route::kExact},
-      {"pick", "POST", "/effectiveServiceBusinesses/", Route::kPick},
+      {"auth", "POST", "/pub/auth", Route::kExact,
+       [](SandboxApi& api, const R& request, std::string_view, const F*) { return api.login(request); }},
+      {"account", "GET", "/account", Route::kExact,
+       [](SandboxApi& api, const R& request, std::string_view, const F*) { return api.account(request); }},
+      {"token", "PUT", "/auth/token", Route::kExact,
+       [](SandboxApi& api, const R& request, std::string_view, const F*) { return api.refreshToken(request); }},
+      {"versions", "POST", "/pub/versions/check", Route::kExact,
+       [](SandboxApi& api, const R& request, std::string_view, const F*) { return api.checkVersion(request); }},
+      {"global", "GET", "/pub/global", Route::kExact,
+       [](SandboxApi& api, const R& request, std::string_view, const F*) { return api.global(request); }},
+      {"picture", "GET", "/pub/contact/", Route::kPicture,
+       [](SandboxApi& api, const R&, std::string_view name, const F*) { return api.picture(name); }},
+      {"products", "GET", "/pub/serviceProducts", Route::kExact,
+       [](SandboxApi& api, const R& request, std::string_view, const F*) { return api.products(request); }},
+      {"services", "GET", "/serviceBusinesses", Route::kExact,
+       [](SandboxApi& api, const R& request, std::string_view, const F*) { return api.services(request); }},
+      {"pick", "POST", "/effectiveServiceBusinesses/", Route::kPick,
+       [](SandboxApi& api, const R& request, std::string_view id, const F* fault) {
+         return api.pick(request, id, fault);
+       }},
   };
 
   if (startsWith(request.path, kControlPrefix) && options_.control) return control(request);
@@ -222,24 +201,8 @@ ApiResponse SandboxApi::dispatch(const ApiRequest& request, const Route& route, 
   } else if (fault && fault->status) {
     r = answer(code::kInternal, fault->msg.empty() ? "服务器繁忙，请稍后再试" : fault->msg, "",
                fault->status);
-  } else if (route.endpoint == "auth") {
-    r = login(request);
-  } else if (route.endpoint == "account") {
-    r = account(request);
-  } else if (route.endpoint == "token") {
-    r = refreshToken(request);
-  } else if (route.endpoint == "versions") {
-    r = checkVersion(request);
-  } else if (route.endpoint == "global") {
-    r = global(request);
-  } else if (route.endpoint == "picture") {
-    r = picture(rest);
-  } else if (route.endpoint == "products") {
-    r = products(request);
-  } else if (route.endpoint == "services") {
-    r = services(request);
   } else {
-    r = pick(request, rest, fault ? &*fault : nullptr);
+    r = route.handle(*this, request, rest, fault ? &*fault : nullptr);
   }
 
   if (fault) {
@@ -526,72 +489,6 @@ bool SandboxApi::firstAnswer(const std::string& seal, int64_t timestamp) {
   if (!answered_.insert(seal).second) return false;
   answeredOrder_.emplace_back(timestamp, seal);
   return true;
-}
-
-ApiResponse SandboxApi::control(const ApiRequest& request) {
-  const std::string_view what = std::string_view(request.path).substr(kControlPrefix.size());
-  if (what == "/faults") {
-    if (request.method == "GET") return answer(code::kOk, "成功", faults_.describe());
-    if (request.method == "DELETE") {
-      faults_.clear();
-      return answer(code::kOk, "已清除");
-    }
-    if (request.method == "POST") {
-      std::vector<Fault> faults;
-      std::string error;
-      if (!parseFaults(request.body, faults, error)) return answer(code::kBadRequest, error, "", 400);
-      faults_.add(faults);
-      return answer(code::kOk, "已添加", faults_.describe());
-    }
-  } else if (what == "/clock") {
-    if (request.method == "GET" || request.method == "POST") {
-      if (request.method == "POST") {
-        rapidjson::Document doc;
-        doc.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(request.body.data(), request.body.size());
-        if (doc.HasParseError() || !doc.IsObject() || !doc.HasMember("offsetSeconds") ||
-            !doc["offsetSeconds"].IsInt64() || doc["offsetSeconds"].GetInt64() > kMaxClockOffset ||
-            doc["offsetSeconds"].GetInt64() < -kMaxClockOffset) {
-          return answer(code::kBadRequest,
-                        "需要 {\"offsetSeconds\": 整数}，绝对值不超过 " +
-                            std::to_string(kMaxClockOffset) + " 秒（十年）",
-                        "", 400);
-        }
-        clock_.setOffset(doc["offsetSeconds"].GetInt64());
-      }
-      return answer(code::kOk, "成功", writeJson([&](Writer& w) {
-                      w.StartObject();
-                      integer(w, "now", clock_.now());
-                      integer(w, "offsetSeconds", clock_.offset());
-                      w.EndObject();
-                    }));
-    }
-  } else if (what == "/requests") {
-    if (request.method == "GET") {
-      std::lock_guard lock(answeredMutex_);
-      return answer(code::kOk, "成功", writeJson([&](Writer& w) {
-                      w.StartObject();
-                      w.Key("pick");
-                      w.StartArray();
-                      for (const size_t size : pickSizes_) w.Uint64(size);
-                      w.EndArray();
-                      w.EndObject();
-                    }));
-    }
-  } else if (what == "/reset") {
-    if (request.method == "POST") {
-      faults_.clear();
-      clock_.setOffset(0);
-      sessions_.clear();
-      std::lock_guard lock(answeredMutex_);
-      answered_.clear();
-      answeredOrder_.clear();
-      pickSizes_.clear();
-      return answer(code::kOk, "已重置");
-    }
-  } else {
-    return answer(code::kNotFound, "没有这个控制接口", "", 404);
-  }
-  return answer(code::kMethodNotAllowed, "此控制接口不接受 " + request.method + " 请求", "", 405);
 }
 
 }  // namespace pv::sandbox

@@ -57,8 +57,11 @@ class SandboxApi {
 
  private:
   struct Route;
+  struct ControlRoute;
   ApiResponse dispatch(const ApiRequest& request, const Route& route, std::string_view rest);
+  // The control plane (control.cpp).
   ApiResponse control(const ApiRequest& request);
+  ApiResponse clockAnswer() const;
 
   ApiResponse login(const ApiRequest& request);
   ApiResponse account(const ApiRequest& request);
