@@ -67,8 +67,8 @@ class InstantScreening final : public BatchScreening {
 
 class NoOutput final : public ScreeningOutput {
  public:
-  void appendLabelledLine(std::string_view, std::string_view, std::string_view) override {}
-  void appendStyledText(std::string_view, std::string_view) override {}
+  void appendLabelledLine(std::string_view, std::string_view, Colour) override {}
+  void appendStyledText(std::string_view, Colour) override {}
   void scrollToEnd() override {}
 };
 

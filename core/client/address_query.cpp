@@ -46,6 +46,9 @@ void WorkerSlot::stop() {
 
 namespace {
 
+// More lines up than any output box holds: the top.
+constexpr int kScrollToTop = -99999;
+
 ServiceCodeReactions reactionsOf(QueryContext& context) {
   return {context.client.dialogs, context.client.browser, context.restart};
 }
@@ -212,13 +215,16 @@ bool registerAddressQueryEvents(QueryContext& context) {
     if (args.key == kEnterKey) startQuery();
   });
   ok &= events.on(Window::Main, kQueryButton, Event::Clicked, [startQuery](EventArgs&) { startQuery(); });
-  // Back to the top, then down to the section's line.
+  // Back to the top, then down to the section. A section line is the box's line count just
+  // before the section was written, which counts the line the section's header starts on:
+  // one line less puts the sites' header at the top; the policies show from their first
+  // line under the header.
   ok &= events.on(Window::Main, kScrollToSitesButton, Event::Clicked, [&context, &ui](EventArgs&) {
-    ui.scrollLines(Window::Main, kOutputBox, -99999);
+    ui.scrollLines(Window::Main, kOutputBox, kScrollToTop);
     ui.scrollLines(Window::Main, kOutputBox, context.records.siteSectionLine - 1);
   });
   ok &= events.on(Window::Main, kScrollToPoliciesButton, Event::Clicked, [&context, &ui](EventArgs&) {
-    ui.scrollLines(Window::Main, kOutputBox, -99999);
+    ui.scrollLines(Window::Main, kOutputBox, kScrollToTop);
     ui.scrollLines(Window::Main, kOutputBox, context.records.policySectionLine);
   });
 

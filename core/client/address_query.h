@@ -29,7 +29,6 @@ namespace pv {
 
 // The address box's placeholder text.
 inline constexpr std::string_view kAddressPlaceholder = "输入地址进行查询，按下回车键可以快速查询";
-inline constexpr int kWatchIntervalMs = 500;
 // The status-bar part that shows a call's progress (main) and the countdown (quick tip).
 inline constexpr int kProgressPart = 1;
 

@@ -52,7 +52,7 @@ bool registerMainWindowEvents(ClientContext& client) {
 
 void startLoginWorkers(ClientContext& client) {
   client.workers.start([&client] { fetchGlobalInfo(client.webTransport, client.records); });
-  client.workers.start([&client] { runVersionCheck(client, 0); });
+  client.workers.start([&client] { runVersionCheck(client, VersionCheckBy::Program); });
 }
 
 }  // namespace pv

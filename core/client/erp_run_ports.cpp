@@ -14,12 +14,12 @@ bool MainWindowBatchScreening::checkServiceCode(int code, std::string_view messa
   return pv::checkServiceCode(reactions, code, message) == 1;
 }
 
-void OutputBoxWriter::appendLabelledLine(std::string_view label, std::string_view value, std::string_view colour) {
-  pv::appendLabelledLine(writer_, label, value, parseHexColour(colour));
+void OutputBoxWriter::appendLabelledLine(std::string_view label, std::string_view value, Colour colour) {
+  pv::appendLabelledLine(writer_, label, value, colour);
 }
 
-void OutputBoxWriter::appendStyledText(std::string_view text, std::string_view colour) {
-  pv::appendStyledText(writer_, text, parseHexColour(colour));
+void OutputBoxWriter::appendStyledText(std::string_view text, Colour colour) {
+  pv::appendStyledText(writer_, text, colour);
 }
 
 void OutputBoxWriter::scrollToEnd() {

@@ -21,8 +21,8 @@ class MainWindowBatchScreening final : public BatchScreening {
 class OutputBoxWriter final : public ScreeningOutput {
  public:
   OutputBoxWriter(Ui& ui, Pauses& pauses) : ui_(ui), box_(ui, Window::Main, kOutputBox), writer_{box_, pauses} {}
-  void appendLabelledLine(std::string_view label, std::string_view value, std::string_view colour) override;
-  void appendStyledText(std::string_view text, std::string_view colour) override;
+  void appendLabelledLine(std::string_view label, std::string_view value, Colour colour) override;
+  void appendStyledText(std::string_view text, Colour colour) override;
   void scrollToEnd() override;
 
  private:

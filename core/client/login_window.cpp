@@ -21,7 +21,7 @@ void onLoginWindowCreated(ClientContext& client) {
 
 void onLoginMenuItem(ClientContext& client, std::string_view item) {
   if (item == kMenuCheckVersion) {
-    client.workers.start([&client] { runVersionCheck(client, 1); });
+    client.workers.start([&client] { runVersionCheck(client, VersionCheckBy::Operator); });
   } else if (item == kMenuWebSite) {
     client.browser.open(kWebSite);
   } else if (item == kMenuConsole) {

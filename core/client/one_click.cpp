@@ -60,7 +60,7 @@ void runOneClickScreening(OneClickContext& context, std::stop_token stop) {
     if (stop.stop_requested()) return;
     if (!recognised(context.desktop, rule)) continue;
     context.output.appendLabelledLine("匹配软件", rule.displayName);
-    totals.resultFlag = runFlow(context, rule, totals, stop);
+    totals.summaryWanted = runFlow(context, rule, totals, stop) == 1;
   }
   if (stop.stop_requested()) return;
 
@@ -73,12 +73,12 @@ void runOneClickScreening(OneClickContext& context, std::stop_token stop) {
     if (stop.stop_requested()) return;
     if (answer == DialogAnswer::Ok) {
       context.output.appendLabelledLine("自由筛单", "数据表格");
-      totals.resultFlag = context.screenImportedOrders ? context.screenImportedOrders(totals, stop) : 0;
+      totals.summaryWanted = context.screenImportedOrders && context.screenImportedOrders(totals, stop) == 1;
       if (stop.stop_requested()) return;
     }
   }
   (void)ui.setText(Window::Main, kOneClickButton, kIdleCaption);
-  if (totals.resultFlag == 1) {
+  if (totals.summaryWanted) {
     showScreeningSummary(context.summary, totals.total, totals.ticked, totals.orderNumbers);
   }
 }

@@ -38,14 +38,14 @@ void addDownloadMenuItem(ClientContext& client, const std::string& latest) {
 
 }  // namespace
 
-void runVersionCheck(ClientContext& client, int manual) {
+void runVersionCheck(ClientContext& client, VersionCheckBy by) {
   const VersionAnswer answer =
       checkClientVersion(client.apiTransport, client.records.session.load()->baseUrl);
 
   if (!answer.answered) {
     if (ask(client, "网络错误，检测版本失败，是否重新检测？") == DialogAnswer::Yes) {
       client.windows.navigate(Window::Login, kLoginWebView, productPage());
-      client.workers.start([&client] { runVersionCheck(client, 0); });
+      client.workers.start([&client] { runVersionCheck(client, VersionCheckBy::Program); });
     }
     return;
   }
@@ -67,7 +67,7 @@ void runVersionCheck(ClientContext& client, int manual) {
         DialogAnswer::Yes) {
       client.browser.open(answer.downloadUrl);
     }
-  } else if (manual == 1 && client.ui.isLoaded(Window::Login)) {
+  } else if (by == VersionCheckBy::Operator && client.ui.isLoaded(Window::Login)) {
     client.dialogs.show({.text = "当前已经是最新版，无需更新！",
                          .title = std::string(kVersionTitle),
                          .buttons = DialogButtons::Ok,

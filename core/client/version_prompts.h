@@ -8,9 +8,12 @@ namespace pv {
 // Command id of the download item appended to the login window's menu bar.
 inline constexpr int kDownloadMenuCommand = 90000;
 
-// Worker routine. manual is 1 when the operator asked for the check (it then also says
-// when the version is the newest), 0 at start-up and after a retry.
-void runVersionCheck(ClientContext& client, int manual);
+// Who started a version check: start-up or a retry, or the operator (menu "检测新版"), who
+// is then also told when the version is the newest.
+enum class VersionCheckBy { Program, Operator };
+
+// Worker routine.
+void runVersionCheck(ClientContext& client, VersionCheckBy by);
 
 // The download item's action: opens UpdateInfo's download page.
 void openDownloadPage(ClientContext& client);

@@ -7,6 +7,7 @@
 #include "core/json/json.h"
 #include "core/regex/regex.h"
 #include "core/regex/regex_matcher.h"
+#include "core/screening/restriction.h"
 #include "core/text/codepage.h"
 #include "core/text/text.h"
 
@@ -35,14 +36,15 @@ void tell(ErpRunContext& run, std::string_view text) {
 bool ticked(Ui& ui, std::string_view box) { return ui.checked(Window::Main, box); }
 
 // Whether a failing restriction of this type stops the order under the operator's options.
-bool restrictionCounts(Ui& ui, int type) {
-  switch (type) {
-    case 1: return ticked(ui, kBlindAreaBox);
-    case 2: return ticked(ui, kSurchargeBox);
-    case 3: return ticked(ui, kFalseAddressBox);
-    case 99: return ticked(ui, kOtherRestrictionBox);
-    default: return true;  // a kind the options do not name always counts
+bool restrictionCounts(Ui& ui, RestrictionKind kind) {
+  switch (kind) {
+    case RestrictionKind::BlindArea: return ticked(ui, kBlindAreaBox);
+    case RestrictionKind::Surcharge: return ticked(ui, kSurchargeBox);
+    case RestrictionKind::FalseAddress: return ticked(ui, kFalseAddressBox);
+    case RestrictionKind::Other: return ticked(ui, kOtherRestrictionBox);
+    case RestrictionKind::Unknown: break;
   }
+  return true;  // a kind the options do not name always counts
 }
 
 std::string textAt(const JsonValue& value, std::string_view key) { return utf8ToGbk(value.member(key).text()); }
@@ -51,7 +53,7 @@ std::string textAt(const JsonValue& value, std::string_view key) { return utf8To
 // before the operator's inverse mode.
 bool writeVerdict(ErpRunContext& run, const JsonValue& item, const std::string& message) {
   bool decision = true;
-  run.output.appendStyledText("【筛选结果】：", hex::kBlack);
+  run.output.appendStyledText("【筛选结果】：", kColourBlack);
 
   const JsonValue sites = item.member("sites");
   if (sites.isArray()) {
@@ -61,7 +63,7 @@ bool writeVerdict(ErpRunContext& run, const JsonValue& item, const std::string& 
       if (name.empty()) name = textAt(site, "name");
       names.push_back(std::move(name));
     }
-    if (!names.empty()) run.output.appendStyledText(joinTexts(names, "；") + "；", hex::kBlue);
+    if (!names.empty()) run.output.appendStyledText(joinTexts(names, "；") + "；", kColourBlue);
   }
 
   const JsonValue policies = item.member("policies");
@@ -72,16 +74,16 @@ bool writeVerdict(ErpRunContext& run, const JsonValue& item, const std::string& 
       if (name.empty()) name = "暂无说明";
       std::string object = textAt(policy, "object");
       if (object == name) object.clear();
-      run.output.appendStyledText(object + "[" + name + "]；", textAt(policy, "color"));
-      if (decision && !policy.member("pass").toBool() && restrictionCounts(run.ui, policy.member("type").toInt())) {
+      run.output.appendStyledText(object + "[" + name + "]；", parseHexColour(textAt(policy, "color")));
+      if (decision && !policy.member("pass").toBool() && restrictionCounts(run.ui, restrictionKindOf(policy.member("type").toInt()))) {
         decision = false;
       }
     }
-    if (policies.size() == 0) run.output.appendStyledText("区域正常[未查询到相关异常]", hex::kGreen);
+    if (policies.size() == 0) run.output.appendStyledText("区域正常[未查询到相关异常]", kColourGreen);
   } else if (!message.empty()) {
-    run.output.appendStyledText("区域正常[未查询到相关异常]", hex::kGreen);
+    run.output.appendStyledText("区域正常[未查询到相关异常]", kColourGreen);
   }
-  run.output.appendStyledText("\r\n", hex::kBlack);
+  run.output.appendStyledText("\r\n", kColourBlack);
   return decision;
 }
 
@@ -147,7 +149,7 @@ bool isMaskedAddress(std::string_view address) {
   const std::u16string wide = gbkToUtf16(address);
   if (wide.empty() && !address.empty()) {  // a byte the code page refuses: the matcher's lenient way
     RegexMatcher matcher;
-    return matcher.execute(kMaskedPattern, address, true, true, false) && matcher.matchCount() > 0;
+    return matcher.execute(kMaskedPattern, address, {.caseSensitive = true, .global = false}) && matcher.matchCount() > 0;
   }
   RegexMatches found;
   std::lock_guard turn(maskedTurn);
@@ -173,7 +175,7 @@ bool screenBatch(ErpRunContext& run, const std::vector<std::string>& texts, std:
   (void)document.parse(answer);
   const std::string message = utf8ToGbk(document.member("msg").text());
   if (!run.screening.checkServiceCode(document.member("code").toInt(), message)) {
-    run.output.appendLabelledLine("筛单中止", message, hex::kOrangeRed);
+    run.output.appendLabelledLine("筛单中止", message, kColourOrange);
     (void)run.ui.setStatusText(Window::Main, kMainStatusBar, 0, "【筛单中止】" + message);
     return false;
   }
@@ -184,11 +186,11 @@ bool screenBatch(ErpRunContext& run, const std::vector<std::string>& texts, std:
     if (run.ui.checked(Window::Main, kInverseRadio)) decision = !decision;
     if (decision) {
       ++tickedCount;
-      run.output.appendLabelledLine("勾选结果", "选中", hex::kGreen);
+      run.output.appendLabelledLine("勾选结果", "选中", kColourGreen);
     } else {
-      run.output.appendLabelledLine("勾选结果", "不选", hex::kOrangeRed);
+      run.output.appendLabelledLine("勾选结果", "不选", kColourOrange);
     }
-    run.output.appendStyledText("\r\n", hex::kBlack);
+    run.output.appendStyledText("\r\n", kColourBlack);
     run.output.scrollToEnd();
     decisions.push_back(decision);
   }
@@ -264,7 +266,7 @@ bool screenListViewOrders(ErpRunContext& run, ScreeningTotals& totals) {
         if (decisions[i]) --totals.ticked;
         run.output.appendLabelledLine("跳过勾选", "第" + std::to_string(entry.row + 1) + "行（" + entry.text +
                                                       "）在筛单时已变动，未改动其勾选",
-                                      hex::kOrangeRed);
+                                      kColourOrange);
         continue;
       }
       list->setCheckState(entry.row, decisions[i]);

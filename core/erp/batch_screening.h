@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/erp/desktop.h"
+#include "core/screening/render.h"
 #include "core/screening/service_code.h"
 #include "core/ui/dialogs.h"
 #include "core/ui/ui.h"
@@ -21,14 +22,6 @@ namespace pv {
 
 inline constexpr std::string_view kErpMessageTitle = kScreeningTitle;
 
-// Colours as the renderer takes them: six hexadecimal digits, red green blue.
-namespace hex {
-inline constexpr std::string_view kBlack = "000000";
-inline constexpr std::string_view kBlue = "0000ff";
-inline constexpr std::string_view kGreen = "339933";
-inline constexpr std::string_view kOrangeRed = "f06e33";
-}  // namespace hex
-
 inline constexpr int kBatchSize = 20;
 
 // The counters of one run, shared by every flow the run starts.
@@ -36,7 +29,7 @@ struct ScreeningTotals {
   int total = 0;
   int ticked = 0;
   std::vector<std::string> orderNumbers;  // matching orders of an imported file
-  int resultFlag = 0;                     // 1: the last flow finished and wants a summary
+  bool summaryWanted = false;             // the last flow finished and wants a summary
 };
 
 // The rich output box as a run writes it. A labelled line with an empty value writes
@@ -44,9 +37,8 @@ struct ScreeningTotals {
 class ScreeningOutput {
  public:
   virtual ~ScreeningOutput() = default;
-  virtual void appendLabelledLine(std::string_view label, std::string_view value,
-                                  std::string_view colour = hex::kBlack) = 0;
-  virtual void appendStyledText(std::string_view text, std::string_view colour) = 0;
+  virtual void appendLabelledLine(std::string_view label, std::string_view value, Colour colour = kColourBlack) = 0;
+  virtual void appendStyledText(std::string_view text, Colour colour) = 0;
   virtual void scrollToEnd() = 0;
 };
 

@@ -39,8 +39,8 @@ void showScreeningSummary(SummaryContext& summary, int total, int ticked, const 
   const std::string project = chosenProjectAndService(ui);
   const std::string counts = "筛单总数：" + std::to_string(total) + "；勾选数量：" + std::to_string(ticked);
   summary.output.appendLabelledLine("筛单项目", project);
-  summary.output.appendLabelledLine("筛单结果", counts + "。", hex::kBlue);
-  summary.output.appendLabelledLine("限制类型", restrictions, hex::kOrangeRed);
+  summary.output.appendLabelledLine("筛单结果", counts + "。", kColourBlue);
+  summary.output.appendLabelledLine("限制类型", restrictions, kColourOrange);
   summary.output.scrollToEnd();
 
   (void)summary.dialogs.show(DialogMessage{

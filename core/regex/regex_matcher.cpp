@@ -99,15 +99,14 @@ CompiledPatterns& compiledPatterns() {
 
 }  // namespace
 
-bool RegexMatcher::execute(std::string_view pattern, std::string_view subject, bool caseSensitive,
-                           bool multiline, bool global, bool quotePlaceholder) noexcept {
+bool RegexMatcher::execute(std::string_view pattern, std::string_view subject, RegexMatchOptions options) noexcept {
   hasExpression_ = true;
   valid_ = false;
   matchCount_ = 0;
   groupCount_ = 0;
   spans_.clear();
   try {
-    pattern_ = quotePlaceholder ? replaceAll(pattern, "#引号", "\"") : std::string(pattern);
+    pattern_ = options.quotePlaceholder ? replaceAll(pattern, "#引号", "\"") : std::string(pattern);
     subject_ = subject;
     if (subject.size() > kMaxSubjectBytes) return false;
     // An empty pattern is valid (it matches the empty text everywhere); a pattern holding
@@ -117,8 +116,8 @@ bool RegexMatcher::execute(std::string_view pattern, std::string_view subject, b
     const std::u16string subject16 = gbkToUtf16(subject_, kReplacementUnit);
     RegexMatches matches;
     const bool compiled = compiledPatterns().with(
-        pattern16, {.ignoreCase = !caseSensitive, .multiline = multiline},
-        [&](Regex& regex) { matches = regex.findAll(subject16, global, regex.groupCount() > 0); });
+        pattern16, {.ignoreCase = !options.caseSensitive, .multiline = options.multiline},
+        [&](Regex& regex) { matches = regex.findAll(subject16, options.global, regex.groupCount() > 0); });
     if (!compiled) return false;
     spans_ = byteSpans(subject_, matches);
     matchCount_ = matches.size();

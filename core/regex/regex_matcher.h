@@ -19,14 +19,21 @@
 
 namespace pv {
 
+// How execute reads a pattern; the defaults are what every pattern of the system is
+// matched with unless it says otherwise.
+struct RegexMatchOptions {
+  bool caseSensitive = false;
+  bool multiline = true;         // ^ and $ at every line's start and end
+  bool global = true;            // every match, not only the first
+  bool quotePlaceholder = false; // "#引号" stands for a double quote (stored patterns cannot carry one)
+};
+
 class RegexMatcher {
  public:
-  // Runs `pattern` over `subject` and keeps the matches, only the first one unless
-  // `global`. With `quotePlaceholder` every "#引号" in the pattern stands for a double
-  // quote (stored patterns cannot carry one). True when the pattern was valid, whatever
-  // the number of matches.
-  [[nodiscard]] bool execute(std::string_view pattern, std::string_view subject, bool caseSensitive = false,
-               bool multiline = true, bool global = true, bool quotePlaceholder = false) noexcept;
+  // Runs `pattern` over `subject` and keeps the matches. True when the pattern was valid,
+  // whatever the number of matches.
+  [[nodiscard]] bool execute(std::string_view pattern, std::string_view subject,
+                             RegexMatchOptions options = {}) noexcept;
 
   // The pattern of the last execute (after the placeholder was replaced), valid or not.
   std::string patternText() const;

@@ -6,6 +6,7 @@
 #include "core/crypto/crypto.h"
 #include "core/json/json.h"
 #include "core/net/http_request.h"
+#include "core/screening/restriction.h"
 #include "core/text/codepage.h"
 #include "core/text/text.h"
 
@@ -18,7 +19,7 @@ std::string utf8(std::string_view gbk) { return gbkToUtf8(gbk); }
 // Restrictions without `pass`, so every one of them blocks.
 void appendFailure(JsonMutValue policies, const std::string& msg) {
   JsonMutValue p = policies.appendNewObject();
-  p.setInt("type", 99);
+  p.setInt("type", restrictionTypeNumber(RestrictionKind::Other));
   p.setInt("mode", 1);
   p.setString("color", "#f06e33");
   p.setString("typeStr", utf8("筛单失败"));
@@ -30,7 +31,7 @@ void appendFailure(JsonMutValue policies, const std::string& msg) {
 void appendDistanceRule(JsonMutValue policies, std::string_view kind, const std::string& siteName,
                         std::string_view remark, std::int64_t limit) {
   JsonMutValue p = policies.appendNewObject();
-  p.setInt("type", 1);
+  p.setInt("type", restrictionTypeNumber(RestrictionKind::BlindArea));
   p.setInt("mode", 1);
   p.setString("color", "f06e33");
   p.setString("typeStr", utf8(kind));

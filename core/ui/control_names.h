@@ -63,6 +63,8 @@ inline constexpr std::string_view kDetailButton = "按钮_详查";
 inline constexpr std::string_view kCloseButton = "按钮_关闭";
 inline constexpr std::string_view kHoverTimer = "时钟_移入";
 inline constexpr std::string_view kWatchTimer = "时钟1";
+// The clipboard watch's tick; the watch pauses it while it runs and sets it back.
+inline constexpr int kWatchIntervalMs = 500;
 inline constexpr std::string_view kQuickTipStatusBar = "状态条1";
 
 // The result window.

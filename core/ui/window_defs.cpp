@@ -204,7 +204,7 @@ WindowDef quickTipWindow() {
       {.kind = K::Button, .name = std::string(kCloseButton), .rect = {496, 112, 80, 32}, .caption = "关闭",
        .fontSize = 16, .events = {E::Clicked}},
       {.kind = K::Timer, .name = std::string(kHoverTimer), .interval = 500, .events = {E::Tick}},
-      {.kind = K::Timer, .name = std::string(kWatchTimer), .interval = 500, .events = {E::Tick}},
+      {.kind = K::Timer, .name = std::string(kWatchTimer), .interval = kWatchIntervalMs, .events = {E::Tick}},
       {.kind = K::StatusBar, .name = std::string(kQuickTipStatusBar), .rect = {0, 192, 635, 20}, .fontSize = 15,
        .parts = {{500, "　如需查看详细筛单结果，可点击“详查”按钮。"}, {kRestWidth, ""}}},
   };

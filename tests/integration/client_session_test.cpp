@@ -252,10 +252,10 @@ const std::string kLatest202 = R"("latest": "2.0.2")";
 
 TEST_F(ClientVersionTest, SameVersionEnablesTheLoginSilentlyAndAnswersTheMenu) {
   SandboxClientRig& r = *rig;
-  runVersionCheck(r.client, 0);
+  runVersionCheck(r.client, VersionCheckBy::Program);
   EXPECT_TRUE(r.ui.enabled(Window::Login, kLoginButton));
   EXPECT_EQ(r.dialogs.count(), 0u);
-  runVersionCheck(r.client, 1);
+  runVersionCheck(r.client, VersionCheckBy::Operator);
   const auto shown = r.dialogs.shown();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].text, "当前已经是最新版，无需更新！");
@@ -276,8 +276,8 @@ TEST_F(ClientVersionTest, OtherLatestVersionsAddTheMenuItemOnce) {
     ASSERT_TRUE(sandbox && sandbox->port() != 0);
     SandboxClientRig r(sandbox->port());
     r.dialogs.script(DialogAnswer::Yes);
-    runVersionCheck(r.client, 0);
-    runVersionCheck(r.client, 1);
+    runVersionCheck(r.client, VersionCheckBy::Program);
+    runVersionCheck(r.client, VersionCheckBy::Operator);
     EXPECT_TRUE(r.ui.enabled(Window::Login, kLoginButton));
     ASSERT_EQ(r.windows.menuItems().size(), 1u);
     EXPECT_EQ(r.windows.menuItems()[0].caption, "下载新版（v" + std::string(latest) + "）");
@@ -299,7 +299,7 @@ TEST_F(ClientVersionTest, BlockedAndUnknownVersionsKeepTheLoginDisabled) {
     auto sandbox = sandboxWithRules(edits);
     ASSERT_TRUE(sandbox && sandbox->port() != 0);
     SandboxClientRig r(sandbox->port());
-    runVersionCheck(r.client, 0);
+    runVersionCheck(r.client, VersionCheckBy::Program);
     EXPECT_FALSE(r.ui.enabled(Window::Login, kLoginButton));
     ASSERT_EQ(r.dialogs.count(), 1u);
     EXPECT_EQ(r.dialogs.shown()[0].text, "当前版本停止支持，是否前往下载新版？");
@@ -311,7 +311,7 @@ TEST_F(ClientVersionTest, NoDownloadAddressFallsBackToTheWebSite) {
       sandboxWithRules({{R"("download": "https://www.parcelvane.com/download")", R"("download": "")"}});
   ASSERT_TRUE(sandbox && sandbox->port() != 0);
   SandboxClientRig r(sandbox->port());
-  runVersionCheck(r.client, 0);
+  runVersionCheck(r.client, VersionCheckBy::Program);
   EXPECT_EQ(r.records.update.load()->downloadUrl, std::string(kWebSite));
 }
 
@@ -319,7 +319,7 @@ TEST_F(ClientVersionTest, AGarbledAnswerAsksToRetryAndTheRetryPasses) {
   api().addFaults(R"({"endpoint":"versions","body":"garbage"})");
   SandboxClientRig& r = *rig;
   r.dialogs.script(DialogAnswer::Yes);
-  runVersionCheck(r.client, 0);
+  runVersionCheck(r.client, VersionCheckBy::Program);
   EXPECT_FALSE(r.ui.enabled(Window::Login, kLoginButton));
   ASSERT_EQ(r.dialogs.count(), 1u);
   EXPECT_EQ(r.dialogs.shown()[0].text, "网络错误，检测版本失败，是否重新检测？");

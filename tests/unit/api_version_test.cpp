@@ -45,7 +45,7 @@ class VersionCheckTest : public ::testing::Test {
 TEST_F(VersionCheckTest, SendsTheClientsNameAndVersionWithoutSession) {
   rig.records.session.update([](ApiSession& s) { s.authHeader = "x: y"; });
   rig.api.answer("POST", kCheck, versionAnswer("2.0.2", "2.0.2"));
-  runVersionCheck(rig.client, 0);
+  runVersionCheck(rig.client, VersionCheckBy::Program);
   const auto sent = rig.api.sentTo("POST", kCheck);
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].body.view(), utf8Text(u8R"({"name":"客户端","version":"2.0.2"})"));
@@ -56,7 +56,7 @@ TEST_F(VersionCheckTest, SendsTheClientsNameAndVersionWithoutSession) {
 TEST_F(VersionCheckTest, SameVersionEnablesLoginSilentlyAndSaysSoWhenAsked) {
   rig.api.answer("POST", kCheck, versionAnswer("2.0.2", "2.0.2"));
   EXPECT_FALSE(loginEnabled());
-  runVersionCheck(rig.client, 0);
+  runVersionCheck(rig.client, VersionCheckBy::Program);
   EXPECT_TRUE(loginEnabled());
   EXPECT_EQ(rig.dialogs.count(), 0u);
   EXPECT_TRUE(rig.windows.menuItems().empty());
@@ -84,8 +84,8 @@ TEST_F(VersionCheckTest, AnyOtherLatestVersionAddsTheMenuItemOnceAndAsksEachTime
     local.dialogs.script(DialogAnswer::No);
     local.dialogs.script(DialogAnswer::Yes);
 
-    runVersionCheck(local.client, 0);
-    runVersionCheck(local.client, 1);
+    runVersionCheck(local.client, VersionCheckBy::Program);
+    runVersionCheck(local.client, VersionCheckBy::Operator);
 
     EXPECT_TRUE(local.ui.enabled(Window::Login, kLoginButton));
     const auto items = local.windows.menuItems();
@@ -115,11 +115,11 @@ TEST_F(VersionCheckTest, AnyOtherLatestVersionAddsTheMenuItemOnceAndAsksEachTime
 TEST_F(VersionCheckTest, MenuItemIsAddedAgainOnlyAfterAFailedAppend) {
   rig.api.answer("POST", kCheck, versionAnswer("2.0.2", "2.0.3"));
   rig.ui.destroy(Window::Login);  // no menu to append to
-  runVersionCheck(rig.client, 0);
+  runVersionCheck(rig.client, VersionCheckBy::Program);
   EXPECT_TRUE(rig.windows.menuItems().empty());
   EXPECT_FALSE(rig.records.update.load()->downloadMenuAdded);
   ASSERT_TRUE(rig.ui.load(Window::Login, true));
-  runVersionCheck(rig.client, 0);
+  runVersionCheck(rig.client, VersionCheckBy::Program);
   EXPECT_EQ(rig.windows.menuItems().size(), 1u);
 }
 
@@ -146,7 +146,7 @@ TEST_F(VersionCheckTest, BlockedVersionsOfferTheDownloadAndKeepLoginDisabled) {
     ASSERT_TRUE(local.ui.load(Window::Login, true));
     local.api.answer("POST", kCheck, c.answer);
     local.dialogs.script(c.choice);
-    runVersionCheck(local.client, 1);
+    runVersionCheck(local.client, VersionCheckBy::Operator);
     EXPECT_FALSE(local.ui.enabled(Window::Login, kLoginButton));
     const auto shown = local.dialogs.shown();
     ASSERT_EQ(shown.size(), 1u);
@@ -160,7 +160,7 @@ TEST_F(VersionCheckTest, BlockedVersionsOfferTheDownloadAndKeepLoginDisabled) {
 
 TEST_F(VersionCheckTest, NoDownloadAddressMakesTheMenuItemOpenTheWebSite) {
   rig.api.answer("POST", kCheck, versionAnswer("2.0.2", "2.0.3", 3, false, false));
-  runVersionCheck(rig.client, 0);
+  runVersionCheck(rig.client, VersionCheckBy::Program);
   EXPECT_TRUE(rig.windows.choose(Window::Login, kDownloadMenuCommand));
   EXPECT_EQ(rig.browser.opened(), std::vector<std::string>{std::string(kWebSite)});
 }
@@ -173,7 +173,7 @@ TEST_F(VersionCheckTest, NoAnswerAsksToRetryAndYesChecksAgain) {
   rig.dialogs.script(DialogAnswer::Yes);
   rig.dialogs.script(DialogAnswer::No);
 
-  runVersionCheck(rig.client, 1);  // no message: Yes
+  runVersionCheck(rig.client, VersionCheckBy::Operator);  // no message: Yes
   // The retry gets an empty body: Yes again; its retry gets no answer at all: No.
   EXPECT_EQ(rig.workers.runAll(), 2u);
   EXPECT_EQ(rig.workers.pending(), 0u);
@@ -194,7 +194,7 @@ TEST_F(VersionCheckTest, NoAnswerAsksToRetryAndYesChecksAgain) {
   rig.api.answer("POST", kCheck, versionAnswer("2.0.2", "2.0.2"));
   rig.dialogs.script(DialogAnswer::Yes);
   rig.api.answerOnce("POST", kCheck, "");
-  runVersionCheck(rig.client, 0);
+  runVersionCheck(rig.client, VersionCheckBy::Program);
   EXPECT_EQ(rig.workers.runAll(), 1u);
   EXPECT_TRUE(rig.ui.enabled(Window::Login, kLoginButton));
 }
@@ -202,9 +202,9 @@ TEST_F(VersionCheckTest, NoAnswerAsksToRetryAndYesChecksAgain) {
 TEST_F(VersionCheckTest, ALateAnswerAfterTheLoginWindowWentAsksNothing) {
   rig.api.answer("POST", kCheck, versionAnswer("2.0.2", "2.0.3"));
   rig.ui.destroy(Window::Login);
-  runVersionCheck(rig.client, 0);
+  runVersionCheck(rig.client, VersionCheckBy::Program);
   rig.api.silence("POST", kCheck);
-  runVersionCheck(rig.client, 0);
+  runVersionCheck(rig.client, VersionCheckBy::Program);
   EXPECT_EQ(rig.dialogs.count(), 0u);
   EXPECT_EQ(rig.workers.pending(), 0u);
 }

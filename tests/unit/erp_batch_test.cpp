@@ -130,13 +130,13 @@ TEST(ScreenBatch, WritesEachVerdict) {
     for (const auto& run : runs) {
       if (run.text == text) return run.colour;
     }
-    return std::string("absent");
+    return kNoColour;  // absent
   };
-  EXPECT_EQ(colourOf("西湖站；文三站；"), hex::kBlue);
-  EXPECT_EQ(colourOf("某村[盲区]；"), "#ff0000");
-  EXPECT_EQ(colourOf("不选"), hex::kOrangeRed);
-  EXPECT_EQ(colourOf("选中"), hex::kGreen);
-  EXPECT_EQ(colourOf("区域正常[未查询到相关异常]"), hex::kGreen);
+  EXPECT_EQ(colourOf("西湖站；文三站；"), kColourBlue);
+  EXPECT_EQ(colourOf("某村[盲区]；"), rgbColour(0xff, 0x00, 0x00));  // the service's "#ff0000"
+  EXPECT_EQ(colourOf("不选"), kColourOrange);
+  EXPECT_EQ(colourOf("选中"), kColourGreen);
+  EXPECT_EQ(colourOf("区域正常[未查询到相关异常]"), kColourGreen);
 }
 
 TEST(ScreenBatch, EntriesWithoutPoliciesSayNormalOnlyWithAMessage) {
@@ -169,7 +169,7 @@ TEST(ScreenBatch, ARefusedBatchSaysWhyAndDecidesNothing) {
   EXPECT_FALSE(screenBatch(rig.run, {"甲", "乙"}, decisions, ticked));
   EXPECT_TRUE(decisions.empty());
   EXPECT_EQ(rig.output.text(), "【筛单中止】：登录已过期\r\n");
-  EXPECT_EQ(rig.output.runs()[1].colour, hex::kOrangeRed);
+  EXPECT_EQ(rig.output.runs()[1].colour, kColourOrange);
   EXPECT_EQ(rig.ui.statusText(Window::Main, kMainStatusBar, 0), "【筛单中止】登录已过期");
 }
 

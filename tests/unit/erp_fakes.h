@@ -81,19 +81,19 @@ class TranscriptOutput final : public ScreeningOutput {
  public:
   struct Run {
     std::string text;
-    std::string colour;
+    Colour colour;
   };
-  void appendLabelledLine(std::string_view label, std::string_view value, std::string_view colour) override {
+  void appendLabelledLine(std::string_view label, std::string_view value, Colour colour) override {
     if (value.empty()) return;
     std::lock_guard lock(mutex_);
-    runs_.push_back({"【" + std::string(label) + "】：", std::string(hex::kBlack)});
-    runs_.push_back({std::string(value), std::string(colour)});
-    runs_.push_back({"\r\n", std::string(hex::kBlack)});
+    runs_.push_back({"【" + std::string(label) + "】：", kColourBlack});
+    runs_.push_back({std::string(value), colour});
+    runs_.push_back({"\r\n", kColourBlack});
   }
-  void appendStyledText(std::string_view text, std::string_view colour) override {
+  void appendStyledText(std::string_view text, Colour colour) override {
     if (text.empty()) return;
     std::lock_guard lock(mutex_);
-    runs_.push_back({std::string(text), std::string(colour)});
+    runs_.push_back({std::string(text), colour});
   }
   void scrollToEnd() override {
     std::lock_guard lock(mutex_);

@@ -34,13 +34,13 @@ TEST(RegexMatcher, DefaultOptionsFindEveryMatchInOrderIgnoringCase) {
   ASSERT_TRUE(m.execute("^地址$", "收货地址\r\n地址\r\n备注"));
   EXPECT_EQ(m.matchCount(), 1);
 
-  ASSERT_TRUE(m.execute("TListView", "class tlistview", true));
+  ASSERT_TRUE(m.execute("TListView", "class tlistview", {.caseSensitive = true}));
   EXPECT_EQ(m.matchCount(), 0);
 
-  ASSERT_TRUE(m.execute("^b", "a\nb", false, false));
+  ASSERT_TRUE(m.execute("^b", "a\nb", {.multiline = false}));
   EXPECT_EQ(m.matchCount(), 0);
 
-  ASSERT_TRUE(m.execute("地", "地址地址", false, true, false));
+  ASSERT_TRUE(m.execute("地", "地址地址", {.global = false}));
   EXPECT_EQ(m.matchCount(), 1);
 }
 
@@ -56,11 +56,11 @@ TEST(RegexMatcher, NoMatchIsStillASuccessfulExecute) {
 
 TEST(RegexMatcher, PlaceholderStandsForADoubleQuote) {
   RegexMatcher m;
-  ASSERT_TRUE(m.execute("#引号地址#引号", "列名\"地址\"", false, true, true, true));
+  ASSERT_TRUE(m.execute("#引号地址#引号", "列名\"地址\"", {.quotePlaceholder = true}));
   EXPECT_EQ(m.patternText(), "\"地址\"");
   EXPECT_EQ(m.matchText(1), "\"地址\"");
   // Without the flag the placeholder is matched as written.
-  ASSERT_TRUE(m.execute("#引号", "\"", false, true, true, false));
+  ASSERT_TRUE(m.execute("#引号", "\""));
   EXPECT_EQ(m.matchCount(), 0);
   EXPECT_EQ(m.patternText(), "#引号");
 }
@@ -266,7 +266,7 @@ TEST(RegexMatcher, ReplacesEveryMatch) {
   }
 
   RegexMatcher first;
-  ASSERT_TRUE(first.execute("a", "aaa", false, true, false));
+  ASSERT_TRUE(first.execute("a", "aaa", {.global = false}));
   EXPECT_EQ(first.replaceMatches("b"), "baa");
 }
 
