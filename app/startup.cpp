@@ -8,16 +8,10 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include <string>
-
-#include "app/client_wiring.h"
-#include "app/window_lifecycle.h"
-#include "core/api/global_info.h"
+#include "app/program.h"
 #include "core/app/command_line.h"
-#include "core/product/product.h"
+#include "core/client/client_events.h"
 #include "platform/win32/lifecycle/shell.h"
-#include "platform/win32/ui/picture_bitmap.h"
-#include "platform/win32/ui/win32_ui.h"
 
 namespace pv {
 
@@ -40,8 +34,8 @@ class ComApartment {
 // The exit routine. The process then ends through ExitProcess, which stops every worker
 // before anything they use goes away: a worker still waiting on the network must not
 // wake up to a released window adapter or transport.
-[[noreturn]] void endProcess(int exitCode) {
-  releaseProcessState(processState());
+[[noreturn]] void endProcess(ProcessState& state, int exitCode) {
+  releaseProcessState(state);
   ExitProcess(static_cast<UINT>(exitCode));
 }
 
@@ -53,49 +47,31 @@ void initCommonControls() {
 
 }  // namespace
 
-ProcessState& processState() {
-  static ProcessState& state = *new ProcessState;
-  return state;
-}
-
 void runProgram() {
-  // 1. Process-wide records, all empty.
-  processState();
   const ComApartment com;
 
-  // 2. The JSON library is compiled into the program: nothing to unpack or map.
-
-  // 3. An earlier copy's windows go; ours do not exist yet.
+  // 1. An earlier copy's windows go; ours do not exist yet.
   closeEarlierInstances();
 
-  // 4. The uninstall word.
+  // 2. The uninstall word.
   if (asksForUninstall(programArguments())) uninstallProgram();
 
-  // 5. Shortcuts and Uninstall values.
+  // 3. Shortcuts and Uninstall values.
   installShellEntries();
 
-  // 6. Where the service is.
-  ProcessRecords& records = processState().records;
-  records.session.update([](ApiSession& s) { s.baseUrl = std::string(kApiBaseUrl); });
-
-  // 7. The built-in customer-service contact, until the global information replaces it.
-  records.contact.store(defaultServiceContact(std::string(assetBytes(Asset::QqContactCard)),
-                                              std::string(assetBytes(Asset::WechatContactCard))));
-
-  // 8. The login window, not modal and without an owner.
+  // 4. The program: records (with the service's address and the built-in contact), the
+  // window adapter and every context. Made here once and never destroyed (program.h).
   initCommonControls();
-  Win32Ui& ui = *new Win32Ui;  // kept to the end of the process, as the workers use it
-  // A refused registration is a misspelt name in the tables: no window would work as it
-  // should, so the program does not start half-wired.
-  const bool lifecycle = wireWindowLifecycle(ui);
-  if (!wireServiceClient(ui) || !lifecycle) endProcess(1);
-  if (!ui.load(Window::Login, true)) endProcess(1);
+  Program& program = *new Program;
 
-  // 9. Global information, then the version check that enables the login button.
-  startStartupWorkers(ui);
+  // 5. Every window's events, then the login window, not modal and without an owner.
+  if (!program.wire() || !program.ui.load(Window::Login, true)) endProcess(program.state, 1);
 
-  // 10. Window events until the last window is gone.
-  endProcess(ui.runMessageLoop());
+  // 6. Global information, then the version check that enables the login button.
+  startLoginWorkers(program.client);
+
+  // 7. Window events until the last window is gone.
+  endProcess(program.state, program.ui.runMessageLoop());
 }
 
 }  // namespace pv

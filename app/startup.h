@@ -1,17 +1,12 @@
 #pragma once
 // The program's start-up and its end. User-interface thread only; the uninstall path and
 // the self-deletion end the process and do not return.
-#include "core/app/process_state.h"
 
 namespace pv {
 
 // Runs the start-up steps in their fixed order, then the window event loop until the last
 // window is gone; ends the process with the loop's exit code.
 [[noreturn]] void runProgram();
-
-// The process-wide records, made empty by the first step. Never destroyed: workers that are
-// never joined may still read them while the process ends.
-ProcessState& processState();
 
 // Posts WM_CLOSE to every top-level window of an earlier copy: our own window class with
 // the product mark in its title. Does not wait for them to go.
