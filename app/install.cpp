@@ -3,7 +3,7 @@
 #include <shlobj.h>
 
 #include "app/startup.h"
-#include "core/app/shell_entries.h"
+#include "core/process/shell_entries.h"
 #include "core/system/note_failure.h"
 #include "platform/win32/lifecycle/shell.h"
 

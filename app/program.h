@@ -13,7 +13,7 @@
 #include <stop_token>
 #include <string_view>
 
-#include "core/app/process_state.h"
+#include "core/process/process_state.h"
 #include "core/client/address_query.h"
 #include "core/client/client_context.h"
 #include "core/client/erp_run_ports.h"

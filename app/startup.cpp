@@ -9,7 +9,7 @@
 #include <objbase.h>
 
 #include "app/program.h"
-#include "core/app/command_line.h"
+#include "core/process/command_line.h"
 #include "core/client/client_events.h"
 #include "platform/win32/lifecycle/shell.h"
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "core/api/records.h"
-#include "core/app/restart.h"
+#include "core/process/restart.h"
 #include "core/client/client_context.h"
 #include "core/client/service_boxes.h"
 #include "core/json/json.h"

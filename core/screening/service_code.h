@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "core/app/restart.h"
+#include "core/process/restart.h"
 #include "core/system/browser.h"
 #include "core/ui/dialogs.h"
 

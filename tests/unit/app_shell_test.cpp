@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "core/app/command_line.h"
-#include "core/app/process_state.h"
-#include "core/app/shell_entries.h"
-#include "core/app/window_filter.h"
+#include "core/process/command_line.h"
+#include "core/process/process_state.h"
+#include "core/process/shell_entries.h"
+#include "core/process/window_filter.h"
 
 namespace pv {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/app/restart.h"
+#include "core/process/restart.h"
 #include "core/crypto/base64.h"
 #include "core/crypto/crypto.h"
 #include "core/screening/request.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app/restart.h"
+#include "core/process/restart.h"
 #include "core/product/product.h"
 #include "core/screening/service_code.h"
 #include "tests/unit/screening_fakes.h"

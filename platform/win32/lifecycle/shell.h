@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/app/restart.h"
-#include "core/app/shell_entries.h"
+#include "core/process/restart.h"
+#include "core/process/shell_entries.h"
 
 namespace pv {
 

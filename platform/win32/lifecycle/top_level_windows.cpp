@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/app/window_filter.h"
+#include "core/process/window_filter.h"
 #include "platform/win32/wide_text.h"
 
 namespace pv {

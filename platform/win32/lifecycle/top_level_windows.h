@@ -1,5 +1,5 @@
 #pragma once
-// The desktop's top-level windows picked by class and title (see core/app/window_filter.h).
+// The desktop's top-level windows picked by class and title (see core/process/window_filter.h).
 // Any thread; reads only what the system keeps for each window, so a hung program's
 // windows do not hold the search up.
 #include <windows.h>

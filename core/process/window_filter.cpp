@@ -1,4 +1,4 @@
-#include "core/app/window_filter.h"
+#include "core/process/window_filter.h"
 
 #include "core/text/text.h"
 

@@ -1,4 +1,4 @@
-#include "core/app/process_state.h"
+#include "core/process/process_state.h"
 
 namespace pv {
 

@@ -1,6 +1,6 @@
-#include "core/app/shell_entries.h"
+#include "core/process/shell_entries.h"
 
-#include "core/app/command_line.h"
+#include "core/process/command_line.h"
 #include "core/product/product.h"
 #include "core/text/text.h"
 

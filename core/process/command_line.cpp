@@ -1,4 +1,4 @@
-#include "core/app/command_line.h"
+#include "core/process/command_line.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "core/app/restart.h"
+#include "core/process/restart.h"
 
-#include "core/app/shell_entries.h"
+#include "core/process/shell_entries.h"
 #include "core/text/text.h"
 
 namespace pv {
