@@ -6,9 +6,13 @@
 //
 // Threads: construct, run the message loop and destroy on the user-interface thread. The
 // Ui operations may be called from any thread: a call from another thread is handed to the
-// user-interface thread through a message-only window and waits for its result, so calls
-// run one at a time in the order they arrive. A worker must not call while the
-// user-interface thread waits for that worker (it never does: workers are not joined).
+// user-interface thread through a message-only window and waits for its result. Calls run
+// one at a time in the order they arrive, with one exception: while the user-interface
+// thread is inside a modal loop (a message box, the open-file dialog, a window being
+// moved), calls handed over meanwhile run nested inside that loop, before the call that
+// opened it returns. So no operation keeps a change of the adapter's own state open across
+// a modal call. A worker must not call while the user-interface thread waits for that
+// worker (it never does: workers are not joined).
 #include <windows.h>
 
 #include <functional>
