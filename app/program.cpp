@@ -50,8 +50,8 @@ bool Program::wire() {
 
 void Program::pause(std::chrono::milliseconds time) { (void)pauses.pause(time); }
 
-ErpRunContext Program::runContext(std::stop_token stop) {
-  return ErpRunContext{ui, dialogs, desktop, screening, output, [this](std::chrono::milliseconds time) { pause(time); },
+RunContext Program::runContext(std::stop_token stop) {
+  return RunContext{ui, dialogs, screening, output, [this](std::chrono::milliseconds time) { pause(time); },
                        stop};
 }
 
@@ -66,12 +66,12 @@ std::string Program::chosenBatchQueryAddress() {
 int Program::runErpImport(std::string_view erp, ScreeningTotals& totals, std::stop_token stop) {
   const ErpImportProfile* profile = erpImportProfile(erp);
   if (!profile) return 0;
-  ErpRunContext run = runContext(stop);
+  RunContext run = runContext(stop);
   return runErpImportProfile(imports, run, *profile, totals);
 }
 
 int Program::runFreeImport(ScreeningTotals& totals, std::stop_token stop) {
-  ErpRunContext run = runContext(stop);
+  RunContext run = runContext(stop);
   ImportProfile profile;
   ImportOptional optional;
   return screenImportedOrders(imports, run, totals, profile, optional);

@@ -14,12 +14,12 @@
 #include <string_view>
 
 #include "core/process/process_state.h"
+#include "core/batch/main_window.h"
 #include "core/client/address_query.h"
 #include "core/client/client_context.h"
-#include "core/client/erp_run_ports.h"
 #include "core/client/login_window.h"
 #include "core/client/one_click.h"
-#include "core/erp/summary.h"
+#include "core/client/summary.h"
 #include "core/import/import_flow.h"
 #include "core/settings/ini_file.h"
 #include "core/settings/settings.h"
@@ -75,7 +75,8 @@ class Program {
 
   // The one-click run: ERP lists, import profiles and the free import.
   Win32Desktop desktop;
-  MainWindowBatchScreening screening{queries};
+  MainWindowBatchScreening screening{{ui, client.apiTransport, state.records.session, pauses},
+                                     {dialogs, browser, restart}};
   OutputBoxWriter output{ui, pauses};
   SummaryContext summary{ui, dialogs, output, workers, state.records.matchingOrderNumbers, clipboard};
   Win32FileChooser files{ui};
@@ -85,7 +86,7 @@ class Program {
 
  private:
   void pause(std::chrono::milliseconds time);
-  ErpRunContext runContext(std::stop_token stop);
+  RunContext runContext(std::stop_token stop);
   std::string chosenBatchQueryAddress();
   int runErpImport(std::string_view client, ScreeningTotals& totals, std::stop_token stop);
   int runFreeImport(ScreeningTotals& totals, std::stop_token stop);

@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "core/erp/batch_screening.h"
+#include "core/erp/list_screening.h"
 #include "core/erp/erp_windows.h"
 #include "core/text/codepage.h"
 #include "core/ui/memory_ui.h"
@@ -126,11 +126,10 @@ int run(const std::wstring& fakeErp) {
     InstantScreening screening;
     NoOutput output;
     std::chrono::milliseconds paced{0};
-    ErpRunContext context{ui, dialogs, desktop, screening, output,
-                          [&](std::chrono::milliseconds ms) { paced += ms; }, {}};
+    RunContext context{ui, dialogs, screening, output, [&](std::chrono::milliseconds ms) { paced += ms; }, {}};
     ScreeningTotals totals;
     start = Clock::now();
-    const bool finished = screenListViewOrders(context, totals);
+    const bool finished = screenListViewOrders(context, desktop, totals);
     const double runSeconds = secondsSince(start);
 
     std::printf("read  %d cells (%zu bytes) in %.3f s: %.0f cells/s\n", kRows * kColumns, bytes, readSeconds,

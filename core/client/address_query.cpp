@@ -1,7 +1,8 @@
 #include "core/client/address_query.h"
 
+#include "core/batch/main_window.h"
 #include "core/client/login_window.h"
-#include "core/erp/summary.h"
+#include "core/client/summary.h"
 #include "core/product/product.h"
 #include "core/regex/regex_matcher.h"
 #include "core/screening/render.h"
@@ -53,35 +54,17 @@ ServiceCodeReactions reactionsOf(QueryContext& context) {
   return {context.client.dialogs, context.client.browser, context.restart};
 }
 
+MainWindowCall mainWindowCall(QueryContext& context) {
+  return {context.client.ui, context.client.apiTransport, context.client.records.session, context.pauses,
+          context.requestBuilder};
+}
+
 bool looksLikeAddress(std::string_view text) {
   RegexMatcher matcher;
   return matcher.execute(kPlaceNamePattern, text) && matcher.matchCount() > 0;
 }
 
 }  // namespace
-
-ScreeningSettings readScreeningSettings(const Ui& ui) {
-  ScreeningSettings settings;
-  settings.serviceBusinessId = ui.itemValue(Window::Main, kServiceBox, ui.selectedIndex(Window::Main, kServiceBox));
-  settings.blockVillages = ui.checked(Window::Main, kVillageCheck);
-  settings.villageLimit = readDistanceLimit(ui.text(Window::Main, kVillageDistanceBox));
-  settings.blockRemote = ui.checked(Window::Main, kRemoteCheck);
-  settings.remoteLimit = readDistanceLimit(ui.text(Window::Main, kRemoteDistanceBox));
-  return settings;
-}
-
-std::string screenFromMainWindow(QueryContext& context, const std::vector<std::string>& addresses,
-                                 std::stop_token stop) {
-  Ui& ui = context.client.ui;
-  ui.setStatusText(Window::Main, kMainStatusBar, kProgressPart, "正在查询地址...");
-  const std::shared_ptr<const ApiSession> session = context.client.records.session.load();
-  const ScreeningLink link{context.client.apiTransport, session->baseUrl, session->authHeader, context.pauses,
-                           context.requestBuilder, stop};
-  std::string answer = screenAddresses(link, readScreeningSettings(ui), addresses);
-  // Cleared even by a stopped caller: nothing else would take the call's mark away.
-  ui.setStatusText(Window::Main, kMainStatusBar, kProgressPart, "");
-  return answer;
-}
 
 int checkAnswerCode(QueryContext& context, const JsonDocument& answer) {
   ServiceCodeReactions reactions = reactionsOf(context);
@@ -103,7 +86,7 @@ void runAddressQuery(QueryContext& context) {
 
     // Taken as it stands: the placeholder too, when that is what the box shows.
     const std::string address = ui.text(Window::Main, kAddressBox);
-    answer.parse(screenFromMainWindow(context, {address}));
+    answer.parse(screenFromMainWindow(mainWindowCall(context), {address}));
 
     UiRichTextBox box(ui, Window::Main, kOutputBox);
     RichWriter writer{box, context.pauses};
@@ -145,7 +128,7 @@ void runQuickQuery(QueryContext& context, std::stop_token stop) {
   if (stop.stop_requested()) return;
   ui.setText(Window::QuickTip, kQuickTipBox, "");
   JsonDocument answer;
-  answer.parse(screenFromMainWindow(context, {copied}, stop));
+  answer.parse(screenFromMainWindow(mainWindowCall(context), {copied}, stop));
   if (stop.stop_requested()) return;
 
   const std::string serviceLine = chosenProjectAndService(ui);

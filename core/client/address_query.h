@@ -29,8 +29,6 @@ namespace pv {
 
 // The address box's placeholder text.
 inline constexpr std::string_view kAddressPlaceholder = "输入地址进行查询，按下回车键可以快速查询";
-// The status-bar part that shows a call's progress (main) and the countdown (quick tip).
-inline constexpr int kProgressPart = 1;
 
 // The place names that make a copied text an address: provinces, prefectures, and the
 // districts of Hong Kong and Macau, as one alternation (some names occur twice).
@@ -73,14 +71,6 @@ struct QueryContext {
   RequestBuilder requestBuilder = {};
   QueryRecords records{};
 };
-
-// The operator's settings of the main window as the screening call takes them.
-ScreeningSettings readScreeningSettings(const Ui& ui);
-
-// screenAddresses with the session of the client and the settings of the main window,
-// showing "正在查询地址..." in the main status bar while it runs.
-std::string screenFromMainWindow(QueryContext& context, const std::vector<std::string>& addresses,
-                                 std::stop_token stop = {});
 
 // The answer's code judged (re-login restart, unsupported version); 1: go on.
 int checkAnswerCode(QueryContext& context, const JsonDocument& answer);

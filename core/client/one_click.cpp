@@ -2,6 +2,7 @@
 
 #include "core/client/service_boxes.h"
 #include "core/erp/erp_windows.h"
+#include "core/erp/list_screening.h"
 #include "core/product/product.h"
 
 namespace pv {
@@ -32,9 +33,9 @@ bool recognised(Desktop& desktop, const ErpDetectionRule& rule) {
 
 int runFlow(OneClickContext& context, const ErpDetectionRule& rule, ScreeningTotals& totals, std::stop_token stop) {
   if (rule.flow == Flow::ListView) {
-    ErpRunContext run{context.ui, context.dialogs, context.desktop, context.screening, context.output, context.pause,
+    RunContext run{context.ui, context.dialogs, context.screening, context.output, context.pause,
                       stop};
-    return screenListViewOrders(run, totals) ? 1 : 0;
+    return screenListViewOrders(run, context.desktop, totals) ? 1 : 0;
   }
   return context.runErpImportProfile ? context.runErpImportProfile(rule.displayName, totals, stop) : 0;
 }
@@ -67,7 +68,7 @@ void runOneClickScreening(OneClickContext& context, std::stop_token stop) {
   if (totals.total == 0) {
     const DialogAnswer answer = context.dialogs.show(DialogMessage{
         .text = "未匹配到ERP客户端，是否导入excel表格进行筛单？",
-        .title = std::string(kErpMessageTitle),
+        .title = std::string(kRunMessageTitle),
         .buttons = DialogButtons::OkCancel,
         .owner = Window::Main});
     if (stop.stop_requested()) return;

@@ -13,8 +13,9 @@
 #include <stop_token>
 #include <string_view>
 
-#include "core/erp/batch_screening.h"
-#include "core/erp/summary.h"
+#include "core/batch/run.h"
+#include "core/erp/desktop.h"
+#include "core/client/summary.h"
 #include "core/ui/window_extras.h"
 
 namespace pv {

@@ -9,10 +9,10 @@ const ErpImportProfile* erpImportProfile(std::string_view client) {
   return nullptr;
 }
 
-int runErpImportProfile(ImportContext& context, ErpRunContext& run, const ErpImportProfile& client,
+int runErpImportProfile(ImportContext& context, RunContext& run, const ErpImportProfile& client,
                         ScreeningTotals& totals) {
   const auto box = [&](std::string_view text) {
-    (void)context.dialogs.show({std::string(text), std::string(kErpMessageTitle), DialogButtons::Ok,
+    (void)context.dialogs.show({std::string(text), std::string(kRunMessageTitle), DialogButtons::Ok,
                                 DialogIcon::None, Window::Main});
   };
   box(client.instruction);

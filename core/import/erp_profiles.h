@@ -60,7 +60,7 @@ const ErpImportProfile* erpImportProfile(std::string_view client);
 // with the client's profile and screened, then, when every batch was screened, the box that
 // says how to paste the matching order numbers (which the summary puts on the clipboard).
 // 1 when the orders were screened; 0 after a cancelled dialog or a failure already shown.
-int runErpImportProfile(ImportContext& context, ErpRunContext& run, const ErpImportProfile& client,
+int runErpImportProfile(ImportContext& context, RunContext& run, const ErpImportProfile& client,
                         ScreeningTotals& totals);
 
 }  // namespace pv

@@ -175,7 +175,7 @@ int convertWithExcel(ImportContext& context, std::vector<ImportedOrder>& orders,
   return importOrderFile(context, orders, profile, optional, copy);
 }
 
-int screenImportedOrders(ImportContext& context, ErpRunContext& run, ScreeningTotals& totals,
+int screenImportedOrders(ImportContext& context, RunContext& run, ScreeningTotals& totals,
                          ImportProfile& profile, ImportOptional& optional) {
   applyImportDefaults(profile, optional);
   std::vector<ImportedOrder> orders;

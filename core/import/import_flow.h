@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/erp/batch_screening.h"
+#include "core/batch/run.h"
 #include "core/import/import_records.h"
 #include "core/system/browser.h"
 #include "core/ui/dialogs.h"
@@ -107,7 +107,7 @@ void applyImportDefaults(ImportProfile& profile, ImportOptional& optional);
 // The whole import: defaults, the file, then batches of 20 through the batch screening; the
 // order numbers of ticked orders are appended to totals.orderNumbers, totals.total is the
 // number of orders read. 1 when every batch was screened.
-int screenImportedOrders(ImportContext& context, ErpRunContext& run, ScreeningTotals& totals,
+int screenImportedOrders(ImportContext& context, RunContext& run, ScreeningTotals& totals,
                          ImportProfile& profile, ImportOptional& optional);
 
 }  // namespace pv

@@ -1,6 +1,6 @@
 #include "core/import/sheet_orders.h"
 
-#include "core/erp/batch_screening.h"
+#include "core/batch/run.h"
 #include "core/text/codepage.h"
 
 namespace pv {

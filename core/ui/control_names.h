@@ -66,6 +66,8 @@ inline constexpr std::string_view kWatchTimer = "时钟1";
 // The clipboard watch's tick; the watch pauses it while it runs and sets it back.
 inline constexpr int kWatchIntervalMs = 500;
 inline constexpr std::string_view kQuickTipStatusBar = "状态条1";
+// The status-bar part that shows a call's progress (main) and the countdown (quick tip).
+inline constexpr int kProgressPart = 1;
 
 // The result window.
 inline constexpr std::string_view kResultText = "编辑框_筛单结果";

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/erp/batch_screening.h"
+#include "core/erp/list_screening.h"
 #include "core/erp/memory_desktop.h"
 #include "core/text/codepage.h"
 #include "core/ui/memory_ui.h"
@@ -134,7 +134,7 @@ struct ErpRig {
   TranscriptOutput output;
   std::vector<int> pauses;  // milliseconds
   std::stop_source stop;
-  ErpRunContext run{ui, dialogs, desktop, screening, output,
+  RunContext run{ui, dialogs, screening, output,
                     [this](std::chrono::milliseconds ms) { pauses.push_back(static_cast<int>(ms.count())); },
                     stop.get_token()};
 

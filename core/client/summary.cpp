@@ -1,4 +1,4 @@
-#include "core/erp/summary.h"
+#include "core/client/summary.h"
 
 #include "core/text/text.h"
 
@@ -45,7 +45,7 @@ void showScreeningSummary(SummaryContext& summary, int total, int ticked, const 
 
   (void)summary.dialogs.show(DialogMessage{
       .text = "【筛单项目】：" + project + "\r\n【筛单结果】：" + counts + "\r\n【限制类型】：" + restrictions,
-      .title = std::string(kErpMessageTitle),
+      .title = std::string(kRunMessageTitle),
       .buttons = DialogButtons::Ok,
       .owner = Window::Main});
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/api/records.h"
-#include "core/erp/batch_screening.h"
+#include "core/batch/run.h"
 #include "core/system/clipboard.h"
 #include "core/system/workers.h"
 #include "core/ui/dialogs.h"

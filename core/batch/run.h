@@ -1,7 +1,9 @@
 #pragma once
-// Screening the orders of the cloud ERP client's open order page: finding the order list,
-// mapping its region and address columns, reading the rows in batches of 20, screening
-// each batch, and ticking or unticking each row by the tick rule.
+// A run: the orders of an ERP client's list or of an imported file, screened in batches of
+// 20. This floor holds what every run shares and nothing of where the orders come from:
+// the screening call as a run makes it (BatchScreening), the verdicts written to the output
+// box (ScreeningOutput) with the tick rule that decides each order (screenBatch), the
+// counters (ScreeningTotals), the masked-address test and the progress in the status bar.
 //
 // Threads: runs on the one-click worker. The main window is read and written through the
 // Ui port and the output writer, which hand each call to the user-interface thread.
@@ -12,7 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/erp/desktop.h"
 #include "core/screening/render.h"
 #include "core/screening/service_code.h"
 #include "core/ui/dialogs.h"
@@ -20,7 +21,8 @@
 
 namespace pv {
 
-inline constexpr std::string_view kErpMessageTitle = kScreeningTitle;
+// The title of a run's message boxes.
+inline constexpr std::string_view kRunMessageTitle = kScreeningTitle;
 
 inline constexpr int kBatchSize = 20;
 
@@ -53,31 +55,17 @@ class BatchScreening {
   [[nodiscard]] virtual bool checkServiceCode(int code, std::string_view message) = 0;
 };
 
-// Everything one run works with. `pause` waits between ticks and batches so the ERP
-// client keeps up; a stop request ends the run before its next batch, call or tick and
-// leaves nothing more written.
-struct ErpRunContext {
+// Everything one run works with. `pause` waits between ticks and batches so an ERP client
+// keeps up; a stop request ends the run before its next batch, call or tick and leaves
+// nothing more written.
+struct RunContext {
   Ui& ui;
   Dialogs& dialogs;
-  Desktop& desktop;
   BatchScreening& screening;
   ScreeningOutput& output;
   std::function<void(std::chrono::milliseconds)> pause;
   std::stop_token stop;
 };
-
-// 1-based column numbers; 0 when not found.
-struct ColumnMap {
-  int region = 0;
-  int address = 0;
-};
-
-// The text between the first "[" and the next "]" of a title; empty without both.
-std::string orderPageName(std::string_view title);
-
-// The region column is the last header containing "地区"; the address column is the header
-// exactly "地址" when there is one, otherwise the last one containing "地址".
-ColumnMap mapColumns(const std::vector<std::string>& headers);
 
 // True for an address the client shows masked: a run of 26 or more cipher-like
 // characters, or "此次不解密".
@@ -90,11 +78,7 @@ void showScreeningProgress(Ui& ui, int total, int processed, int ticked, bool qu
 // Screens the texts in one call, writes each verdict and decides each row: true to tick.
 // `ticked` grows by the rows to tick. False when the service refused the batch (the reason
 // is written) or the run was stopped; `decisions` is then incomplete.
-[[nodiscard]] bool screenBatch(ErpRunContext& run, const std::vector<std::string>& texts,
+[[nodiscard]] bool screenBatch(RunContext& run, const std::vector<std::string>& texts,
                                std::vector<bool>& decisions, int& ticked);
-
-// Screens every order of the open order page. True when every row was processed; false
-// when the run ended early (the reason has been shown) or was stopped.
-[[nodiscard]] bool screenListViewOrders(ErpRunContext& run, ScreeningTotals& totals);
 
 }  // namespace pv

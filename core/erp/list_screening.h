@@ -1,0 +1,35 @@
+#pragma once
+// Screening the orders of the cloud ERP client's open order page: finding the order list,
+// mapping its region and address columns, reading the rows in batches of 20, screening
+// each batch as every run does (core/batch), and ticking or unticking each row.
+//
+// Threads: runs on the one-click worker; the foreign list is read and ticked through the
+// Desktop port.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/batch/run.h"
+#include "core/erp/desktop.h"
+
+namespace pv {
+
+// 1-based column numbers; 0 when not found.
+struct ColumnMap {
+  int region = 0;
+  int address = 0;
+};
+
+// The text between the first "[" and the next "]" of a title; empty without both.
+std::string orderPageName(std::string_view title);
+
+// The region column is the last header containing "地区"; the address column is the header
+// exactly "地址" when there is one, otherwise the last one containing "地址".
+ColumnMap mapColumns(const std::vector<std::string>& headers);
+
+// Screens every order of the open order page of the client found on `desktop`. True when
+// every row was processed; false when the run ended early (the reason has been shown) or
+// was stopped.
+[[nodiscard]] bool screenListViewOrders(RunContext& run, Desktop& desktop, ScreeningTotals& totals);
+
+}  // namespace pv
