@@ -27,8 +27,8 @@ Program::Program()
                output,
                summary,
                [this](std::chrono::milliseconds time) { pause(time); },
-               [this](std::string_view erp, ScreeningTotals& totals, std::stop_token stop) {
-                 return runErpImport(erp, totals, stop);
+               [this](const ErpImportProfile& profile, ScreeningTotals& totals, std::stop_token stop) {
+                 return runErpImport(profile, totals, stop);
                },
                [this](ScreeningTotals& totals, std::stop_token stop) { return runFreeImport(totals, stop); }} {
   // Before any worker reads them: where the service is, and the built-in contact until the
@@ -63,11 +63,9 @@ std::string Program::chosenBatchQueryAddress() {
   return batchQueryAddress(chosen(kProductBox), chosen(kServiceBox), state.records.session.load()->token);
 }
 
-int Program::runErpImport(std::string_view erp, ScreeningTotals& totals, std::stop_token stop) {
-  const ErpImportProfile* profile = erpImportProfile(erp);
-  if (!profile) return 0;
+int Program::runErpImport(const ErpImportProfile& profile, ScreeningTotals& totals, std::stop_token stop) {
   RunContext run = runContext(stop);
-  return runErpImportProfile(imports, run, *profile, totals);
+  return runErpImportProfile(imports, run, profile, totals);
 }
 
 int Program::runFreeImport(ScreeningTotals& totals, std::stop_token stop) {

@@ -88,7 +88,7 @@ class Program {
   void pause(std::chrono::milliseconds time);
   RunContext runContext(std::stop_token stop);
   std::string chosenBatchQueryAddress();
-  int runErpImport(std::string_view client, ScreeningTotals& totals, std::stop_token stop);
+  int runErpImport(const ErpImportProfile& profile, ScreeningTotals& totals, std::stop_token stop);
   int runFreeImport(ScreeningTotals& totals, std::stop_token stop);
 };
 

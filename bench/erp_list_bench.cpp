@@ -14,8 +14,9 @@
 #include <string>
 #include <thread>
 
-#include "core/erp/list_screening.h"
+#include "core/erp/erp_clients.h"
 #include "core/erp/erp_windows.h"
+#include "core/erp/list_screening.h"
 #include "core/text/codepage.h"
 #include "core/ui/memory_ui.h"
 #include "platform/win32/erp/foreign_list_view.h"
@@ -87,8 +88,10 @@ int run(const std::wstring& fakeErp) {
 
   Win32Desktop desktop;
   HWND list = nullptr;
+  const ErpClient& cloud = erpClients()[0];  // the client whose list is read
+  WindowHandle main = 0;
   for (const auto deadline = Clock::now() + std::chrono::seconds(30); !list && Clock::now() < deadline;) {
-    if (const WindowHandle main = findTopLevelWindowByClass(desktop, "TForm_main")) {
+    if ((main = findErpClientWindow(desktop, cloud)) != 0) {
       const auto lists = listChildWindowsByClass(desktop, main, "TListView");
       if (lists.size() == 2) list = reinterpret_cast<HWND>(static_cast<UINT_PTR>(lists[1]));
     }
@@ -129,7 +132,7 @@ int run(const std::wstring& fakeErp) {
     RunContext context{ui, dialogs, screening, output, [&](std::chrono::milliseconds ms) { paced += ms; }, {}};
     ScreeningTotals totals;
     start = Clock::now();
-    const bool finished = screenListViewOrders(context, desktop, totals);
+    const bool finished = screenListViewOrders(context, desktop, main, totals);
     const double runSeconds = secondsSince(start);
 
     std::printf("read  %d cells (%zu bytes) in %.3f s: %.0f cells/s\n", kRows * kColumns, bytes, readSeconds,

@@ -1,7 +1,6 @@
 #include "core/client/one_click.h"
 
 #include "core/client/service_boxes.h"
-#include "core/erp/erp_windows.h"
 #include "core/erp/list_screening.h"
 #include "core/product/product.h"
 
@@ -9,40 +8,18 @@ namespace pv {
 
 namespace {
 
-using Find = ErpDetectionRule::Find;
-using Flow = ErpDetectionRule::Flow;
-
-constexpr ErpDetectionRule kRules[] = {
-    {Find::ByClass, "TForm_main", "", "网店管家云端版", Flow::ListView},
-    {Find::ByTitlePart, "TfrmMain", "网店管家（在线版）", "网店管家在线版", Flow::ImportProfile},
-    {Find::ByTitlePart, "", "银狐库存管家系统", "银狐库存管家系统", Flow::ImportProfile},
-    {Find::ByTitlePart, "", "极速系列网店综合管理系统", "极速系列网店综合管理系统", Flow::ImportProfile},
-    {Find::ByClass, "CoolWindow", "", "旺店通", Flow::ImportProfile},
-    {Find::ByTitlePart, "", "飞鱼-", "飞鱼", Flow::ImportProfile},
-    {Find::ByTitlePart, "", "淘打 ", "淘打", Flow::ImportProfile},
-    {Find::ByTitlePart, "", "精打 - ", "精打", Flow::ImportProfile},
-    {Find::ByTitlePart, "", "富润网店管理系统", "富润网店管理系统", Flow::ImportProfile},
-    {Find::ByTitlePart, "", "易掌柜", "易掌柜", Flow::ImportProfile},
-    {Find::ByTitlePart, "", "善管ERP", "善管ERP", Flow::ImportProfile},
-};
-
-bool recognised(Desktop& desktop, const ErpDetectionRule& rule) {
-  return rule.find == Find::ByClass ? findTopLevelWindowByClass(desktop, rule.className) != 0
-                                    : findWindowByTitlePart(desktop, rule.titlePart, rule.className) != 0;
-}
-
-int runFlow(OneClickContext& context, const ErpDetectionRule& rule, ScreeningTotals& totals, std::stop_token stop) {
-  if (rule.flow == Flow::ListView) {
-    RunContext run{context.ui, context.dialogs, context.screening, context.output, context.pause,
-                      stop};
-    return screenListViewOrders(run, context.desktop, totals) ? 1 : 0;
+// Runs the client's flow; the result flag.
+int runFlow(OneClickContext& context, const ErpClient& client, WindowHandle window, ScreeningTotals& totals,
+            std::stop_token stop) {
+  RunContext run{context.ui, context.dialogs, context.screening, context.output, context.pause, stop};
+  if (std::holds_alternative<ReadOrderList>(client.flow)) {
+    return screenListViewOrders(run, context.desktop, window, totals) ? 1 : 0;
   }
-  return context.runErpImportProfile ? context.runErpImportProfile(rule.displayName, totals, stop) : 0;
+  const auto& profile = std::get<ErpImportProfile>(client.flow);
+  return context.runErpImportProfile ? context.runErpImportProfile(profile, totals, stop) : 0;
 }
 
 }  // namespace
-
-std::span<const ErpDetectionRule> erpDetectionRules() { return kRules; }
 
 void runOneClickScreening(OneClickContext& context, std::stop_token stop) {
   Ui& ui = context.ui;
@@ -57,11 +34,12 @@ void runOneClickScreening(OneClickContext& context, std::stop_token stop) {
   (void)ui.setVisible(Window::Main, kScrollToPoliciesButton, false);
   context.output.appendLabelledLine("筛单项目", chosenProjectAndService(ui));
 
-  for (const ErpDetectionRule& rule : kRules) {
+  for (const ErpClient& client : erpClients()) {
     if (stop.stop_requested()) return;
-    if (!recognised(context.desktop, rule)) continue;
-    context.output.appendLabelledLine("匹配软件", rule.displayName);
-    totals.summaryWanted = runFlow(context, rule, totals, stop) == 1;
+    const WindowHandle window = findErpClientWindow(context.desktop, client);
+    if (window == 0) continue;
+    context.output.appendLabelledLine("匹配软件", client.displayName);
+    totals.summaryWanted = runFlow(context, client, window, totals, stop) == 1;
   }
   if (stop.stop_requested()) return;
 

@@ -9,12 +9,12 @@
 // and shows no summary.
 #include <functional>
 #include <mutex>
-#include <span>
 #include <stop_token>
 #include <string_view>
 
 #include "core/batch/run.h"
 #include "core/erp/desktop.h"
+#include "core/erp/erp_clients.h"
 #include "core/client/summary.h"
 #include "core/ui/window_extras.h"
 
@@ -22,20 +22,6 @@ namespace pv {
 
 inline constexpr std::string_view kIdleCaption = "一键筛单";
 inline constexpr std::string_view kRunningCaption = "结束筛单";
-
-// How a client's top-level window is recognised and which flow screens its orders.
-struct ErpDetectionRule {
-  enum class Find { ByClass, ByTitlePart };
-  enum class Flow { ListView, ImportProfile };
-  Find find;
-  std::string_view className;  // ByClass: the class; ByTitlePart: empty for any class
-  std::string_view titlePart;
-  std::string_view displayName;  // written as "匹配软件"
-  Flow flow;
-};
-
-// The supported clients, tested top to bottom; every match runs its flow.
-std::span<const ErpDetectionRule> erpDetectionRules();
 
 // What a one-click run works with. Every member outlives the runs.
 struct OneClickContext {
@@ -47,11 +33,9 @@ struct OneClickContext {
   ScreeningOutput& output;
   SummaryContext& summary;
   std::function<void(std::chrono::milliseconds)> pause;
-  // The import flows: a client's import profile by its display name, and the free
-  // screening of a spreadsheet the operator picks. Each returns the result flag (1: a
-  // summary is wanted). Absent while the import flows are not built: a client routed to
-  // one then screens nothing.
-  std::function<int(std::string_view client, ScreeningTotals&, std::stop_token)> runErpImportProfile;
+  // The import flows: a client's import profile, and the free screening of a spreadsheet
+  // the operator picks. Each returns the result flag (1: a summary is wanted).
+  std::function<int(const ErpImportProfile&, ScreeningTotals&, std::stop_token)> runErpImportProfile;
   std::function<int(ScreeningTotals&, std::stop_token)> screenImportedOrders;
 };
 

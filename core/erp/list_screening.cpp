@@ -9,7 +9,6 @@ namespace pv {
 
 namespace {
 
-constexpr std::string_view kMainClass = "TForm_main";
 constexpr std::string_view kListClass = "TListView";
 constexpr std::string_view kFullWidthSpace = "　";
 constexpr auto kTickPause = std::chrono::milliseconds(10);
@@ -73,8 +72,7 @@ ColumnMap mapColumns(const std::vector<std::string>& headers) {
   return columns;
 }
 
-bool screenListViewOrders(RunContext& run, Desktop& desktop, ScreeningTotals& totals) {
-  const WindowHandle client = findTopLevelWindowByClass(desktop, kMainClass);
+bool screenListViewOrders(RunContext& run, Desktop& desktop, WindowHandle client, ScreeningTotals& totals) {
   const std::string pageName = orderPageName(desktop.title(client));
 
   bool anyCandidate = false;

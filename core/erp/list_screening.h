@@ -27,9 +27,10 @@ std::string orderPageName(std::string_view title);
 // exactly "地址" when there is one, otherwise the last one containing "地址".
 ColumnMap mapColumns(const std::vector<std::string>& headers);
 
-// Screens every order of the open order page of the client found on `desktop`. True when
-// every row was processed; false when the run ended early (the reason has been shown) or
-// was stopped.
-[[nodiscard]] bool screenListViewOrders(RunContext& run, Desktop& desktop, ScreeningTotals& totals);
+// Screens every order of the open order page of the client whose top-level window is
+// `client`. True when every row was processed; false when the run ended early (the reason
+// has been shown) or was stopped.
+[[nodiscard]] bool screenListViewOrders(RunContext& run, Desktop& desktop, WindowHandle client,
+                                        ScreeningTotals& totals);
 
 }  // namespace pv

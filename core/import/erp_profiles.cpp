@@ -2,13 +2,6 @@
 
 namespace pv {
 
-const ErpImportProfile* erpImportProfile(std::string_view client) {
-  for (const ErpImportProfile& p : kErpImportProfiles) {
-    if (p.client == client) return &p;
-  }
-  return nullptr;
-}
-
 int runErpImportProfile(ImportContext& context, RunContext& run, const ErpImportProfile& client,
                         ScreeningTotals& totals) {
   const auto box = [&](std::string_view text) {
@@ -24,7 +17,7 @@ int runErpImportProfile(ImportContext& context, RunContext& run, const ErpImport
   profile.addressPattern = client.address;
   profile.orderNoPattern = client.orderNo;
   ImportOptional optional;
-  for (int slot = 1; slot <= kImportSlots; ++slot) optional.flags[slot - 1] = (client.optionalSlots & slotBit(slot)) ? 1 : 0;
+  for (int slot = 1; slot <= kImportSlots; ++slot) optional.flags[slot - 1] = (client.optionalSlots >> (slot - 1) & 1u) ? 1 : 0;
   if (!screenImportedOrders(context, run, totals, profile, optional)) return 0;
   box(client.completion);
   return 1;

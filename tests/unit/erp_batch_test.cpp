@@ -183,7 +183,7 @@ TEST(ScreenListViewOrders, FortyFiveRowsInThreeRequests) {
   rig.screening.duringCall = [&](size_t) { progress.push_back(rig.ui.statusText(Window::Main, kMainStatusBar, 0)); };
 
   ScreeningTotals totals;
-  ASSERT_TRUE(screenListViewOrders(rig.run, rig.desktop, totals));
+  ASSERT_TRUE(rig.screenList(totals));
   const auto calls = rig.screening.calls();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[0].size(), 20u);
@@ -210,7 +210,7 @@ TEST(ScreenListViewOrders, AnEmptyPageSendsNothing) {
   ErpRig rig;
   rig.addClient(kHeaders, {});
   ScreeningTotals totals;
-  EXPECT_TRUE(screenListViewOrders(rig.run, rig.desktop, totals));
+  EXPECT_TRUE(rig.screenList(totals));
   EXPECT_EQ(totals.total, 0);
   EXPECT_TRUE(rig.screening.calls().empty());
   EXPECT_TRUE(rig.dialogs.shown().empty());
@@ -222,7 +222,7 @@ TEST(ScreenListViewOrders, SendsRegionAndAddressWithoutSpacesAndMaskedByRegion) 
   rig.addClient(kHeaders, {{"1", "浙江省 杭州市", "　西湖区　文三路 1号"}, {"2", "广东省 广州市", cipher},
                            {"3", "北京", "朝阳区（此次不解密）"}});
   ScreeningTotals totals;
-  ASSERT_TRUE(screenListViewOrders(rig.run, rig.desktop, totals));
+  ASSERT_TRUE(rig.screenList(totals));
   ASSERT_EQ(rig.screening.calls().size(), 1u);
   EXPECT_EQ(rig.screening.calls()[0],
             (std::vector<std::string>{"浙江省杭州市西湖区文三路1号", "广东省广州市", "北京"}));
@@ -235,7 +235,7 @@ TEST(ScreenListViewOrders, AStoppedBatchTicksNothingMore) {
     if (call == 1) rig.stop.request_stop();  // the button pressed while the request is out
   };
   ScreeningTotals totals;
-  EXPECT_FALSE(screenListViewOrders(rig.run, rig.desktop, totals));
+  EXPECT_FALSE(rig.screenList(totals));
   EXPECT_EQ(rig.screening.calls().size(), 2u);
   EXPECT_EQ(rig.desktop.checks(list), std::string(20, '1') + std::string(25, '0'));
   EXPECT_FALSE(containsText(rig.output.text(), "文三路20号")) << "nothing written after the stop";
@@ -246,7 +246,7 @@ TEST(ScreenListViewOrders, ARefusedBatchKeepsItsRowsAndStops) {
   const WindowHandle list = rig.addClient(kHeaders, numberedRows(45));
   rig.screening.refusals[1] = {50000, "服务器错误"};
   ScreeningTotals totals;
-  EXPECT_FALSE(screenListViewOrders(rig.run, rig.desktop, totals));
+  EXPECT_FALSE(rig.screenList(totals));
   EXPECT_EQ(rig.screening.calls().size(), 2u);
   EXPECT_EQ(rig.desktop.checks(list), std::string(20, '1') + std::string(25, '0'));
   EXPECT_EQ(totals.ticked, 20);
@@ -261,7 +261,7 @@ TEST(ScreenListViewOrders, RowsChangedDuringTheRequestAreLeftAlone) {
     rig.desktop.changeList(list, [](MemoryDesktop::List& l) { std::swap(l.rows[0], l.rows[2]); });
   };
   ScreeningTotals totals;
-  ASSERT_TRUE(screenListViewOrders(rig.run, rig.desktop, totals));
+  ASSERT_TRUE(rig.screenList(totals));
   EXPECT_EQ(rig.desktop.checks(list), "010");
   EXPECT_EQ(totals.ticked, 1);
   const std::string text = rig.output.text();
@@ -284,7 +284,7 @@ TEST(ScreenListViewOrders, RowsRemovedDuringTheRunEndTheBatchEarly) {
       if (call == 0) rig.desktop.changeList(list, [&](MemoryDesktop::List& l) { l.rows.resize(c.rowsLeft); });
     };
     ScreeningTotals totals;
-    ASSERT_TRUE(screenListViewOrders(rig.run, rig.desktop, totals)) << c.rowsLeft;
+    ASSERT_TRUE(rig.screenList(totals)) << c.rowsLeft;
     std::vector<size_t> sent;
     for (const auto& call : rig.screening.calls()) sent.push_back(call.size());
     EXPECT_EQ(sent, c.sent) << c.rowsLeft;
@@ -345,7 +345,7 @@ TEST(ScreenListViewOrders, FindsThePageOrSaysWhatIsMissing) {
     ErpRig rig;
     c.build(rig);
     ScreeningTotals totals;
-    const bool finished = screenListViewOrders(rig.run, rig.desktop, totals);
+    const bool finished = rig.screenList(totals);
     EXPECT_EQ(finished, c.message.empty()) << c.name;
     if (c.message.empty()) {
       EXPECT_TRUE(rig.dialogs.shown().empty()) << c.name;

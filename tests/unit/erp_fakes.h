@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/erp/erp_clients.h"
 #include "core/erp/list_screening.h"
 #include "core/erp/memory_desktop.h"
 #include "core/text/codepage.h"
@@ -157,6 +158,11 @@ struct ErpRig {
     const WindowHandle main = desktop.addWindow(0, "TForm_main", std::move(title));
     const WindowHandle page = desktop.addWindow(desktop.addWindow(main, "TPageControl", ""), "TTabSheet", "订单审核");
     return desktop.addList(desktop.addWindow(page, "TPanel", ""), "TListView", headers, rows);
+  }
+
+  // The cloud client's run, as the one-click run starts it for the window it found.
+  bool screenList(ScreeningTotals& totals) {
+    return screenListViewOrders(run, desktop, findErpClientWindow(desktop, erpClients()[0]), totals);
   }
 
   std::vector<std::string> messages() const {

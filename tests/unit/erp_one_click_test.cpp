@@ -16,6 +16,14 @@ using namespace erp_test;
 
 const std::vector<std::string> kHeaders = {"订单编号", "地区", "地址"};
 
+// The client whose row holds the profile.
+std::string clientOf(const ErpImportProfile& profile) {
+  for (const ErpClient& client : erpClients()) {
+    if (std::get_if<ErpImportProfile>(&client.flow) == &profile) return std::string(client.displayName);
+  }
+  return "(no client)";
+}
+
 struct OneClickRig : ErpRig {
   RecordingWindowExtras windows{ui};
   ManualWorkers workers;
@@ -25,8 +33,8 @@ struct OneClickRig : ErpRig {
   std::vector<std::string> importsRun;
   int importResult = 1;
   OneClickContext context{ui, dialogs, windows, desktop, screening, output, summary, [](auto) {},
-                          [this](std::string_view client, ScreeningTotals& totals, std::stop_token) {
-                            importsRun.emplace_back(client);
+                          [this](const ErpImportProfile& profile, ScreeningTotals& totals, std::stop_token) {
+                            importsRun.push_back(clientOf(profile));
                             totals.total += 2;
                             totals.ticked += 1;
                             totals.orderNumbers.push_back(std::string("D").append(std::to_string(importsRun.size())));
@@ -61,11 +69,17 @@ struct OneClickRig : ErpRig {
 };
 
 TEST(ErpDetection, TheTableOfClients) {
-  const auto rules = erpDetectionRules();
-  ASSERT_EQ(rules.size(), 11u);
-  EXPECT_EQ(rules[0].className, "TForm_main");
-  EXPECT_EQ(rules[0].flow, ErpDetectionRule::Flow::ListView);
-  for (size_t i = 1; i < rules.size(); ++i) EXPECT_EQ(rules[i].flow, ErpDetectionRule::Flow::ImportProfile);
+  const auto clients = erpClients();
+  ASSERT_EQ(clients.size(), 11u);
+  EXPECT_EQ(clients[0].window.className, "TForm_main");
+  EXPECT_TRUE(std::holds_alternative<ReadOrderList>(clients[0].flow));
+  for (size_t i = 1; i < clients.size(); ++i) {
+    const auto* profile = std::get_if<ErpImportProfile>(&clients[i].flow);
+    ASSERT_NE(profile, nullptr) << clients[i].displayName;
+    EXPECT_FALSE(profile->address.empty() || profile->orderNo.empty() || profile->instruction.empty() ||
+                 profile->completion.empty())
+        << clients[i].displayName;
+  }
 }
 
 // Which windows start which flows: every rule is tested whether or not one matched.
