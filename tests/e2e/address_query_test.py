@@ -11,7 +11,7 @@ import unittest
 
 import harness
 from harness import driver
-from service_login_test import LOGIN_TITLE, MAIN_TITLE, Sandbox
+from service_login_test import LOGIN_TITLE, MAIN_TITLE, Sandbox, ServiceTestCase
 
 QUICK_TITLE = "Parcelvane - 信息提示"
 VILLAGE = "浙江省杭州市淳安县枫树岭镇下姜村3组"
@@ -30,14 +30,10 @@ def run_lines(title, name):
     return runs
 
 
-class AddressQueryTest(unittest.TestCase):
+class AddressQueryTest(ServiceTestCase):
     def setUp(self):
-        harness.forget_settings()
-        self.addCleanup(harness.forget_settings)
-        self.sandbox = Sandbox()
-        self.addCleanup(self.sandbox.stop)
-        self.client = harness.WineProgram(harness.CLIENT, "address-query.log")
-        self.addCleanup(self.client.stop, MAIN_TITLE)
+        super().setUp()
+        self.client = self.start_client("address-query.log")
 
     def output(self):
         return driver("richtext", MAIN_TITLE, "超级编辑框_输出").out

@@ -16,7 +16,7 @@ import urllib.request
 
 import harness
 from harness import driver
-from service_login_test import LOGIN_TITLE, MAIN_TITLE, PORT, Sandbox
+from service_login_test import LOGIN_TITLE, MAIN_TITLE, PORT, Sandbox, ServiceTestCase
 
 FAKE_ERP = os.environ["PV_FAKE_ERP"]
 TITLE = "筛单提示"
@@ -75,12 +75,9 @@ def report():
     return values
 
 
-class ErpOneClickTest(unittest.TestCase):
+class ErpOneClickTest(ServiceTestCase):
     def setUp(self):
-        harness.forget_settings()
-        self.addCleanup(harness.forget_settings)
-        self.sandbox = Sandbox()
-        self.addCleanup(self.sandbox.stop)
+        super().setUp()
         orders = harness.ARTEFACTS / "erp-orders.tsv"
         harness.ARTEFACTS.mkdir(parents=True, exist_ok=True)
         lines = ["订单编号\t买家\t地区\t收货地址\t地址"]
@@ -90,8 +87,7 @@ class ErpOneClickTest(unittest.TestCase):
         self.erp = harness.WineProgram(FAKE_ERP, "fake-erp.log", "--orders", harness.wine_path(orders))
         self.addCleanup(self.erp.stop, "云端ERP - [订单审核]")
         self.assertEqual(self.erp.wait_window("云端ERP - [订单审核]", 60).code, 0)
-        self.client = harness.WineProgram(harness.CLIENT, "erp-client.log")
-        self.addCleanup(self.client.stop, MAIN_TITLE)
+        self.client = self.start_client("erp-client.log")
         log_in(self, self.client)
 
     def run_once(self):

@@ -13,7 +13,7 @@ import zipfile
 import harness
 from harness import driver
 from erp_test import KINDS, TITLE, control, log_in
-from service_login_test import MAIN_TITLE, Sandbox
+from service_login_test import MAIN_TITLE, Sandbox, ServiceTestCase
 
 # The ERP test's kinds whose address is shown whole (the masked ones belong to ERP lists).
 SHOWN = [kind for kind in KINDS if not kind[1].startswith(("此次", "U2F"))]
@@ -69,18 +69,14 @@ def screening_requests():
     return control("GET", "requests")["data"]["pick"]
 
 
-class FreeImportTest(unittest.TestCase):
+class FreeImportTest(ServiceTestCase):
     def setUp(self):
-        harness.forget_settings()
-        self.addCleanup(harness.forget_settings)
-        self.sandbox = Sandbox()
-        self.addCleanup(self.sandbox.stop)
+        super().setUp()
         control("POST", "reset")
         harness.ARTEFACTS.mkdir(parents=True, exist_ok=True)
         self.orders = harness.ARTEFACTS / "free-import-orders.xlsx"
         write_orders(self.orders)
-        self.client = harness.WineProgram(harness.CLIENT, "import-client.log")
-        self.addCleanup(self.client.stop, MAIN_TITLE)
+        self.client = self.start_client("import-client.log")
         log_in(self, self.client)
 
     def start_import(self):

@@ -70,15 +70,27 @@ class Sandbox:
             self.process.stderr.close()
 
 
-class ServiceLoginTest(unittest.TestCase):
+class ServiceTestCase(unittest.TestCase):
+    """A test against the local service, with no saved settings before or after it."""
+
     def setUp(self):
         # Saved settings would restore a project chosen by an earlier run or another test.
         harness.forget_settings()
         self.addCleanup(harness.forget_settings)
         self.sandbox = Sandbox()
         self.addCleanup(self.sandbox.stop)
-        self.client = harness.WineProgram(harness.CLIENT, "service-login.log")
-        self.addCleanup(self.client.stop, MAIN_TITLE)
+
+    def start_client(self, log_name):
+        """parcelvane.exe, closed through its main window at the end of the test."""
+        client = harness.WineProgram(harness.CLIENT, log_name)
+        self.addCleanup(client.stop, MAIN_TITLE)
+        return client
+
+
+class ServiceLoginTest(ServiceTestCase):
+    def setUp(self):
+        super().setUp()
+        self.client = self.start_client("service-login.log")
 
     def diagnosis(self):
         """What the operator would see, for a failure message: a screenshot and the status."""

@@ -9,7 +9,7 @@ import unittest
 
 import harness
 from harness import driver
-from service_login_test import LOGIN_TITLE, MAIN_TITLE, Sandbox
+from service_login_test import LOGIN_TITLE, MAIN_TITLE, Sandbox, ServiceTestCase
 
 ADDRESS = '浙江省杭州市西湖区文三路"100"号'
 # Every check box of the main window; all ticked by default.
@@ -20,16 +20,12 @@ PROJECT = "青竹快递"              # several services: none is chosen for the
 SERVICE = "青竹快递-余杭分部"
 
 
-class SettingsTest(unittest.TestCase):
+class SettingsTest(ServiceTestCase):
     def setUp(self):
-        harness.forget_settings()
-        self.addCleanup(harness.forget_settings)
-        self.sandbox = Sandbox()
-        self.addCleanup(self.sandbox.stop)
+        super().setUp()
 
     def start(self, log_name):
-        client = harness.WineProgram(harness.CLIENT, log_name)
-        self.addCleanup(client.stop, MAIN_TITLE)
+        client = self.start_client(log_name)
         found = client.wait_window(LOGIN_TITLE, 60)
         self.assertEqual(found.code, 0, f"no login window: {found}; log in {client.log_path}")
         self.wait_state(LOGIN_TITLE, "按钮_登录", "enabled", "1")

@@ -23,6 +23,7 @@
 #include "core/product/product.h"
 #include "core/ui/memory_ui.h"
 #include "tests/integration/sandbox_fixture.h"
+#include "tests/unit/api_fakes.h"
 #include "tests/unit/settings_fakes.h"
 
 namespace pv::testing {
@@ -38,7 +39,7 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 // A client with in-memory windows and recorded boxes, talking to the sandbox at `port`.
-struct SandboxClientRig {
+struct SandboxClientRig : ClientFakes {
   explicit SandboxClientRig(int port) {
     records.session.update([port](ApiSession& s) { s.baseUrl = baseUrlOf(port); });
     records.contact.store(defaultServiceContact(kBuiltInQq, kBuiltInWechat));
@@ -56,13 +57,7 @@ struct SandboxClientRig {
   inline static const std::string kBuiltInQq = std::string("\x89PNG\r\n\x1a\n", 8) + "built-in";
   inline static const std::string kBuiltInWechat = std::string("\xFF\xD8\xFF\xE0", 4) + "built-in";
 
-  MemoryUi ui;
-  RecordingDialogs dialogs;
-  RecordingBrowser browser;
   RecordingWindowExtras windows{ui};
-  FakeClock clock;
-  ManualWorkers workers;
-  ProcessRecords records;
   ClientContext client{ui,      dialogs, browser, windows, clock, workers, platformHttpTransport(),
                        platformWebTransport(), records};
   LoginWebPage page{browser};

@@ -112,20 +112,25 @@ inline std::string envelope(int code, std::string_view msg, std::string_view dat
   return body + "}";
 }
 
-struct ClientRig {
+// The fakes of a ClientContext's ports, but for the window extras and the two transports,
+// which each test rig chooses (recording or logging, scripted or the real ones).
+struct ClientFakes {
+  MemoryUi ui;
+  RecordingDialogs dialogs;
+  RecordingBrowser browser;
+  FakeClock clock;
+  ManualWorkers workers;
+  ProcessRecords records;
+};
+
+struct ClientRig : ClientFakes {
   ClientRig() {
     records.session.update([](ApiSession& s) { s.baseUrl = std::string(kFakeBaseUrl); });
   }
 
-  MemoryUi ui;
-  RecordingDialogs dialogs;
-  RecordingBrowser browser;
   RecordingWindowExtras windows{ui};
-  FakeClock clock;
-  ManualWorkers workers;
   ScriptedTransport api;
   ScriptedTransport web;
-  ProcessRecords records;
   ClientContext client{ui, dialogs, browser, windows, clock, workers, api, web, records};
   testing_settings::MapSettingsStore store;
   testing_settings::ReversingProtector protector;

@@ -83,7 +83,7 @@ class LoggingStore final : public SettingsStore {
   StepLog& log_;
 };
 
-class WindowLifecycleTest : public ::testing::Test {
+class WindowLifecycleTest : public ::testing::Test, protected ClientFakes {
  protected:
   void SetUp() override {
     records.session.update([](ApiSession& s) {
@@ -93,19 +93,13 @@ class WindowLifecycleTest : public ::testing::Test {
     ASSERT_TRUE(registerWindowLifecycleEvents(client, settings));
   }
 
-  MemoryUi ui;
   StepLog log{ui};
   LoggingExtras windows{ui, log};
   LoggingStore store{log};
   testing_settings::ReversingProtector protector;
   SettingsPorts settings{ui, store, protector};
-  RecordingDialogs dialogs;
-  RecordingBrowser browser;
-  FakeClock clock;
-  ManualWorkers workers;
   ScriptedTransport api;
   ScriptedTransport web;
-  ProcessRecords records;
   ClientContext client{ui, dialogs, browser, windows, clock, workers, api, web, records};
 };
 
