@@ -60,7 +60,7 @@ std::string Program::chosenBatchQueryAddress() {
     const int i = ui.selectedIndex(Window::Main, box);
     return i >= 0 ? ui.itemValue(Window::Main, box, i) : 0;
   };
-  return batchQueryAddress(chosen(kProductBox), chosen(kServiceBox), state.records.session.load()->token);
+  return batchQueryAddress(chosen(kProjectBox), chosen(kServiceBox), state.records.session.load()->token);
 }
 
 int Program::runErpImport(const ErpImportProfile& profile, ScreeningTotals& totals, std::stop_token stop) {

@@ -42,7 +42,7 @@ bool registerMainWindowEvents(ClientContext& client) {
   bool ok = true;
   ok &= events.on(Window::Main, "", Event::Activated,
                   [&client](EventArgs&) { refreshOnActivation(client); });
-  ok &= events.on(Window::Main, kProductBox, Event::ItemSelected,
+  ok &= events.on(Window::Main, kProjectBox, Event::ItemSelected,
                   [&client](EventArgs&) { onProductSelected(client); });
   ok &= events.on(Window::Main, kRefreshServicesLink, Event::LeftButtonDown, [&client](EventArgs&) {
     client.workers.start([&client] { loadScreeningProducts(client); });

@@ -25,26 +25,26 @@ void loadScreeningProducts(ClientContext& client) {
 
 void fillProductBox(Ui& ui, const std::vector<ScreeningProduct>& products,
                     Published<ProductNotices>& notices) {
-  const int remembered = ui.selectedIndex(Window::Main, kProductBox);
-  ui.clearItems(Window::Main, kProductBox);
+  const int remembered = ui.selectedIndex(Window::Main, kProjectBox);
+  ui.clearItems(Window::Main, kProjectBox);
   for (const ScreeningProduct& product : products) {
-    ui.addItem(Window::Main, kProductBox, product.name, product.id);
+    ui.addItem(Window::Main, kProjectBox, product.name, product.id);
   }
   notices.update([&](ProductNotices& table) {
     for (const ScreeningProduct& product : products) table[product.id] = product.notice;
   });
   // By position: after a change of the list another project may stand there.
-  ui.setSelectedIndex(Window::Main, kProductBox, remembered);
+  ui.setSelectedIndex(Window::Main, kProjectBox, remembered);
 }
 
 void onProductSelected(ClientContext& client) {
   Ui& ui = client.ui;
-  const int index = ui.selectedIndex(Window::Main, kProductBox);
+  const int index = ui.selectedIndex(Window::Main, kProjectBox);
   if (index < 0) {
-    ui.setText(Window::Main, kProductBox, kChooseProject);
+    ui.setText(Window::Main, kProjectBox, kChooseProject);
     return;
   }
-  const std::int32_t id = ui.itemValue(Window::Main, kProductBox, index);
+  const std::int32_t id = ui.itemValue(Window::Main, kProjectBox, index);
   const std::shared_ptr<const ProductNotices> notices = client.records.productNotices.load();
   const auto found = notices->find(id);
   ui.setText(Window::Main, kProductNoticeLabel,
@@ -55,7 +55,7 @@ void onProductSelected(ClientContext& client) {
 void loadScreeningServices(ClientContext& client) {
   Ui& ui = client.ui;
   std::lock_guard loading(client.records.servicesLoading);
-  if (ui.selectedIndex(Window::Main, kProductBox) < 0) return;
+  if (ui.selectedIndex(Window::Main, kProjectBox) < 0) return;
 
   const int remembered = ui.selectedIndex(Window::Main, kServiceBox);
   ui.clearItems(Window::Main, kServiceBox);
@@ -63,9 +63,9 @@ void loadScreeningServices(ClientContext& client) {
       fetchScreeningServices(client.apiTransport, *client.records.session.load());
 
   // The project chosen now, which may differ from the one that started this load.
-  const int project = ui.selectedIndex(Window::Main, kProductBox);
+  const int project = ui.selectedIndex(Window::Main, kProjectBox);
   if (project >= 0) {
-    const std::int32_t projectId = ui.itemValue(Window::Main, kProductBox, project);
+    const std::int32_t projectId = ui.itemValue(Window::Main, kProjectBox, project);
     for (const ScreeningService& service : services) {
       if (service.productId != projectId) continue;
       ui.addItem(Window::Main, kServiceBox, service.alias, service.id);
@@ -73,7 +73,7 @@ void loadScreeningServices(ClientContext& client) {
   }
   ui.setSelectedIndex(Window::Main, kServiceBox, remembered);
 
-  if (ui.selectedIndex(Window::Main, kProductBox) < 0) {
+  if (ui.selectedIndex(Window::Main, kProjectBox) < 0) {
     ui.setText(Window::Main, kServiceBox, kChooseService);
     return;
   }
@@ -94,8 +94,8 @@ bool checkServiceChosen(Ui& ui, Dialogs& dialogs, WindowExtras& windows, bool si
     windows.showDropDown(Window::Main, box);
     return false;
   };
-  if (ui.selectedIndex(Window::Main, kProductBox) < 0) {
-    return refuse("请选择筛单项目", kProductBox);
+  if (ui.selectedIndex(Window::Main, kProjectBox) < 0) {
+    return refuse("请选择筛单项目", kProjectBox);
   }
   if (ui.selectedIndex(Window::Main, kServiceBox) >= 0) return true;
   return refuse("请选择筛单服务", kServiceBox);

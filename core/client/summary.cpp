@@ -13,7 +13,7 @@ std::string selectedText(const Ui& ui, std::string_view box) {
 }  // namespace
 
 std::string chosenProjectAndService(const Ui& ui) {
-  return selectedText(ui, kProductBox) + " - " + selectedText(ui, kServiceBox);
+  return selectedText(ui, kProjectBox) + " - " + selectedText(ui, kServiceBox);
 }
 
 std::vector<std::string> restrictionSummary(Ui& ui) {

@@ -32,7 +32,7 @@ inline constexpr std::string_view kMainStatusBar = "状态条1";
 
 // The main window's page "使用界面".
 inline constexpr std::string_view kGreetingLabel = "透明标签_用户名";
-inline constexpr std::string_view kProductBox = "组合框_筛单项目";
+inline constexpr std::string_view kProjectBox = "组合框_筛单项目";
 inline constexpr std::string_view kRefreshServicesLink = "超级链接框_刷新";
 inline constexpr std::string_view kProductNoticeLabel = "透明标签_筛单公告";
 inline constexpr std::string_view kServiceBox = "组合框_筛单服务";

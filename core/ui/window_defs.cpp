@@ -81,7 +81,7 @@ std::vector<ControlDef> mainUsePage() {
        .picture = Asset::Banner},
       {.kind = K::TransparentLabel, .name = "透明标签1", .rect = {13, 175, 72, 24}, .page = 0,
        .caption = "筛单项目：", .fontSize = 16},
-      {.kind = K::ComboBox, .name = std::string(kProductBox), .rect = {92, 175, 152, 26}, .page = 0,
+      {.kind = K::ComboBox, .name = std::string(kProjectBox), .rect = {92, 175, 152, 26}, .page = 0,
        .caption = "请选择项目", .fontSize = 15, .selected = -1, .events = {E::ItemSelected}},
       {.kind = K::Hyperlink, .name = std::string(kRefreshServicesLink), .rect = {253, 175, 40, 22}, .page = 0,
        .caption = "刷新", .flags = kUnderlined, .fontSize = 16, .events = {E::LeftButtonDown}},

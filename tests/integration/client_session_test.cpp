@@ -96,14 +96,14 @@ TEST_F(ClientLoginTest, DemoAccountOpensTheMainWindowWithItsProjectsAndServices)
 
   // The forbidden project is not offered.
   std::vector<std::string> projects;
-  for (int i = 0; i < r.ui.itemCount(Window::Main, kProductBox); ++i) {
-    projects.push_back(r.ui.itemText(Window::Main, kProductBox, i));
+  for (int i = 0; i < r.ui.itemCount(Window::Main, kProjectBox); ++i) {
+    projects.push_back(r.ui.itemText(Window::Main, kProjectBox, i));
   }
   EXPECT_EQ(projects, (std::vector<std::string>{"星河速运", "青竹快递", "北辰快运"}));
-  EXPECT_EQ(r.ui.text(Window::Main, kProductBox), "请选择项目");
+  EXPECT_EQ(r.ui.text(Window::Main, kProjectBox), "请选择项目");
 
   // One service of the operator: chosen by itself.
-  ASSERT_TRUE(r.ui.pickItem(Window::Main, kProductBox, 0));
+  ASSERT_TRUE(r.ui.pickItem(Window::Main, kProjectBox, 0));
   r.workers.runAll();
   EXPECT_EQ(r.ui.text(Window::Main, kProductNoticeLabel),
             "星河速运全国网点数据，每日更新；盲区停发与超区加收以网点公告为准。");
@@ -113,14 +113,14 @@ TEST_F(ClientLoginTest, DemoAccountOpensTheMainWindowWithItsProjectsAndServices)
   EXPECT_TRUE(checkServiceChosen(r.ui, r.dialogs, r.windows, true));
 
   // Another project: the service at the same position stays selected.
-  ASSERT_TRUE(r.ui.pickItem(Window::Main, kProductBox, 1));
+  ASSERT_TRUE(r.ui.pickItem(Window::Main, kProjectBox, 1));
   r.workers.runAll();
   EXPECT_EQ(r.ui.itemCount(Window::Main, kServiceBox), 4);
   EXPECT_EQ(r.ui.text(Window::Main, kServiceBox), "青竹快递-西湖分部");
 
   // Several and none chosen: the operator must choose.
   ASSERT_TRUE(r.ui.setSelectedIndex(Window::Main, kServiceBox, -1));
-  ASSERT_TRUE(r.ui.pickItem(Window::Main, kProductBox, 1));
+  ASSERT_TRUE(r.ui.pickItem(Window::Main, kProjectBox, 1));
   r.workers.runAll();
   EXPECT_EQ(r.ui.itemCount(Window::Main, kServiceBox), 4);
   EXPECT_EQ(r.ui.text(Window::Main, kServiceBox), "请选择服务");
@@ -128,7 +128,7 @@ TEST_F(ClientLoginTest, DemoAccountOpensTheMainWindowWithItsProjectsAndServices)
   EXPECT_EQ(r.windows.dropDowns(), std::vector<std::string>{std::string(kServiceBox)});
 
   // None of this operator's: the box stays empty.
-  ASSERT_TRUE(r.ui.pickItem(Window::Main, kProductBox, 2));
+  ASSERT_TRUE(r.ui.pickItem(Window::Main, kProjectBox, 2));
   r.workers.runAll();
   EXPECT_EQ(r.ui.itemCount(Window::Main, kServiceBox), 0);
   EXPECT_EQ(r.ui.text(Window::Main, kServiceBox), "请选择服务");

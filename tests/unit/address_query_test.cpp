@@ -34,9 +34,9 @@ struct QueryRig {
     EXPECT_TRUE(registerAddressQueryEvents(context));
     EXPECT_TRUE(ui().load(Window::Main, true));
     EXPECT_TRUE(ui().load(Window::QuickTip, false));
-    ui().addItem(Window::Main, kProductBox, "项目一", 1);
+    ui().addItem(Window::Main, kProjectBox, "项目一", 1);
     ui().addItem(Window::Main, kServiceBox, "服务一", 101);
-    ui().setSelectedIndex(Window::Main, kProductBox, 0);
+    ui().setSelectedIndex(Window::Main, kProjectBox, 0);
     ui().setSelectedIndex(Window::Main, kServiceBox, 0);
     base.api.answer("POST", kPickPath, answerWith(villageVerdict(), 1));
   }

@@ -137,7 +137,7 @@ TEST_F(Win32WindowPortsTest, DropDownOpensOnTheComboBoxAsked) {
   ASSERT_TRUE(extras.showDropDown(Window::Main, kServiceBox));
   HWND services = ui.controlHandle(Window::Main, kServiceBox);
   EXPECT_TRUE(SendMessageW(services, CB_GETDROPPEDSTATE, 0, 0));
-  EXPECT_FALSE(SendMessageW(ui.controlHandle(Window::Main, kProductBox), CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_FALSE(SendMessageW(ui.controlHandle(Window::Main, kProjectBox), CB_GETDROPPEDSTATE, 0, 0));
   SendMessageW(services, CB_SHOWDROPDOWN, FALSE, 0);
   EXPECT_FALSE(extras.showDropDown(Window::QuickTip, kServiceBox));
 }

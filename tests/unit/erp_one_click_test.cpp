@@ -55,8 +55,8 @@ struct OneClickRig : ErpRig {
     chooseService();
   }
   void chooseService() {
-    ui.addItem(Window::Main, kProductBox, "普通筛单", 1);
-    ui.setSelectedIndex(Window::Main, kProductBox, 0);
+    ui.addItem(Window::Main, kProjectBox, "普通筛单", 1);
+    ui.setSelectedIndex(Window::Main, kProjectBox, 0);
     ui.addItem(Window::Main, kServiceBox, "中通-杭州", 101);
     ui.setSelectedIndex(Window::Main, kServiceBox, 0);
   }

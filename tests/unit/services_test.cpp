@@ -87,10 +87,10 @@ TEST_F(ServicesTest, MainWindowOpensWithGreetingContactAndProjects) {
   EXPECT_EQ(rig.ui.picture(Window::Main, kQqPicture), qqCard);
   EXPECT_EQ(rig.ui.picture(Window::Main, kWechatPicture), wechatCard);
 
-  EXPECT_EQ(items(kProductBox), (std::vector<std::pair<std::string, int>>{
+  EXPECT_EQ(items(kProjectBox), (std::vector<std::pair<std::string, int>>{
                                     {"星河速运", 1}, {"青竹快递", 2}, {"北辰快运", 4}}));
-  EXPECT_EQ(selected(kProductBox), -1);
-  EXPECT_EQ(text(kProductBox), "请选择项目");
+  EXPECT_EQ(selected(kProjectBox), -1);
+  EXPECT_EQ(text(kProjectBox), "请选择项目");
   EXPECT_EQ(items(kServiceBox).size(), 0u);
   // Neither list was loaded with a request the service would refuse.
   const auto sent = rig.api.sentTo("GET", kProducts);
@@ -100,7 +100,7 @@ TEST_F(ServicesTest, MainWindowOpensWithGreetingContactAndProjects) {
 
 TEST_F(ServicesTest, ChoosingAProjectShowsItsNoticeAndOnlyItsServices) {
   openMainWindow();
-  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProductBox, 1));
+  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProjectBox, 1));
   EXPECT_EQ(text(kProductNoticeLabel), "青竹公告");
   EXPECT_EQ(rig.workers.runAll(), 1u);
   EXPECT_EQ(items(kServiceBox), (std::vector<std::pair<std::string, int>>{
@@ -114,7 +114,7 @@ TEST_F(ServicesTest, ChoosingAProjectShowsItsNoticeAndOnlyItsServices) {
 
 TEST_F(ServicesTest, AProjectsOnlyServiceIsSelected) {
   openMainWindow();
-  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProductBox, 0));
+  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProjectBox, 0));
   rig.workers.runAll();
   EXPECT_EQ(items(kServiceBox), (std::vector<std::pair<std::string, int>>{{"星河-杭州", 101}}));
   EXPECT_EQ(selected(kServiceBox), 0);
@@ -125,16 +125,16 @@ TEST_F(ServicesTest, AProjectsOnlyServiceIsSelected) {
 
 TEST_F(ServicesTest, ServiceSelectionIsKeptByPositionAcrossProjects) {
   openMainWindow();
-  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProductBox, 1));
+  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProjectBox, 1));
   rig.workers.runAll();
   ASSERT_TRUE(rig.ui.pickItem(Window::Main, kServiceBox, 2));
   // The same project again: the third service stays selected.
-  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProductBox, 1));
+  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProjectBox, 1));
   rig.workers.runAll();
   EXPECT_EQ(selected(kServiceBox), 2);
   EXPECT_EQ(text(kServiceBox), "青竹-淳安");
   // A project with no service of the operator: nothing at that position.
-  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProductBox, 2));
+  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProjectBox, 2));
   rig.workers.runAll();
   EXPECT_EQ(items(kServiceBox).size(), 0u);
   EXPECT_EQ(selected(kServiceBox), -1);
@@ -144,15 +144,15 @@ TEST_F(ServicesTest, ServiceSelectionIsKeptByPositionAcrossProjects) {
 
 TEST_F(ServicesTest, ReloadingProjectsKeepsTheSelectionByPosition) {
   openMainWindow();
-  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProductBox, 1));
+  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProjectBox, 1));
   rig.workers.runAll();
   // The service dropped project 1; position 1 now holds another project.
   rig.api.answer("GET", kProducts,
                  projects({{2, u8"青竹快递", u8"青竹公告"}, {4, u8"北辰快运", u8"北辰新公告"}}));
   ASSERT_TRUE(rig.ui.click(Window::Main, kRefreshServicesLink));
   rig.workers.runAll();
-  EXPECT_EQ(selected(kProductBox), 1);
-  EXPECT_EQ(text(kProductBox), "北辰快运");
+  EXPECT_EQ(selected(kProjectBox), 1);
+  EXPECT_EQ(text(kProjectBox), "北辰快运");
   EXPECT_EQ(text(kProductNoticeLabel), "北辰新公告");
   EXPECT_EQ(items(kServiceBox).size(), 0u);
 
@@ -160,18 +160,18 @@ TEST_F(ServicesTest, ReloadingProjectsKeepsTheSelectionByPosition) {
   rig.api.answer("GET", kProducts, projects({{2, u8"青竹快递", u8"青竹公告"}}));
   ASSERT_TRUE(rig.ui.click(Window::Main, kRefreshServicesLink));
   rig.workers.runAll();
-  EXPECT_EQ(selected(kProductBox), -1);
-  EXPECT_EQ(text(kProductBox), "请选择项目");
+  EXPECT_EQ(selected(kProjectBox), -1);
+  EXPECT_EQ(text(kProjectBox), "请选择项目");
 }
 
 TEST_F(ServicesTest, AFailedProjectLoadEmptiesTheBox) {
   openMainWindow();
-  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProductBox, 0));
+  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProjectBox, 0));
   rig.workers.runAll();
   for (const std::string& answer : {std::string(), std::string("<html>oops</html>"),
                                     envelope(0, "ok", R"({"list":{"id":1}})")}) {
     SCOPED_TRACE(answer);
-    ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProductBox, 0));
+    ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProjectBox, 0));
     rig.workers.runAll();
     if (answer.empty()) {
       rig.api.silence("GET", kProducts);
@@ -180,8 +180,8 @@ TEST_F(ServicesTest, AFailedProjectLoadEmptiesTheBox) {
     }
     ASSERT_TRUE(rig.ui.click(Window::Main, kRefreshServicesLink));
     rig.workers.runAll();
-    EXPECT_EQ(rig.ui.itemCount(Window::Main, kProductBox), 0);
-    EXPECT_EQ(text(kProductBox), "请选择项目");
+    EXPECT_EQ(rig.ui.itemCount(Window::Main, kProjectBox), 0);
+    EXPECT_EQ(text(kProjectBox), "请选择项目");
     rig.api.answer("GET", kProducts, projects({{1, u8"星河速运", u8"星河公告"}}));
     ASSERT_TRUE(rig.ui.click(Window::Main, kRefreshServicesLink));
     rig.workers.runAll();
@@ -190,14 +190,14 @@ TEST_F(ServicesTest, AFailedProjectLoadEmptiesTheBox) {
 
 TEST_F(ServicesTest, ServiceLoadWhoseProjectWasClearedMeanwhileAsksForAService) {
   openMainWindow();
-  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProductBox, 0));
+  ASSERT_TRUE(rig.ui.pickItem(Window::Main, kProjectBox, 0));
   // The project box is cleared while the service list is on its way.
   struct ClearingTransport final : HttpTransport {
     ClearingTransport(Ui& ui, HttpTransport& inner) : ui(ui), inner(inner) {}
     Ui& ui;
     HttpTransport& inner;
     std::optional<HttpWireResponse> exchange(const HttpWireRequest& r) noexcept override {
-      ui.setSelectedIndex(Window::Main, kProductBox, -1);
+      ui.setSelectedIndex(Window::Main, kProjectBox, -1);
       return inner.exchange(r);
     }
   } clearing(rig.ui, rig.api);
@@ -220,7 +220,7 @@ TEST_F(ServicesTest, CheckServiceChosenAsksForWhatIsMissing) {
     std::string dropDown;  // empty: none opened
   };
   const Case cases[] = {
-      {"nothing chosen", -1, -1, false, false, "请选择筛单项目", std::string(kProductBox)},
+      {"nothing chosen", -1, -1, false, false, "请选择筛单项目", std::string(kProjectBox)},
       {"nothing chosen, silent", -1, -1, true, false, "", ""},
       {"project without service", 1, -1, false, false, "请选择筛单服务", std::string(kServiceBox)},
       {"project without service, silent", 1, -1, true, false, "", ""},
@@ -231,7 +231,7 @@ TEST_F(ServicesTest, CheckServiceChosenAsksForWhatIsMissing) {
     SCOPED_TRACE(c.name);
     RecordingDialogs dialogs;
     RecordingWindowExtras windows(rig.ui);
-    rig.ui.setSelectedIndex(Window::Main, kProductBox, c.project);
+    rig.ui.setSelectedIndex(Window::Main, kProjectBox, c.project);
     if (c.project >= 0) {
       onProductSelected(rig.client);
       rig.workers.runAll();
