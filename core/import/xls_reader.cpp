@@ -104,25 +104,23 @@ class PieceReader {
   // `count` characters of a BIFF8 string whose option byte said `wide`.
   bool chars(size_t count, bool wide, std::u16string& out) {
     while (count > 0) {
-      if (part_ < parts_.size() && pos_ == parts_[part_].size()) {
-        // Continued in the next piece: it starts with the option byte of the rest.
-        ++part_;
-        pos_ = 0;
-        uint8_t options;
-        if (!u8(options)) return false;
-        wide = options & 0x01;
-      }
       if (part_ >= parts_.size()) return false;
       const std::string_view p = parts_[part_];
-      if (wide) {
-        if (pos_ + 2 > p.size()) return false;
-        out.push_back(static_cast<char16_t>(le16(p, pos_)));
-        pos_ += 2;
-      } else {
-        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(p[pos_])));
-        ++pos_;
+      const size_t width = wide ? 2 : 1;
+      if (pos_ + width <= p.size()) {
+        out.push_back(static_cast<char16_t>(wide ? le16(p, pos_) : static_cast<unsigned char>(p[pos_])));
+        pos_ += width;
+        --count;
+        continue;
       }
-      --count;
+      if (pos_ < p.size()) return false;  // a character cut in two
+      // Continued in the next piece: it starts with the option byte of the rest, and a
+      // piece may hold that byte and nothing more.
+      ++part_;
+      pos_ = 0;
+      if (part_ >= parts_.size() || parts_[part_].empty()) return false;
+      wide = parts_[part_][0] & 0x01;
+      pos_ = 1;
     }
     return true;
   }
