@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string_view>
 
 namespace pv {
@@ -75,6 +76,18 @@ std::string generalNumberText(double value) {
   if (value == 0) return "0";  // -0 too
   const std::string sign = value < 0 ? "-" : "";
   const double magnitude = std::fabs(value);
+  char buffer[32];
+  // Most cells are amounts and order numbers: their shortest text is the answer. A whole
+  // number below 2^53 is exact; a shortest text of 11 characters or fewer has fewer than 15
+  // digits and fits the cell as it is.
+  if (magnitude < 9007199254740992.0 && std::trunc(magnitude) == magnitude) {
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, static_cast<int64_t>(value));
+    return std::string(buffer, end);
+  }
+  if (magnitude >= 1e-4 && magnitude < 1e11) {
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed);
+    if (ec == std::errc() && end - buffer <= 11) return sign + std::string(buffer, end);
+  }
   if (magnitude < 1e20 && std::trunc(magnitude) == magnitude) return sign + plain(decimalOf(magnitude, -1));
 
   // The spreadsheet keeps 15 significant digits; the cell shows what fits in 11 characters.
