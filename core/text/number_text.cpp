@@ -63,10 +63,10 @@ void roundTo(Decimal& d, int keep) {
 
 // Digits placed around the decimal point, without an exponent.
 std::string plain(const Decimal& d) {
-  if (d.exponent < 0) return "0." + std::string(static_cast<size_t>(-d.exponent - 1), '0') + d.digits;
+  if (d.exponent < 0) return std::string("0.").append(static_cast<size_t>(-d.exponent - 1), '0').append(d.digits);
   const auto whole = static_cast<size_t>(d.exponent) + 1;
   if (d.digits.size() <= whole) return d.digits + std::string(whole - d.digits.size(), '0');
-  return d.digits.substr(0, whole) + "." + d.digits.substr(whole);
+  return d.digits.substr(0, whole).append(".").append(d.digits, whole);
 }
 
 }  // namespace
@@ -102,7 +102,7 @@ std::string generalNumberText(double value) {
   d = decimalOf(magnitude, 14);
   roundTo(d, 6);
   std::string out = sign + d.digits.substr(0, 1);
-  if (d.digits.size() > 1) out += "." + d.digits.substr(1);
+  if (d.digits.size() > 1) out.append(".").append(d.digits, 1);
   const int power = std::abs(d.exponent);
   out += d.exponent < 0 ? "E-" : "E+";
   if (power < 10) out += '0';
