@@ -52,6 +52,22 @@ size_t lastDot(std::string_view text, size_t from = 0) {
   return dot;
 }
 
+// The rows whose order numbers a spreadsheet stored as numbers too long to keep exact, as
+// the output box names them ("第3、7行…"); empty when there are none.
+std::string cutNumberNote(const std::vector<ImportedOrder>& orders) {
+  constexpr size_t kNamed = 10;
+  std::vector<std::string> rows;
+  size_t count = 0;
+  for (const ImportedOrder& order : orders) {
+    if (order.cutNumberRow <= 0) continue;
+    if (++count <= kNamed) rows.push_back(std::to_string(order.cutNumberRow));
+  }
+  if (count == 0) return {};
+  std::string where = "第" + joinTexts(rows, "、") + "行";
+  if (count > kNamed) where += "等" + std::to_string(count) + "行";
+  return where + "的订单号是超过15位的数字，表格已丢失末几位，请核对";
+}
+
 }  // namespace
 
 std::string batchQueryAddress(int productId, int serviceId, std::string_view token) {
@@ -180,6 +196,8 @@ int screenImportedOrders(ImportContext& context, RunContext& run, ScreeningTotal
   applyImportDefaults(profile, optional);
   std::vector<ImportedOrder> orders;
   if (!importOrderFile(context, orders, profile, optional)) return 0;
+  if (const std::string note = cutNumberNote(orders); !note.empty())
+    run.output.appendLabelledLine("单号提示", note, hex::kOrangeRed);
   totals.total = static_cast<int>(orders.size());
   for (size_t start = 0; start < orders.size(); start += kBatchSize) {
     const size_t end = std::min(orders.size(), start + kBatchSize);

@@ -44,6 +44,9 @@ struct ImportedOrder {
   // Region, city, district and street cells that were found, then the address cell, joined
   // without separator.
   std::string address;
+  // The sheet row (from 1) of an order number read from a number too long for a
+  // spreadsheet to keep exact; 0 for every other order.
+  int cutNumberRow = 0;
 
   friend bool operator==(const ImportedOrder&, const ImportedOrder&) = default;
 };

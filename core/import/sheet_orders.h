@@ -21,7 +21,8 @@ struct SheetImport {
 // passes and both the order-number and the address column are known, one order per later
 // row: the order-number cell, and the found prefix cells followed by the address cell
 // (left out when it is masked) joined without separator; rows with an empty address are
-// skipped. Appends to `orders`.
+// skipped. Appends to `orders`. Only the cells the sheet holds are walked, so a sheet with
+// styled empty cells out to its last column costs no more than its text.
 SheetImport readSheetOrders(const SpreadsheetSheet& sheet, const ImportProfile& profile,
                             const ImportOptional& optional, std::vector<ImportedOrder>& orders);
 

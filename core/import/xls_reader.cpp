@@ -1,6 +1,7 @@
 // The xls side of SpreadsheetBook: the "Workbook" (BIFF8) or "Book" (BIFF5) stream of a
 // compound file, its shared strings and the first sheet's cell records.
 #include <algorithm>
+#include <bit>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,7 +22,7 @@ enum : uint16_t {
   kSst = 0x00FC, kContinue = 0x003C, kLabelSst = 0x00FD, kLabel = 0x0204, kRString = 0x00D6,
   kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD, kMulBlank = 0x00BE, kBlank = 0x0201,
   kBoolErr = 0x0205, kFormula = 0x0006, kString = 0x0207, kWindow2 = 0x023E,
-  kShrFmla = 0x04BC, kArray = 0x0221, kTable = 0x0236,
+  kShrFmla = 0x04BC, kArray = 0x0221, kTable = 0x0236, kFormat = 0x041E, kXf = 0x00E0,
 };
 
 uint16_t le16(std::string_view b, size_t at) {
@@ -30,6 +31,17 @@ uint16_t le16(std::string_view b, size_t at) {
 }
 uint32_t le32(std::string_view b, size_t at) {
   return static_cast<uint32_t>(le16(b, at)) | (static_cast<uint32_t>(le16(b, at + 2)) << 16);
+}
+double leDouble(std::string_view b, size_t at) {
+  const uint64_t bits = le32(b, at) | (uint64_t{le32(b, at + 4)} << 32);
+  return std::bit_cast<double>(bits);
+}
+
+// An RK value: 30 bits of an integer or of a double's high half, perhaps in hundredths.
+double rkValue(uint32_t rk) {
+  const double value = (rk & 0x02) ? static_cast<double>(static_cast<int32_t>(rk) >> 2)
+                                   : std::bit_cast<double>(uint64_t{rk & 0xFFFFFFFCu} << 32);
+  return (rk & 0x01) ? value / 100 : value;
 }
 
 // One record with the CONTINUE records that follow it, as the pieces they came in.
@@ -67,6 +79,9 @@ class RecordStream {
   size_t pos_;
 };
 
+// The width of a string's character count.
+enum class Count { Word, Byte };
+
 // Reads across the pieces of a record. Raw reads cross piece boundaries unnoticed; the
 // characters of a BIFF8 string restart at each boundary with a new option byte that says
 // whether the rest is compressed (one byte per character) or UTF-16.
@@ -92,6 +107,13 @@ class PieceReader {
     v = a | (static_cast<uint32_t>(b) << 16);
     return true;
   }
+  bool count(Count width, uint16_t& v) {
+    if (width == Count::Word) return u16(v);
+    uint8_t b;
+    if (!u8(b)) return false;
+    v = b;
+    return true;
+  }
   bool skip(size_t n) {
     while (n > 0) {
       if (!settle()) return false;
@@ -104,25 +126,23 @@ class PieceReader {
   // `count` characters of a BIFF8 string whose option byte said `wide`.
   bool chars(size_t count, bool wide, std::u16string& out) {
     while (count > 0) {
-      if (part_ < parts_.size() && pos_ == parts_[part_].size()) {
-        // Continued in the next piece: it starts with the option byte of the rest.
-        ++part_;
-        pos_ = 0;
-        uint8_t options;
-        if (!u8(options)) return false;
-        wide = options & 0x01;
-      }
       if (part_ >= parts_.size()) return false;
       const std::string_view p = parts_[part_];
-      if (wide) {
-        if (pos_ + 2 > p.size()) return false;
-        out.push_back(static_cast<char16_t>(le16(p, pos_)));
-        pos_ += 2;
-      } else {
-        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(p[pos_])));
-        ++pos_;
+      const size_t width = wide ? 2 : 1;
+      if (pos_ + width <= p.size()) {
+        out.push_back(static_cast<char16_t>(wide ? le16(p, pos_) : static_cast<unsigned char>(p[pos_])));
+        pos_ += width;
+        --count;
+        continue;
       }
-      --count;
+      if (pos_ < p.size()) return false;  // a character cut in two
+      // Continued in the next piece: it starts with the option byte of the rest, and a
+      // piece may hold that byte and nothing more.
+      ++part_;
+      pos_ = 0;
+      if (part_ >= parts_.size() || parts_[part_].empty()) return false;
+      wide = parts_[part_][0] & 0x01;
+      pos_ = 1;
     }
     return true;
   }
@@ -155,17 +175,12 @@ void appendUtf16AsUtf8(std::string& out, std::u16string_view units) {
   }
 }
 
-// A BIFF8 string: character count (16 or 8 bits), option byte, optional run and extension
-// counts, characters, then the rich-text runs and the phonetic extension, skipped.
-bool readUnicodeString(PieceReader& in, bool shortCount, std::string& out) {
+// A BIFF8 string: character count (16 or 8 bits, as `width` says), option byte, optional
+// run and extension counts, characters, then the rich-text runs and the phonetic extension,
+// skipped.
+bool readUnicodeString(PieceReader& in, Count width, std::string& out) {
   uint16_t count = 0;
-  if (shortCount) {
-    uint8_t c;
-    if (!in.u8(c)) return false;
-    count = c;
-  } else if (!in.u16(count)) {
-    return false;
-  }
+  if (!in.count(width, count)) return false;
   uint8_t options;
   if (!in.u8(options)) return false;
   uint16_t runs = 0;
@@ -188,10 +203,11 @@ constexpr uint16_t kCp1252High[32] = {
     0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
 
-// A BIFF5 string: 8-bit characters in the workbook's code page.
-bool readByteString(PieceReader& in, uint16_t codePage, std::string& out) {
-  uint16_t count;
-  if (!in.u16(count)) return false;
+// A BIFF5 string: 8-bit characters in the workbook's code page, after a count of 16 bits
+// (8 in a FORMAT record).
+bool readByteString(PieceReader& in, uint16_t codePage, std::string& out, Count width = Count::Word) {
+  uint16_t count = 0;
+  if (!in.count(width, count)) return false;
   std::string bytes;
   for (uint16_t i = 0; i < count; ++i) {
     uint8_t b;
@@ -223,6 +239,7 @@ struct Globals {
   uint8_t sheetType = 0;
   size_t end = 0;  // stream position after the globals' EOF
   std::vector<SharedString> shared;
+  DateStyles dates;
 };
 
 bool readGlobals(std::string_view stream, Globals& g, std::string& pool, std::string& error) {
@@ -269,7 +286,7 @@ bool readGlobals(std::string_view stream, Globals& g, std::string& pool, std::st
         // The stated count is only a bound; the strings end where the record's bytes end.
         for (uint32_t i = 0; i < unique && !strings.atEnd(); ++i) {
           const size_t offset = pool.size();
-          if (!readUnicodeString(strings, false, pool)) break;
+          if (!readUnicodeString(strings, Count::Word, pool)) break;
           if (pool.size() > 0xFFFFFFFFu) {
             error = e::kTooLarge;
             return false;
@@ -278,6 +295,18 @@ bool readGlobals(std::string_view stream, Globals& g, std::string& pool, std::st
         }
         break;
       }
+      case kFormat:
+        if (d.size() >= 2) {
+          // Only the code's letters matter: a BIFF5 code is taken byte for byte.
+          PieceReader code(r.parts, 2);
+          std::string text;
+          if (g.biff8 ? readUnicodeString(code, Count::Word, text) : readByteString(code, 1252, text, Count::Byte))
+            g.dates.addFormat(le16(d, 0), text);
+        }
+        break;
+      case kXf:
+        if (d.size() >= 4) g.dates.addStyle(le16(d, 2));
+        break;
       case kEof:
         g.end = in.position();
         return true;
@@ -301,6 +330,12 @@ bool readCells(std::string_view stream, size_t at, const Globals& g, Spreadsheet
   uint16_t pendingRow = 0, pendingCol = 0;
   const auto addText = [&](uint32_t row, uint32_t col, size_t offset) {
     sheet.addText(row, col, static_cast<uint32_t>(offset), static_cast<uint32_t>(pool.size() - offset));
+  };
+  // A number under a date format holds a value no address wants: it only counts for the
+  // used range. Blank cells (BLANK, MULBLANK) carry only a style and do not even count.
+  const auto addNumber = [&](uint32_t row, uint32_t col, uint16_t style, double value) {
+    if (g.dates.isDate(style)) sheet.noteCell(row, col);
+    else sheet.addNumber(row, col, value);
   };
   while (depth > 0 && in.next(r, true)) {
     const std::string_view d = r.data();
@@ -337,7 +372,7 @@ bool readCells(std::string_view stream, size_t at, const Globals& g, Spreadsheet
         if (d.size() >= 6) {
           PieceReader text(r.parts, 6);
           const size_t offset = pool.size();
-          const bool ok = g.biff8 ? readUnicodeString(text, false, pool) : readByteString(text, g.codePage, pool);
+          const bool ok = g.biff8 ? readUnicodeString(text, Count::Word, pool) : readByteString(text, g.codePage, pool);
           if (ok) addText(le16(d, 0), le16(d, 2), offset);
           else {
             pool.resize(offset);
@@ -346,25 +381,30 @@ bool readCells(std::string_view stream, size_t at, const Globals& g, Spreadsheet
         }
         break;
       case kNumber:
+        if (d.size() >= 14) addNumber(le16(d, 0), le16(d, 2), le16(d, 4), leDouble(d, 6));
+        break;
       case kRk:
+        if (d.size() >= 10) addNumber(le16(d, 0), le16(d, 2), le16(d, 4), rkValue(le32(d, 6)));
+        break;
       case kBoolErr:
-      case kBlank:
         if (d.size() >= 4) sheet.noteCell(le16(d, 0), le16(d, 2));
         break;
       case kMulRk:
-      case kMulBlank:
         if (d.size() >= 6) {
           // The count comes from the record's length, not from its last-column field.
-          const size_t each = r.type == kMulRk ? 6 : 2;
-          const size_t n = (d.size() - 6) / each;
-          if (n > 0) sheet.noteCell(le16(d, 0), static_cast<uint32_t>(le16(d, 2) + n - 1));
+          const size_t n = (d.size() - 6) / 6;
+          for (size_t i = 0; i < n; ++i) {
+            const size_t at = 4 + 6 * i;  // style, then the RK value
+            addNumber(le16(d, 0), static_cast<uint32_t>(le16(d, 2) + i), le16(d, at), rkValue(le32(d, at + 2)));
+          }
         }
         break;
       case kFormula:
         if (d.size() >= 14) {
-          sheet.noteCell(le16(d, 0), le16(d, 2));
-          // A string result is marked by 0 in the first byte and FFFF in the last two bytes
-          // of the value; its text follows in a STRING record.
+          // A result that is no number is marked by FFFF in the last two bytes of the value;
+          // its first byte says which: 0 a string, whose text follows in a STRING record.
+          if (le16(d, 12) != 0xFFFF) addNumber(le16(d, 0), le16(d, 2), le16(d, 4), leDouble(d, 6));
+          else sheet.noteCell(le16(d, 0), le16(d, 2));
           pendingString = d[6] == 0 && le16(d, 12) == 0xFFFF;
           pendingRow = le16(d, 0);
           pendingCol = le16(d, 2);
@@ -375,7 +415,7 @@ bool readCells(std::string_view stream, size_t at, const Globals& g, Spreadsheet
           pendingString = false;
           PieceReader text(r.parts);
           const size_t offset = pool.size();
-          const bool ok = g.biff8 ? readUnicodeString(text, false, pool) : readByteString(text, g.codePage, pool);
+          const bool ok = g.biff8 ? readUnicodeString(text, Count::Word, pool) : readByteString(text, g.codePage, pool);
           if (ok) addText(pendingRow, pendingCol, offset);
           else pool.resize(offset);
         }

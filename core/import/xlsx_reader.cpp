@@ -1,5 +1,7 @@
 // The xlsx side of SpreadsheetBook: zip container, relationships, shared strings and the
 // first sheet's cells, read with the pull reader (no tree of the sheet is built).
+#include <charconv>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -205,6 +207,67 @@ bool parseIndex(std::string_view text, size_t& index) {
   return true;
 }
 
+// The number formats and the cell styles (<cellXfs>, not the named styles' <cellStyleXfs>),
+// up to the end of the part or the first malformed markup.
+void readStyles(std::string_view xml, DateStyles& dates) {
+  XmlReader reader(xml);
+  bool inCellStyles = false;
+  for (;;) {
+    const auto ev = reader.next();
+    if (ev == XmlReader::Event::Done || ev == XmlReader::Event::Error) return;
+    if (ev == XmlReader::Event::End && reader.name() == "cellXfs") inCellStyles = false;
+    if (ev != XmlReader::Event::Start) continue;
+    std::string_view id, code;
+    size_t number = 0;
+    if (reader.name() == "cellXfs") {
+      inCellStyles = true;
+    } else if (reader.name() == "numFmt" && reader.attribute("numFmtId", id) && parseIndex(id, number) &&
+               reader.attribute("formatCode", code)) {
+      std::string decoded;
+      appendXmlText(decoded, code);
+      dates.addFormat(static_cast<uint32_t>(number), decoded);
+    } else if (inCellStyles && reader.name() == "xf") {
+      // A style without a number format shows General.
+      if (!reader.attribute("numFmtId", id) || !parseIndex(id, number)) number = 0;
+      dates.addStyle(static_cast<uint32_t>(number));
+    }
+  }
+}
+
+// A number as written in <v>: "12", "-0.5", "1.5E-7"; false for anything else.
+bool parseNumber(std::string_view text, double& value) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  // Order numbers and amounts ("20240501001", "86.35") have at most 15 digits and no
+  // exponent: their digits and a power of ten are exact doubles, and one division rounds
+  // correctly. The library's parse, much slower, takes the rest.
+  constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const bool negative = text.front() == '-';
+  uint64_t digits = 0;
+  int count = 0, decimals = -1;
+  bool simple = true;
+  for (size_t i = negative ? 1 : 0; i < text.size() && simple; ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digits = digits * 10 + static_cast<uint64_t>(c - '0');
+      if (decimals >= 0) ++decimals;
+      simple = ++count <= 15;
+    } else {
+      simple = c == '.' && decimals < 0;
+      decimals = 0;
+    }
+  }
+  if (simple && count > 0) {
+    value = static_cast<double>(digits) / kPowers[decimals > 0 ? decimals : 0];
+    if (negative) value = -value;
+    return true;
+  }
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
 enum class CellType { Number, Shared, Inline, FormulaString, Other };
 
 CellType cellTypeOf(std::string_view t) {
@@ -215,14 +278,16 @@ CellType cellTypeOf(std::string_view t) {
   return CellType::Other;  // b, e, d
 }
 
-bool readWorksheet(XmlReader& reader, const std::vector<SharedString>& shared, SpreadsheetSheet& sheet) {
+bool readWorksheet(XmlReader& reader, const std::vector<SharedString>& shared, const DateStyles& dates,
+                   SpreadsheetSheet& sheet) {
   std::string& pool = sheet.pool();
   bool inData = false, viewSeen = false;
   int64_t row = -1, col = -1;
   // State of the current cell.
   bool inCell = false, inValue = false;
   uint32_t cellRow = 0, cellCol = 0;
-  bool cellValid = false;
+  bool cellValid = false, hasValue = false;
+  uint32_t style = 0;
   CellType type = CellType::Number;
   std::string value;
   size_t inlineOffset = 0;
@@ -266,11 +331,19 @@ bool readWorksheet(XmlReader& reader, const std::vector<SharedString>& shared, S
         cellValid = row < kMaxRows && col < kMaxCols;
         reader.attribute("t", t);
         type = cellTypeOf(t);
+        // The style tells a date from a number; a text cell does not need it.
+        std::string_view s;
+        size_t index = 0;
+        style = type == CellType::Number && reader.attribute("s", s) && parseIndex(s, index) && index <= 0xFFFFFFFFu
+                    ? static_cast<uint32_t>(index)
+                    : 0;
         inCell = true;
         inlineRead = false;
+        hasValue = false;
         value.clear();
       } else if (inCell && name == "v") {
         inValue = true;
+        hasValue = true;
       } else if (inCell && name == "is") {
         inlineOffset = pool.size();
         if (!readStringItem(reader, "is", pool)) return false;
@@ -287,20 +360,27 @@ bool readWorksheet(XmlReader& reader, const std::vector<SharedString>& shared, S
         if (type == CellType::Inline && inlineRead) {
           sheet.addText(cellRow, cellCol, static_cast<uint32_t>(inlineOffset),
                         static_cast<uint32_t>(pool.size() - inlineOffset));
-        } else if (type == CellType::Shared) {
+        } else if (type == CellType::Shared && hasValue) {
           size_t index = 0;
           if (parseIndex(value, index) && index < shared.size())
             sheet.addText(cellRow, cellCol, shared[index].offset, shared[index].length);
           else
             sheet.noteCell(cellRow, cellCol);
-        } else if (type == CellType::FormulaString || (type == CellType::Inline && !value.empty())) {
+        } else if ((type == CellType::FormulaString && hasValue) || (type == CellType::Inline && !value.empty())) {
           const size_t offset = pool.size();
           pool += decodeWorkbookEscapes(value);
           sheet.addText(cellRow, cellCol, static_cast<uint32_t>(offset),
                         static_cast<uint32_t>(pool.size() - offset));
-        } else {
-          sheet.noteCell(cellRow, cellCol);
+        } else if (hasValue) {
+          // A shared formula's cells carry their own cached <v>, like any other formula.
+          double number = 0;
+          if (type == CellType::Number && !dates.isDate(style) && parseNumber(value, number))
+            sheet.addNumber(cellRow, cellCol, number);
+          else
+            sheet.noteCell(cellRow, cellCol);  // a date, a boolean, an error: a value, no text
         }
+        // A cell without a value carries only a style (writers leave thousands of them out to
+        // the sheet's last column and row): it does not count for the used range.
         if (pool.size() > 0xFFFFFFFFu) return false;
       }
     } else if (inValue) {
@@ -349,17 +429,19 @@ bool readXlsxSheet(std::string_view bytes, SpreadsheetSheet& sheet, std::string&
       }
     }
   }
-  std::string sheetName, sharedName;
+  std::string sheetName, sharedName, stylesName;
   Part rels;
   if (!extractPart(zip, relsOf(workbookName), rels, error)) return false;
   if (rels.found) {
     for (const Relationship& rel : readRelationships(rels.bytes, folderOf(workbookName))) {
       if (rel.id == firstSheetId && !firstSheetId.empty()) sheetName = rel.target;
       if (typeEndsWith(rel.type, "/sharedStrings") && sharedName.empty()) sharedName = rel.target;
+      if (typeEndsWith(rel.type, "/styles") && stylesName.empty()) stylesName = rel.target;
     }
   }
   if (sheetName.empty() && firstSheetId.empty()) sheetName = folderOf(workbookName) + "worksheets/sheet1.xml";
   if (sharedName.empty()) sharedName = folderOf(workbookName) + "sharedStrings.xml";
+  if (stylesName.empty()) stylesName = folderOf(workbookName) + "styles.xml";
 
   std::vector<SharedString> shared;
   {
@@ -369,6 +451,14 @@ bool readXlsxSheet(std::string_view bytes, SpreadsheetSheet& sheet, std::string&
       error = e::kBroken;
       return false;
     }
+  }
+  DateStyles dates;
+  {
+    // Styles whose XML breaks off keep what was read before the break: the file's cells
+    // are still there, and only a date further on would read as its number.
+    Part styles;
+    if (!extractPart(zip, stylesName, styles, error)) return false;
+    if (styles.found) readStyles(styles.bytes, dates);
   }
   // The sheet is the bulk of the file (30 MB of XML for 100,000 rows): read as it inflates.
   const int sheetIndex = zip.find(sheetName);
@@ -381,7 +471,7 @@ bool readXlsxSheet(std::string_view bytes, SpreadsheetSheet& sheet, std::string&
   {
     ReadAhead inflated([&member](std::string& piece) { return member.read(piece, kSheetPiece); }, kPiecesAhead);
     XmlReader reader([&inflated](std::string& buffer) { return inflated.next(buffer); });
-    read = readWorksheet(reader, shared, sheet);
+    read = readWorksheet(reader, shared, dates, sheet);
   }  // the inflating thread has ended: the member's status is final
   if (member.status() != ZipArchive::Status::Ok) {
     error = memberError(member.status());

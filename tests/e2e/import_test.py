@@ -6,7 +6,9 @@ as one line.
 
 The workbook is written here (inline strings, no shared-string table), with the columns a
 hand-made export has: order number, buyer, region and street address. The addresses fall
-under the shipped rules of project 星河速运 as in the ERP test."""
+under the shipped rules of project 星河速运 as in the ERP test. A second workbook holds the
+same orders with 12-digit order numbers stored as number cells, as a spreadsheet keeps an
+order number typed into it."""
 import unittest
 import zipfile
 
@@ -20,6 +22,8 @@ SHOWN = [kind for kind in KINDS if not kind[1].startswith(("此次", "U2F"))]
 ORDERS = [(f"DD{2000 + i}", *SHOWN[i % len(SHOWN)]) for i in range(45)]
 RESULT = "~筛单结果"  # the result window's title carries the product name and version after it
 MATCHING = [number for (number, _, _, tick) in ORDERS if tick]
+# The order numbers of the second workbook, by position.
+NUMBERED = [str(202405010000 + i) for i in range(len(ORDERS))]
 
 MAIN_NS = "http://schemas.openxmlformats.org/spreadsheetml/2006/main"
 REL_NS = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
@@ -33,12 +37,20 @@ def cell(ref, text):
     return f'<c r="{ref}" t="inlineStr"><is><t>{escaped}</t></is></c>'
 
 
-def write_orders(path):
+def number_cell(ref, digits):
+    return f'<c r="{ref}"><v>{digits}</v></c>'
+
+
+def write_orders(path, numbered=False):
+    """numbered: the order numbers are NUMBERED's, in number cells."""
     rows = [["订单编号", "买家", "省市区", "详细地址"]]
-    for number, region, street, _ in ORDERS:
-        rows.append([number, "买家" + number, region.replace(" ", ""), street.format(number[2:])])
+    for i, (number, region, street, _) in enumerate(ORDERS):
+        rows.append([NUMBERED[i] if numbered else number, "买家" + number, region.replace(" ", ""),
+                     street.format(number[2:])])
     sheet = "".join(
-        f'<row r="{r}">' + "".join(cell(f"{'ABCD'[c]}{r}", text) for c, text in enumerate(row)) + "</row>"
+        f'<row r="{r}">' + "".join(
+            (number_cell if numbered and r > 1 and c == 0 else cell)(f"{'ABCD'[c]}{r}", text)
+            for c, text in enumerate(row)) + "</row>"
         for r, row in enumerate(rows, start=1))
     parts = {
         "[Content_Types].xml":
@@ -123,6 +135,19 @@ class FreeImportTest(ServiceTestCase):
         self.assertEqual(driver("select", RESULT, "组合框_分割方式", "换行符").code, 0)
         self.assertTrue(harness.wait_until(
             lambda: driver("text", RESULT, "编辑框_筛单结果").out.strip().split("\n") == MATCHING, 30))
+
+    def test_order_numbers_stored_as_numbers_reach_the_clipboard_as_digits(self):
+        numbered = harness.ARTEFACTS / "free-import-numbered.xlsx"
+        write_orders(numbered, numbered=True)
+        matching = [NUMBERED[i] for i, (_, _, _, tick) in enumerate(ORDERS) if tick]
+        self.start_import()
+        chosen = driver("open-file", "请选择数据文件路径", harness.wine_path(numbered), "60000")
+        self.assertEqual(chosen.code, 0, chosen)
+        summary = driver("msgbox", TITLE, "120000", "确定")
+        self.assertEqual(summary.code, 0, f"no summary: {summary}; status {driver('text', MAIN_TITLE, '状态条1')}")
+        self.assertIn(f"【筛单结果】：筛单总数：45；勾选数量：{len(matching)}\n", summary.out.replace("\r\n", "\n"))
+        self.assertEqual(screening_requests(), [20, 20, 5])
+        self.assertEqual(driver("clipboard").out.strip().split("\n"), matching)
 
 
 if __name__ == "__main__":

@@ -134,11 +134,11 @@ TEST_F(ImportFlow, ReadsAWorkbookChosenInTheDialog) {
   ASSERT_EQ(import(path, orders), 1) << boxes();
   ASSERT_EQ(chooser_.asked.size(), 1u);
   EXPECT_EQ(chooser_.asked[0], std::string("C:\\Users\\op\\Desktop|请选择数据文件路径|") + std::string(kImportFilter));
-  // Header on row 3; the order stored as a number has an empty order number; the empty
+  // Header on row 3; the order number stored as a number reads as its digits; the empty
   // address cell still has its region.
   ASSERT_EQ(orders.size(), 8u);
   EXPECT_EQ(orders[0], (ImportedOrder{"TB20240501001", "浙江省 杭州市 西湖区文三路90号东部软件园3号楼"}));
-  EXPECT_EQ(orders[2], (ImportedOrder{"", "北京 北京市 朝阳区建国路88号SOHO现代城"}));
+  EXPECT_EQ(orders[2], (ImportedOrder{"20240501003", "北京 北京市 朝阳区建国路88号SOHO现代城"}));
   EXPECT_EQ(orders[6], (ImportedOrder{"TB20240501007", "湖北省 武汉市 洪山区"}));
   EXPECT_EQ(status(), "导入8条数据");
   EXPECT_EQ(boxes(), "");
@@ -302,6 +302,24 @@ TEST_F(ImportFlow, ScreensFortyFiveOrdersInThreeBatches) {
   EXPECT_EQ(totals.orderNumbers.back(), "N45");
   EXPECT_EQ(status(), "筛单进度：45/45，勾选数量：43");
   EXPECT_EQ(profile.addressPattern, "(收[件货]|详细)(地址|信息)|地址");  // the defaults were applied
+}
+
+TEST_F(ImportFlow, OrderNumbersStoredAsNumbersAreScreenedAndLongOnesNamedOnce) {
+  // Seven orders whose order numbers are number cells (12 to 20 digits, formulas' results);
+  // rows 4 and 8 hold more digits than a spreadsheet keeps.
+  chooser_.answer = place("numbers.xlsx", readFileBytes(fixture("numbers.xlsx")));
+  ScreeningTotals totals;
+  ImportProfile profile;
+  ImportOptional optional;
+  ASSERT_EQ(screenImportedOrders(context_, rig_.run, totals, profile, optional), 1) << boxes();
+  EXPECT_EQ(totals.total, 7);
+  EXPECT_EQ(totals.orderNumbers,
+            (std::vector<std::string>{"202405010012", "123456789012345", "1234567890123456", "5000", "5001", "5002",
+                                      "12345678901234567000"}));
+  const std::string note = "【单号提示】：第4、8行的订单号是超过15位的数字，表格已丢失末几位，请核对\r\n";
+  const std::string transcript = rig_.output.text();
+  EXPECT_EQ(transcript.find(note), 0u) << transcript;  // before the first batch's lines
+  EXPECT_EQ(transcript.find(note, 1), std::string::npos);
 }
 
 TEST_F(ImportFlow, ARefusedBatchKeepsTheEarlierMatches) {

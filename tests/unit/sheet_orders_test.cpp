@@ -11,10 +11,11 @@
 namespace pv {
 namespace {
 
-// A sheet of text cells; "" leaves a cell empty. `top` is the saved view's first row.
-SpreadsheetSheet sheetOf(const std::vector<std::vector<std::string>>& rows, int top = 0) {
+// A sheet of text cells; "" leaves a cell empty. `top` and `left` are the saved view's
+// first row and column.
+SpreadsheetSheet sheetOf(const std::vector<std::vector<std::string>>& rows, int top = 0, int left = 0) {
   SpreadsheetSheet sheet;
-  sheet.setTopLeft(top, 0);
+  sheet.setTopLeft(top, left);
   for (size_t r = 0; r < rows.size(); ++r) {
     for (size_t c = 0; c < rows[r].size(); ++c) {
       if (rows[r][c].empty()) continue;
@@ -67,6 +68,7 @@ TEST(SheetOrders, FindsTheHeaderAndReadsTheRowsBelowIt) {
     std::vector<std::vector<std::string>> rows;
     int top;
     std::string want;
+    int left = 0;
   };
   const Case cases[] = {
       {"header on row 3 under two title rows",
@@ -87,8 +89,11 @@ TEST(SheetOrders, FindsTheHeaderAndReadsTheRowsBelowIt) {
       {"the search starts at the saved view's top row",
        {{"订单号", "", "地址"}, {"1", "", "北京"}, {"订单编号", "收货地址"}, {"3", "深圳", "x"}}, 2,
        "header 3\n3|深圳"},
+      {"the search starts at the saved view's left column",
+       {{"地址", "订单号", "备注"}, {"北京", "1", "x"}, {"", "订单编号", "收货地址"}, {"广州", "2", "深圳"}}, 0,
+       "header 3\n2|深圳", 1},
   };
-  for (const Case& c : cases) EXPECT_EQ(run(sheetOf(c.rows, c.top), free, opt), c.want) << c.name;
+  for (const Case& c : cases) EXPECT_EQ(run(sheetOf(c.rows, c.top, c.left), free, opt), c.want) << c.name;
 }
 
 TEST(SheetOrders, PrefixColumnsOfASpreadsheetTakeEveryMatchingHeader) {
@@ -100,6 +105,27 @@ TEST(SheetOrders, PrefixColumnsOfASpreadsheetTakeEveryMatchingHeader) {
   EXPECT_EQ(run(sheetOf({{"订单编号", "省", "市", "区", "地址", "收货地区"}, {"9", "浙", "杭", "西湖", "路", "余杭"}}),
                 jingDa(), none),
             "header 1\n9|浙杭余杭路");
+}
+
+TEST(SheetOrders, APatternThatFindsEmptyTextTakesTheLastEmptyCellOfTheRow) {
+  // Empty cells are never stored, yet they are searched as the empty text they read as:
+  // "^$" takes the rightmost empty column of the header row up to the last used column.
+  ImportProfile p;
+  p.regionPattern = "^$";
+  p.addressPattern = "地址";
+  p.orderNoPattern = "订单号";
+  const ImportOptional none;
+  struct Case {
+    const char* name;
+    std::vector<std::vector<std::string>> rows;
+    std::string want;
+  };
+  const Case cases[] = {
+      {"a gap between text cells", {{"订单号", "", "地址", "x"}, {"1", "省", "北京", ""}}, "header 1\n1|省北京"},
+      {"an empty cell past the row's last text", {{"订单号", "地址"}, {"1", "北京", "", "y"}}, "header 1\n1|y北京"},
+      {"no empty cell in the header row", {{"订单号", "地址"}, {"1", "北京"}}, "missing ^$"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(run(sheetOf(c.rows), p, none), c.want) << c.name;
 }
 
 TEST(SheetOrders, AMissingRequiredColumnStopsTheImport) {
@@ -124,6 +150,8 @@ TEST(SheetOrders, AMissingRequiredColumnStopsTheImport) {
       {"header above the saved view", sheetOf({{"订单号", "地址"}, {"1", "x"}}, 5), free, opt,
        "missing (收[件货]|详细)(地址|信息)|地址"},
       {"an empty sheet", sheetOf({}), free, opt, "missing (收[件货]|详细)(地址|信息)|地址"},
+      {"header left of the saved view", sheetOf({{"收货地址", "订单号", "备注"}, {"北京", "1", "x"}}, 0, 1), free, opt,
+       "missing (收[件货]|详细)(地址|信息)|地址"},
       {"optional region missing: no stop", sheetOf({{"订单编号", "详细地址"}, {"1", "x"}}), free, opt,
        "header 1\n1|x"},
   };
