@@ -197,7 +197,7 @@ int screenImportedOrders(ImportContext& context, RunContext& run, ScreeningTotal
   std::vector<ImportedOrder> orders;
   if (!importOrderFile(context, orders, profile, optional)) return 0;
   if (const std::string note = cutNumberNote(orders); !note.empty())
-    run.output.appendLabelledLine("单号提示", note, hex::kOrangeRed);
+    run.output.appendLabelledLine("单号提示", note, kColourOrange);
   totals.total = static_cast<int>(orders.size());
   for (size_t start = 0; start < orders.size(); start += kBatchSize) {
     const size_t end = std::min(orders.size(), start + kBatchSize);
