@@ -1,5 +1,6 @@
 #include "core/import/csv_reader.h"
 
+#include <algorithm>
 #include <array>
 
 #include "core/system/files.h"
@@ -37,12 +38,111 @@ size_t utf8SequenceLength(std::string_view bytes, size_t at) {
   return n;
 }
 
-// The bytes the csv grammar acts on; every other byte belongs to the field being read.
-constexpr auto kCsvSpecial = [] {
-  std::array<bool, 256> special{};
-  for (const unsigned char c : {',', '"', '\n', '\0'}) special[c] = true;
-  return special;
-}();
+// The file's text as the grammar reads it: GBK, or UTF-8 whose fields are converted one by
+// one (a field of a column nobody reads is never converted).
+struct CsvText {
+  std::string_view bytes;
+  bool utf8 = false;
+  std::string converted;  // a UTF-16 file, converted whole to GBK; `bytes` views it
+};
+
+// Excel's "Unicode text" is UTF-16 with a byte-order mark; neither mark can begin a GBK
+// text (0xFF is no lead byte, 0xFF no trail byte), so the mark alone decides.
+void decodeCsvText(std::string_view bytes, CsvText& text) {
+  const bool little = bytes.starts_with("\xFF\xFE"), big = bytes.starts_with("\xFE\xFF");
+  if (little || big) {
+    std::u16string units;
+    units.reserve(bytes.size() / 2);
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      const auto first = static_cast<unsigned char>(bytes[i]), second = static_cast<unsigned char>(bytes[i + 1]);
+      units.push_back(static_cast<char16_t>(little ? second << 8 | first : first << 8 | second));
+    }
+    text.converted = utf16ToGbk(units);
+    text.bytes = text.converted;
+    return;
+  }
+  text.utf8 = looksLikeUtf8(bytes);
+  // The mark is no character of the first field: left there, "^地址$" would miss a header
+  // that begins the file.
+  text.bytes = bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes;
+}
+
+// Separators a file may use, in the order a tie goes.
+constexpr char kSeparators[] = {',', '\t', ';'};
+
+// How often `separator` stands in `line` outside quotes (every quote toggles: good enough
+// for a header line), and whether one of the fields it gives names the address column.
+struct SeparatorTry {
+  int count = 0;
+  bool findsAddress = false;
+};
+
+SeparatorTry trySeparator(std::string_view line, char separator, bool utf8, const HeaderMatcher& matcher) {
+  SeparatorTry result;
+  std::string field;
+  bool quoted = false;
+  const auto takeField = [&] {
+    if (!result.findsAddress && !field.empty())
+      result.findsAddress = matcher.finds(kAddressSlot, utf8 ? utf8ToGbk(field) : field);
+    field.clear();
+  };
+  for (const char c : line) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == separator && !quoted) {
+      ++result.count;
+      takeField();
+    } else {
+      field.push_back(c);
+    }
+  }
+  takeField();
+  return result;
+}
+
+// The separator is read off the header line: the first line in which one of the separators
+// gives a field that names the address column; of several, the one that stands there most
+// often. Title lines above the header ("导出时间,2024-5-1" over a tab-separated table)
+// therefore do not decide. Without such a line in the head of the file, the first line that
+// holds a separator decides; without any, a comma.
+char decideSeparator(const CsvText& text, const HeaderMatcher& matcher) {
+  constexpr size_t kHeadBytes = 64 * 1024;
+  constexpr int kHeadLines = 100;
+  const std::string_view head = text.bytes.substr(0, kHeadBytes);
+  char fallback = 0;
+  size_t at = 0;
+  for (int lines = 0; at < head.size() && lines < kHeadLines; ++lines) {
+    const size_t end = std::min(head.find_first_of("\r\n", at), head.size());
+    const std::string_view line = head.substr(at, end - at);
+    at = end + 1;
+    if (line.empty()) continue;
+    char best = 0, mostUsed = 0;
+    int bestCount = 0, mostCount = 0;
+    for (const char separator : kSeparators) {
+      const SeparatorTry seen = trySeparator(line, separator, text.utf8, matcher);
+      if (seen.count > mostCount) {
+        mostUsed = separator;
+        mostCount = seen.count;
+      }
+      if (seen.count > bestCount && seen.findsAddress) {
+        best = separator;
+        bestCount = seen.count;
+      }
+    }
+    if (best != 0) return best;
+    if (fallback == 0) fallback = mostUsed;
+  }
+  return fallback != 0 ? fallback : ',';
+}
+
+// Position of the quote that closes the quoted field whose opening quote is at `open`, or
+// npos when none does before the end: a doubled quote stands for one and closes nothing.
+size_t closingQuote(std::string_view bytes, size_t open) {
+  for (size_t at = open + 1;; at += 2) {
+    at = bytes.find('"', at);
+    if (at == std::string_view::npos || at + 1 == bytes.size() || bytes[at + 1] != '"') return at;
+  }
+}
 
 }  // namespace
 
@@ -101,12 +201,20 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
 CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
                         const ImportProfile& profile, const HeaderMatcher& matcher) {
   CsvParse parse;
-  const bool utf8 = looksLikeUtf8(bytes);
+  CsvText text;
+  decodeCsvText(bytes, text);
+  const std::string_view in = text.bytes;
+  const bool utf8 = text.utf8;
+  const char separator = decideSeparator(text, matcher);
+  // The bytes that end an unquoted field's run; a quote is ordinary there.
+  std::array<bool, 256> special{};
+  for (const char c : {separator, '\n', '\r', '\0'}) special[static_cast<unsigned char>(c)] = true;
+
   CsvRowRecord row;
   std::string field;
   int column = 1;
-  unsigned long long quotes = 0;
-  bool lineOpen = false;  // a byte was read after the last line feed that finished a line
+  bool fieldStart = true;  // nothing of the current field read yet: a quote here opens it
+  bool lineOpen = false;   // a byte was read after the last line end
 
   // Once the header has named every column, a field of another column is dropped unread:
   // no conversion for the phone numbers, amounts and remarks of an export.
@@ -123,6 +231,7 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
       takeCsvField(column, utf8 ? utf8ToGbk(field) : field, profile, matcher, parse.columns, row);
     field.clear();
     ++column;
+    fieldStart = true;
   };
   const auto finishLine = [&] {
     finishField();
@@ -132,44 +241,54 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
       for (int slot = 0; slot <= kAddressSlot; ++slot) order.address += row.text[slot];
       orders.push_back(std::move(order));
     }
-    for (std::string& text : row.text) text.clear();
+    for (std::string& t : row.text) t.clear();
     column = 1;
     ++parse.finishedLines;
     lineOpen = false;
   };
 
-  for (size_t i = 0; i < bytes.size();) {
+  for (size_t i = 0; i < in.size();) {
+    lineOpen = true;
+    if (fieldStart && in[i] == '"') {
+      fieldStart = false;
+      const size_t close = closingQuote(in, i);
+      if (close == std::string_view::npos) {
+        // A quote that never closes is an ordinary character: one stray quote must not
+        // swallow every line after it.
+        field.push_back('"');
+        ++i;
+        continue;
+      }
+      // Separators and line breaks inside are characters; a doubled quote is one quote.
+      for (size_t at = i + 1; at < close;) {
+        const size_t quote = std::min(in.find('"', at), close);
+        field.append(in.substr(at, quote - at));
+        if (quote == close) break;
+        field.push_back('"');
+        at = quote + 2;
+      }
+      i = close + 1;  // what follows up to the separator joins the field, as Excel reads it
+      continue;
+    }
     // A field's ordinary bytes are taken as one run.
     const size_t run = i;
-    while (i < bytes.size() && !kCsvSpecial[static_cast<unsigned char>(bytes[i])]) ++i;
+    while (i < in.size() && !special[static_cast<unsigned char>(in[i])]) ++i;
     if (i > run) {
-      field.append(bytes.substr(run, i - run));
-      lineOpen = true;
-      if (i == bytes.size()) break;
+      field.append(in.substr(run, i - run));
+      fieldStart = false;
+      if (i == in.size()) break;
     }
-    const char c = bytes[i++];
-    const bool inQuotes = (quotes & 1) != 0;
-    switch (c) {
-      case ',':
-        if (!inQuotes) finishField();
-        lineOpen = true;
-        break;
-      case '"':
-        ++quotes;
-        lineOpen = true;
-        break;
-      case '\n':
-        if (inQuotes) {
-          field.push_back(c);
-          lineOpen = true;
-        } else {
-          finishLine();
-        }
-        break;
-      case '\0':
-        lineOpen = true;
-        break;
+    const char c = in[i++];
+    if (c == separator) {
+      finishField();
+    } else if (c == '\n') {
+      finishLine();
+    } else if (c == '\r') {
+      // CR LF, and a lone CR (the line end of old Macintosh exports), end the line.
+      if (i < in.size() && in[i] == '\n') ++i;
+      finishLine();
     }
+    // NUL bytes are dropped.
   }
   if (lineOpen) finishLine();
   return parse;
@@ -177,11 +296,15 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
 
 int readCsvOrders(std::string_view path, std::vector<ImportedOrder>& orders,
                   const ImportProfile& profile, const ImportOptional& optional, Dialogs& dialogs) {
+  return readCsvOrderBytes(readFileBytes(path), orders, profile, optional, dialogs);
+}
+
+int readCsvOrderBytes(std::string_view bytes, std::vector<ImportedOrder>& orders,
+                      const ImportProfile& profile, const ImportOptional& optional, Dialogs& dialogs) {
   const auto box = [&](std::string_view text, std::string_view title) {
     dialogs.show({std::string(text), std::string(title), DialogButtons::Ok, DialogIcon::None,
                   Window::Main});
   };
-  const std::string bytes = readFileBytes(path);
   if (bytes.empty()) {
     box(kCsvUnreadableText, kImportFailedTitle);
     return 0;

@@ -1,9 +1,20 @@
 #pragma once
-// The order-file reader for csv exports. Its grammar is deliberately minimal and matches
-// what our operators' files have always been read with: every double quote is dropped and
-// only toggles "inside quotes", a comma inside quotes is dropped (so "A,B" reads AB), a
-// line feed inside quotes stays in the field, a carriage return is kept (the last field of
-// a CRLF line ends with it), NUL bytes are dropped, nothing is trimmed.
+// The order-file reader for text exports: csv, and the tab-separated "text" Excel saves.
+// It reads a file the way Excel opens it, so that nothing in it is lost:
+// - Encoding: UTF-16 (little or big endian) when the file begins with its byte-order mark
+//   (Excel's "Unicode text"); else UTF-8 when it begins with the UTF-8 mark or is UTF-8
+//   throughout (looksLikeUtf8); else GBK. A byte-order mark is no character of the text.
+// - Separator: comma, tab or semicolon, read off the header line (the first line in which
+//   one of them gives a field naming the address column; the one standing there most often).
+//   Title lines above the header do not decide; without a header line in the first 100
+//   lines, the first line holding a separator decides, and without any, a comma.
+// - Quotes: a quote that begins a field opens it; inside, a separator, a line feed and a
+//   carriage return are characters of the field (a cell may span lines), and a doubled
+//   quote is one quote; what follows the closing quote up to the separator joins the field.
+//   A quote anywhere else is an ordinary character, and so is an opening quote that never
+//   closes before the end of the file: the lines after it stay lines.
+// - Line ends: LF, CR LF and a lone CR; none stays on a field. NUL bytes are dropped;
+//   nothing is trimmed.
 //
 // Columns are found on the way: address-side columns field by field until the address
 // column is known, the order-number column by its first match. Lines before the header
@@ -42,7 +53,8 @@ struct CsvParse {
   int finishedLines = 0;
 };
 
-// The grammar over a whole buffer: appends the orders found and says which columns were found.
+// The grammar over a whole file's bytes: appends the orders found and says which columns
+// were found.
 CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
                         const ImportProfile& profile);
 // The same with the profile's patterns compiled by the caller (`matcher` made of `profile`).
@@ -57,5 +69,8 @@ inline constexpr std::string_view kCsvUnreadableText =
 // column missing, no order.
 int readCsvOrders(std::string_view path, std::vector<ImportedOrder>& orders,
                   const ImportProfile& profile, const ImportOptional& optional, Dialogs& dialogs);
+// The same over the file's bytes, already read (empty: the file could not be read).
+int readCsvOrderBytes(std::string_view bytes, std::vector<ImportedOrder>& orders,
+                      const ImportProfile& profile, const ImportOptional& optional, Dialogs& dialogs);
 
 }  // namespace pv

@@ -68,6 +68,12 @@ std::string cutNumberNote(const std::vector<ImportedOrder>& orders) {
   return where + "的订单号是超过15位的数字，表格已丢失末几位，请核对";
 }
 
+int offerWebImport(ImportContext& context) {
+  if (yesNoBox(context.dialogs, kUnknownTypeText, kImportFailedTitle) && context.batchQueryAddress)
+    context.browser.open(context.batchQueryAddress());
+  return 0;
+}
+
 }  // namespace
 
 std::string batchQueryAddress(int productId, int serviceId, std::string_view token) {
@@ -115,15 +121,25 @@ int importOrderFile(ImportContext& context, std::vector<ImportedOrder>& orders,
   // The type is the text after the path's last dot, so "D:\data.old\orders" has none we know.
   const size_t dot = lastDot(chosen);
   const std::string type = dot == std::string::npos ? std::string() : toLowerAscii(chosen.substr(dot + 1));
-  if (type == "csv") return readCsvOrders(chosen, orders, profile, optional, context.dialogs);
-  if (type != "xls" && type != "xlsx") {
-    if (yesNoBox(context.dialogs, kUnknownTypeText, kImportFailedTitle) && context.batchQueryAddress)
-      context.browser.open(context.batchQueryAddress());
-    return 0;
-  }
+  if (type != "csv" && type != "txt" && type != "xls" && type != "xlsx") return offerWebImport(context);
+
+  // Within our types the first bytes decide, not the name: a text file is read as text
+  // whatever it is called (a csv saved as .xls, Excel's "Unicode text" .txt), a workbook as
+  // a workbook. Only a .txt that is neither is refused as of no known kind; a .csv of an
+  // unknown kind is still read as text, as it always was.
+  std::string bytes = readFileBytes(chosen);
+  const SpreadsheetFormat kind = sniffSpreadsheet(bytes);
+  const bool workbook = kind == SpreadsheetFormat::CompoundFile || kind == SpreadsheetFormat::Zip ||
+                        kind == SpreadsheetFormat::Html || kind == SpreadsheetFormat::Xml2003;
+  const bool text = kind == SpreadsheetFormat::Text || (type == "csv" && !workbook) ||
+                    (type == "txt" && kind == SpreadsheetFormat::Empty);
+  if (text) return readCsvOrderBytes(bytes, orders, profile, optional, context.dialogs);
+  if (type == "txt" && !workbook) return offerWebImport(context);
 
   SpreadsheetBook book;
-  if (!book.load(chosen)) {
+  const bool loaded = book.loadBytes(bytes);
+  bytes = std::string();  // the sheet holds what it needs
+  if (!loaded) {
     // The suite would ask for the password in a window nobody sees: the operator is told.
     if (book.encrypted()) {
       okBox(context.dialogs, book.errorMessage(), kImportFailedTitle);

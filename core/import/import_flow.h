@@ -1,8 +1,9 @@
 #pragma once
-// The order-file import: the operator picks an exported order file, the matching reader
-// turns it into orders (csv by our csv reader, xls and xlsx by our workbook reader, anything
-// it cannot read converted by the office suite first), and the orders are screened in
-// batches of 20; the order numbers of the orders that come out ticked are collected.
+// The order-file import: the operator picks an exported order file (.csv, .txt, .xls or
+// .xlsx), the reader its first bytes call for turns it into orders (text by our csv reader,
+// workbooks by our workbook reader, a workbook it cannot read converted by the office suite
+// first), and the orders are screened in batches of 20; the order numbers of the orders
+// that come out ticked are collected.
 //
 // Threads: runs on the one-click worker. Boxes, the file dialog and the status bar go
 // through the ports, which hand each call to the user-interface thread.

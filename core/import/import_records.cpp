@@ -6,6 +6,22 @@
 #include "core/text/text.h"
 
 namespace pv {
+namespace {
+
+// Exports often carry the shop's own address beside the consignee's (收货地址 … 发货地址),
+// and the plain 地址 of most patterns finds both. Screening the shop's address tells the
+// operator nothing, so such a header is skipped. Compared in UTF-16, which does not depend
+// on how the literals were compiled.
+constexpr std::u16string_view kSenderWords[] = {u"发货", u"发件", u"寄件", u"寄方", u"退货"};
+
+bool namesSender(std::u16string_view text) {
+  for (const std::u16string_view word : kSenderWords) {
+    if (text.find(word) != std::u16string_view::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 const std::string& ImportProfile::pattern(int slot) const {
   return const_cast<ImportProfile*>(this)->pattern(slot);
@@ -38,6 +54,7 @@ HeaderMatcher::HeaderMatcher(const ImportProfile& profile) {
     if (patterns_[slot].empty()) continue;
     const std::u16string wide = gbkToUtf16(patterns_[slot]);
     if (wide.empty()) continue;  // does not convert: an invalid pattern, finds nothing
+    skipsSender_[slot] = slot <= kAddressSlot && !namesSender(wide);
     auto compiled = std::make_unique<Compiled>();
     compiled->regex = Regex::compile(wide);
     compiled_[slot] = std::move(compiled);
@@ -70,9 +87,11 @@ bool HeaderMatcher::finds(int slot, std::string_view text, std::u16string_view w
     }
     const std::u16string cleaned = gbkToUtf16(clean);
     if (cleaned.empty()) return headerPatternFinds(patterns_[slot], text);
+    if (skipsSender_[slot] && namesSender(cleaned)) return false;
     compiled->scratch = RegexMatches();
     return compiled->regex.search(cleaned, 0, compiled->scratch, false);
   }
+  if (skipsSender_[slot] && namesSender(wide)) return false;
   compiled->scratch = RegexMatches();
   return compiled->regex.search(wide, 0, compiled->scratch, false);
 }

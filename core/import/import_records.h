@@ -56,7 +56,10 @@ struct ImportedOrder {
 bool headerPatternFinds(std::string_view pattern, std::string_view text);
 
 // The six header patterns of a profile, compiled once for a whole file. Finds as
-// headerPatternFinds does.
+// headerPatternFinds does, with one exception: a header that names the shop's own side of
+// the parcel (发货, 发件, 寄件, 寄方, 退货: the sender's or the return address) is never
+// taken for an address-side slot (region to address) unless that slot's own pattern
+// names one of these words.
 class HeaderMatcher {
  public:
   explicit HeaderMatcher(const ImportProfile& profile);
@@ -75,6 +78,7 @@ class HeaderMatcher {
   struct Compiled;
   std::array<std::string, kImportSlots> patterns_;
   std::array<std::unique_ptr<Compiled>, kImportSlots> compiled_;
+  std::array<bool, kImportSlots> skipsSender_{};
 };
 
 // The first slot whose pattern is set, whose column was not found and which is not

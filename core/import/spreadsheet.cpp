@@ -35,11 +35,15 @@ SpreadsheetFormat sniffSpreadsheet(std::string_view bytes) {
   // Text formats: look past a byte-order mark and white space at the first markup.
   std::string_view head = bytes.substr(0, 4096);
   if (head.starts_with("\xEF\xBB\xBF")) head.remove_prefix(3);
-  const bool utf16 = head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF");
+  const bool little = head.starts_with("\xFF\xFE"), utf16 = little || head.starts_with("\xFE\xFF");
   std::string narrow;
-  if (utf16) {  // keep the ASCII bytes of a UTF-16 text so its markup can be recognised
-    for (char c : head.substr(2)) {
-      if (c != '\0') narrow.push_back(c);
+  if (utf16) {
+    // Unit by unit, so its markup can be recognised: ASCII as itself, any other character
+    // as one byte above ASCII (a byte of a Chinese character may look like a control byte).
+    for (size_t i = 2; i + 1 < head.size(); i += 2) {
+      const auto first = static_cast<unsigned char>(head[i]), second = static_cast<unsigned char>(head[i + 1]);
+      const unsigned unit = little ? second << 8 | first : first << 8 | second;
+      if (unit != 0) narrow.push_back(unit < 0x80 ? static_cast<char>(unit) : '\x80');
     }
     head = narrow;
   }

@@ -2,7 +2,8 @@
 file; the operator picks a 45-order xlsx in the open-file dialog, the client sends its
 addresses to the local service in batches of 20, 20 and 5, and the matching order numbers
 end up on the clipboard and in the result window, whose "逗号分割" choice rewrites the list
-as one line.
+as one line. The same orders saved as Excel's "Unicode text" (.txt: UTF-16LE behind its
+byte-order mark, tab-separated, CR LF) are read whole, with clean order numbers.
 
 The workbook is written here (inline strings, no shared-string table), with the columns a
 hand-made export has: order number, buyer, region and street address. The addresses fall
@@ -74,6 +75,16 @@ def write_orders(path, numbered=False):
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as book:
         for name, xml in parts.items():
             book.writestr(name, '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>' + xml)
+
+
+def write_unicode_text(path):
+    """Excel's "Unicode text" of the orders, the order number last (so a kept CR would end
+    it); the buyer column holds a stray quote and a quoted tab."""
+    lines = ["省市区\t详细地址\t买家\t订单编号"]
+    for number, region, street, _ in ORDERS:
+        buyer = f'"买家\t{number}"' if number.endswith("1") else f'买家"{number}'
+        lines.append(f"{region.replace(' ', '')}\t{street.format(number[2:])}\t{buyer}\t{number}")
+    path.write_bytes(b"\xff\xfe" + "\r\n".join(lines + [""]).encode("utf-16-le"))
 
 
 def screening_requests():
@@ -148,6 +159,22 @@ class FreeImportTest(ServiceTestCase):
         self.assertIn(f"【筛单结果】：筛单总数：45；勾选数量：{len(matching)}\n", summary.out.replace("\r\n", "\n"))
         self.assertEqual(screening_requests(), [20, 20, 5])
         self.assertEqual(driver("clipboard").out.strip().split("\n"), matching)
+
+    def test_reads_excels_unicode_text_whole(self):
+        text = harness.ARTEFACTS / "free-import-orders.txt"
+        write_unicode_text(text)
+        self.assertTrue(text.read_bytes().startswith(b"\xff\xfe"))
+        self.start_import()
+        chosen = driver("open-file", "请选择数据文件路径", harness.wine_path(text), "60000")
+        self.assertEqual(chosen.code, 0, chosen)
+        summary = driver("msgbox", TITLE, "120000", "确定")
+        self.assertEqual(summary.code, 0, f"no summary: {summary}; status {driver('text', MAIN_TITLE, '状态条1')}")
+        self.assertIn(f"【筛单结果】：筛单总数：45；勾选数量：{len(MATCHING)}\n",
+                      summary.out.replace("\r\n", "\n"))
+        self.assertEqual(screening_requests(), [20, 20, 5])
+        # The driver prints each line break as "\n": an order number that kept its CR would
+        # leave an empty line behind it.
+        self.assertEqual(driver("clipboard").out.rstrip("\n").split("\n"), MATCHING)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
-// The csv order reader: its grammar (quotes dropped, commas inside quotes dropped, CR kept),
-// the encoding decision, the column detection on the way, and the boxes of readCsvOrders.
+// The csv order reader: its grammar (Excel's quotes, line ends, the separator off the header
+// line), the encoding decision, the column detection on the way, and the boxes of
+// readCsvOrders.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -64,7 +65,7 @@ TEST(LooksLikeUtf8, DecidesOnTheWholeBuffer) {
   for (const Case& c : cases) EXPECT_EQ(looksLikeUtf8(c.bytes), c.want) << c.name;
 }
 
-TEST(CsvGrammar, ReadsFieldsTheWayOurFilesAreWritten) {
+TEST(CsvGrammar, ReadsFieldsTheWayExcelDoes) {
   const ImportProfile profile = profileOf("地址", "订单号");
   struct Case {
     const char* name;
@@ -72,12 +73,19 @@ TEST(CsvGrammar, ReadsFieldsTheWayOurFilesAreWritten) {
   };
   const Case cases[] = {
       {"plain", "订单号,地址\n1,北京市朝阳区\n2,上海\n", "1|北京市朝阳区\n2|上海\n"},
-      {"quoted comma is dropped", "订单号,地址\n1,\"北京,朝阳\"\n", "1|北京朝阳\n"},
+      {"quoted comma stays", "订单号,地址\n1,\"北京,朝阳\"\n", "1|北京,朝阳\n"},
       {"quoted line feed stays", "订单号,地址\n1,\"北京\n朝阳\"\n2,x\n", "1|北京\n朝阳\n2|x\n"},
-      {"doubled quotes are dropped", "订单号,地址\n1,\"他说\"\"好\"\"\"\n", "1|他说好\n"},
+      {"quoted CR LF stays", "订单号,地址\r\n1,\"北京\r\n朝阳\"\r\n2,x\r\n", "1|北京\r\n朝阳\n2|x\n"},
+      {"doubled quote is one quote", "订单号,地址\n1,\"他说\"\"好\"\"\"\n", "1|他说\"好\"\n"},
+      {"text after the closing quote joins the field", "订单号,地址\n1,\"北京\"朝阳\"路\n", "1|北京朝阳\"路\n"},
       {"empty quoted address gives no order", "订单号,地址\n1,\"\"\n2,y\n", "2|y\n"},
-      {"CR stays on the last field", "订单号,地址\r\n1,上海\r\n", "1|上海\r\n"},
-      {"CR on an order number in the last column", "地址,订单号\r\n上海,7\r\n", "7\r|上海\n"},
+      {"a stray quote is a character and ends nothing",
+       "订单号,地址,商品\n1001,北京市朝阳区建国路1号,32\"显示器\n1002,上海,\"x\"\n",
+       "1001|北京市朝阳区建国路1号\n1002|上海\n"},
+      {"a quote inside an address stays", "订单号,地址\n1,北京\"朝阳\"路\n2,上海\n", "1|北京\"朝阳\"路\n2|上海\n"},
+      {"CR LF ends the line", "订单号,地址\r\n1,上海\r\n", "1|上海\n"},
+      {"CR LF with the order number last", "地址,订单号\r\n上海,7\r\n杭州,8\r\n", "7|上海\n8|杭州\n"},
+      {"a lone CR ends the line", "订单号,地址\r1,上海\r2,杭州", "1|上海\n2|杭州\n"},
       {"NUL bytes are dropped", "订单号,地址\n1,北\0京\n"s, "1|北京\n"},
       {"last line without a line break", "订单号,地址\n1,A", "1|A\n"},
       {"empty address", "订单号,地址\n1,\n", ""},
@@ -87,8 +95,24 @@ TEST(CsvGrammar, ReadsFieldsTheWayOurFilesAreWritten) {
        "x,订单号报表\n订单号,单据,地址\n1,A,杭州\n", "A|杭州\n"},
       {"a number-like order number stays text", "订单号,地址\n001234567890123456789,x\n",
        "001234567890123456789|x\n"},
+      {"tab-separated: a comma is a character", "订单号\t地址\n1\t北京,朝阳\n", "1|北京,朝阳\n"},
+      {"semicolon-separated", "订单号;地址;备注\n1;北京,朝阳;x\n", "1|北京,朝阳\n"},
+      {"a comma title line above a tab header does not decide",
+       "导出时间,2024-5-1\n订单号\t收货地址\t备注,其他\n1\t杭州\tx,y\n", "1|杭州\n"},
+      {"a sender's address column before the consignee's is skipped",
+       "订单号,发货地址,收货地址\n1,发件处,收件处\n", "1|收件处\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(parsed(c.bytes, profile), c.want) << c.name;
+}
+
+TEST(CsvGrammar, AQuoteThatNeverClosesLeavesEveryLineALine) {
+  std::string csv = "订单号,地址\n1001,\"北京市朝阳区建国路1号\n";
+  std::string want = "1001|\"北京市朝阳区建国路1号\n";
+  for (int i = 1; i <= 100; ++i) {
+    csv += std::to_string(1001 + i) + ",上海" + std::to_string(i) + "号\n";
+    want += std::to_string(1001 + i) + "|上海" + std::to_string(i) + "号\n";
+  }
+  EXPECT_EQ(parsed(csv, profileOf("地址", "订单号")), want);
 }
 
 TEST(CsvGrammar, PrefixColumnsAreFoundOnlyUntilTheAddressColumn) {
@@ -111,14 +135,40 @@ TEST(CsvGrammar, PrefixColumnsAreFoundOnlyUntilTheAddressColumn) {
   for (const Case& c : cases) EXPECT_EQ(parsed(c.bytes, c.profile), c.want) << c.name;
 }
 
-TEST(CsvGrammar, ConvertsUtf8FieldsToGbk) {
-  const ImportProfile profile = profileOf("地址", "订单号");
-  // The mark stays in the first field (as "?"); the header still matches after it.
-  EXPECT_EQ(parsed(utf8Text(u8"\uFEFF订单号,地址\n1,北京\n"), profile), "1|北京\n");
-  // Mended: a two-byte letter first no longer makes the file GBK.
-  EXPECT_EQ(parsed(utf8Text(u8"订单号,地址\nCafé,北京\n"), profile), "Caf\xA8\xA6|北京\n");
-  // A character without a GBK form costs that character, not the order.
-  EXPECT_EQ(parsed(utf8Text(u8"订单号,地址\n1,北京😀路\n"), profile), "1|北京?路\n");
+// Excel's "Unicode text": a byte-order mark, then UTF-16 units in the given order.
+std::string utf16File(std::u16string_view text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+TEST(CsvGrammar, ReadsEveryEncodingAsGbk) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    ImportProfile profile;
+    std::string want;
+  };
+  const ImportProfile plain = profileOf("地址", "订单号");
+  const Case cases[] = {
+      // The mark is no character: "^地址$" still names a header that begins the file.
+      {"UTF-8 mark before the first header", utf8Text(u8"\uFEFF地址,订单号\n北京,1\n"), profileOf("^地址$", "订单号"),
+       "1|北京\n"},
+      // Mended: a two-byte letter first no longer makes the file GBK.
+      {"UTF-8 with a Latin letter first", utf8Text(u8"订单号,地址\nCafé,北京\n"), plain, "Caf\xA8\xA6|北京\n"},
+      // A character without a GBK form costs that character, not the order.
+      {"UTF-8 character without a GBK form", utf8Text(u8"订单号,地址\n1,北京😀路\n"), plain, "1|北京?路\n"},
+      {"UTF-16LE, tab-separated, CR LF",
+       utf16File(u"订单号\t收货地址\t电话\r\n1\t\"北京,朝阳\"\t010\r\n2\t上海😀路\t021\r\n", false), plain,
+       "1|北京,朝阳\n2|上海?路\n"},
+      {"UTF-16BE with the order number last", utf16File(u"地址\t订单号\r\n杭州\tA7\r\n", true), plain, "A7|杭州\n"},
+      {"UTF-16 cut inside a unit", utf16File(u"订单号,地址\n1,北京\n", false) + "\x41", plain, "1|北京\n"},
+      {"GBK, tab-separated", "订单号\t收件人\t收货地址\r\n8\t张三\t广州\r\n", plain, "8|广州\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(parsed(c.bytes, c.profile), c.want) << c.name;
 }
 
 class CsvFile : public testing::Test {
@@ -147,7 +197,7 @@ class CsvFile : public testing::Test {
 TEST_F(CsvFile, ReadsAFileWithAChinesePathWithoutABox) {
   const std::string path = write("订单导出.csv", "订单号,地址\r\n1,北京\r\n2,上海\r\n");
   EXPECT_EQ(read(path, profileOf("地址", "订单号")), 1);
-  EXPECT_EQ(listOf(orders_), "1|北京\r\n2|上海\r\n");
+  EXPECT_EQ(listOf(orders_), "1|北京\n2|上海\n");
   EXPECT_EQ(dialogs_.count(), 0u);
 }
 

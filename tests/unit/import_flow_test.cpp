@@ -154,7 +154,9 @@ TEST_F(ImportFlow, RefusesFilesOfNoKnownType) {
   };
   const std::string query = "https://console.parcelvane.com/service/query?open=product-3&select=business-301&token=tok";
   const Case cases[] = {
-      {"txt, Yes", place("orders.txt", "订单号,地址\n1,x\n"), DialogAnswer::Yes, {query}},
+      {"a .txt that is neither text nor a workbook, Yes", place("orders.txt", "\x01\x02\x03\x04订单号"),
+       DialogAnswer::Yes, {query}},
+      {"text under a type we do not read, No", place("orders.dat", "订单号,地址\n1,x\n"), DialogAnswer::No, {}},
       {"dot in a folder name, No", folder() + "data.old\\orders", DialogAnswer::No, {}},
   };
   for (const Case& c : cases) {
@@ -170,6 +172,36 @@ TEST_F(ImportFlow, RefusesFilesOfNoKnownType) {
     EXPECT_EQ(boxes(), std::string("导入失败: ") + std::string(kUnknownTypeText) + " [Yes/No]") << c.name;
     EXPECT_EQ(browser.opened(), c.opened) << c.name;
   }
+}
+
+TEST_F(ImportFlow, ReadsEachOfOurTypesByItsFirstBytes) {
+  // Excel's "Unicode text": UTF-16LE behind its byte-order mark, tab-separated, CR LF.
+  std::string unicodeText = "\xFF\xFE";
+  for (const char16_t unit : std::u16string_view(u"订单号\t收货地址\r\nA1\t北京\r\nA2\t上海\r\n"))
+    unicodeText += std::string{static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  struct Case {
+    const char* name;
+    std::string file, bytes;
+    std::string want;  // orders, or the box shown
+  };
+  const Case cases[] = {
+      {"Excel's Unicode text as .txt", "orders.txt", unicodeText, "A1|北京 A2|上海 "},
+      {"GBK tab-separated .txt", "orders.txt", "订单号\t收件人\t收货地址\r\nB1\t张三\t杭州\r\n", "B1|杭州 "},
+      {"csv named .xls", "orders.xls", readFileBytes(fixture("csv-export.xls")), "1|北京 "},
+      {"tab-separated text named .xlsx", "orders.xlsx", "订单号\t地址\nC1\t深圳\n", "C1|深圳 "},
+      {"a workbook named .csv", "orders.csv", readFileBytes(fixture("header-only.xlsx")), "导入提示: 没有检测到导入数据"},
+      {"an empty .txt", "orders.txt", "", "导入失败: 读取csv文件失败，文件可能被占用，请关闭csv文件后重试"},
+  };
+  for (const Case& c : cases) {
+    rig_.dialogs.clear();
+    std::vector<ImportedOrder> orders;
+    const int read = import(place(c.file, c.bytes), orders);
+    std::string got = boxes();
+    for (const ImportedOrder& o : orders) got += o.orderNumber + "|" + o.address + " ";
+    EXPECT_EQ(got, c.want) << c.name;
+    EXPECT_EQ(read, orders.empty() ? 0 : 1) << c.name;
+  }
+  EXPECT_TRUE(office_.calls.empty());
 }
 
 TEST_F(ImportFlow, CancelledDialogEndsSilently) {
@@ -282,9 +314,9 @@ TEST_F(ImportFlow, ScreensFortyFiveOrdersInThreeBatches) {
   std::string csv = "订单号,收货地址\r\n";
   for (int i = 1; i <= 45; ++i) csv += "N" + std::to_string(i) + ",地址" + std::to_string(i) + "\r\n";
   chooser_.answer = place("orders.csv", csv);
-  // Addresses keep their CR (csv lines end in CR LF); two of them meet a blind area.
-  rig_.screening.verdicts["地址7\r"] = erp_test::verdict({erp_test::policy(1)});
-  rig_.screening.verdicts["地址44\r"] = erp_test::verdict({erp_test::policy(1)});
+  // Two of them meet a blind area.
+  rig_.screening.verdicts["地址7"] = erp_test::verdict({erp_test::policy(1)});
+  rig_.screening.verdicts["地址44"] = erp_test::verdict({erp_test::policy(1)});
   ScreeningTotals totals;
   ImportProfile profile;
   ImportOptional optional;
@@ -294,7 +326,7 @@ TEST_F(ImportFlow, ScreensFortyFiveOrdersInThreeBatches) {
   EXPECT_EQ(calls[0].size(), 20u);
   EXPECT_EQ(calls[1].size(), 20u);
   EXPECT_EQ(calls[2].size(), 5u);
-  EXPECT_EQ(calls[2][4], "地址45\r");
+  EXPECT_EQ(calls[2][4], "地址45");
   EXPECT_EQ(totals.total, 45);
   EXPECT_EQ(totals.ticked, 43);
   ASSERT_EQ(totals.orderNumbers.size(), 43u);

@@ -137,6 +137,10 @@ TEST(SpreadsheetBook, SniffsTheFirstBytes) {
       {"<?xml version=\"1.0\"?><Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\">",
        SpreadsheetFormat::Xml2003},
       {"订单号\t地址\r\n1\t北京\r\n", SpreadsheetFormat::Text},
+      // 北 is U+5317 (bytes 17 53 in UTF-16LE): no control character.
+      {std::string("\xFF\xFE\x17\x53\t\0\x01\x4E\r\0\n\0", 12), SpreadsheetFormat::Text},
+      {std::string("\xFE\xFF\x53\x17\0\t\x4E\x01", 8), SpreadsheetFormat::Text},
+      {std::string("\xFF\xFE\x01\0\x02\0", 6), SpreadsheetFormat::Unknown},
       {std::string("\x01\x02\x03\0", 4), SpreadsheetFormat::Unknown},
   };
   for (const Sniff& c : cases) EXPECT_EQ(sniffSpreadsheet(c.bytes), c.want) << c.bytes;
