@@ -13,8 +13,8 @@
 
 #include "core/import/csv_reader.h"
 #include "core/import/sheet_orders.h"
-#include "core/import/spreadsheet.h"
-#include "core/import/zip_archive.h"
+#include "core/sheets/spreadsheet.h"
+#include "core/sheets/zip_archive.h"
 #include "core/system/files.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/import/spreadsheet.h"
+#include "core/sheets/spreadsheet.h"
 #include "core/text/codepage.h"
 
 namespace {

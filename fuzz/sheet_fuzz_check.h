@@ -1,6 +1,6 @@
 #pragma once
 // What the xls and xlsx fuzz targets check of a sheet that was read.
-#include "core/import/spreadsheet.h"
+#include "core/sheets/spreadsheet.h"
 #include "fuzz/fuzz_check.h"
 
 inline void checkSheet(pv::SpreadsheetSheet& sheet) {

@@ -2,7 +2,7 @@
 
 #include "core/import/csv_reader.h"
 #include "core/import/sheet_orders.h"
-#include "core/import/spreadsheet.h"
+#include "core/sheets/spreadsheet.h"
 #include "core/product/product.h"
 #include "core/system/files.h"
 #include "core/text/text.h"

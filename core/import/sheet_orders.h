@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/import/import_records.h"
-#include "core/import/spreadsheet.h"
+#include "core/sheets/spreadsheet.h"
 
 namespace pv {
 

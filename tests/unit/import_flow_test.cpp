@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/import/import_flow.h"
-#include "core/import/spreadsheet.h"
+#include "core/sheets/spreadsheet.h"
 #include "core/system/files.h"
 #include "core/text/codepage.h"
 #include "tests/unit/erp_fakes.h"

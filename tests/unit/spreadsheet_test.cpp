@@ -8,11 +8,11 @@
 #include <string>
 
 #include "core/import/import_flow.h"
-#include "core/import/read_ahead.h"
+#include "core/sheets/read_ahead.h"
 #include "core/import/sheet_orders.h"
-#include "core/import/spreadsheet.h"
-#include "core/import/xml_reader.h"
-#include "core/import/zip_archive.h"
+#include "core/sheets/spreadsheet.h"
+#include "core/sheets/xml_reader.h"
+#include "core/sheets/zip_archive.h"
 #include "core/system/files.h"
 #include "tests/unit/utf8_literal.h"
 

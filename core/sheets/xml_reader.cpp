@@ -1,4 +1,4 @@
-#include "core/import/xml_reader.h"
+#include "core/sheets/xml_reader.h"
 
 #include <array>
 #include <cstring>

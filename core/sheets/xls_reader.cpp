@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/import/compound_file.h"
-#include "core/import/spreadsheet.h"
-#include "core/import/xml_reader.h"
+#include "core/sheets/compound_file.h"
+#include "core/sheets/spreadsheet.h"
+#include "core/sheets/xml_reader.h"
 #include "core/text/codepage.h"
 #include "core/text/encoding.h"
 

@@ -1,4 +1,4 @@
-#include "core/import/read_ahead.h"
+#include "core/sheets/read_ahead.h"
 
 #include <exception>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "core/import/zip_archive.h"
+#include "core/sheets/zip_archive.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "core/import/compound_file.h"
+#include "core/sheets/compound_file.h"
 
 #include <algorithm>
 

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/import/read_ahead.h"
-#include "core/import/spreadsheet.h"
-#include "core/import/xml_reader.h"
-#include "core/import/zip_archive.h"
+#include "core/sheets/read_ahead.h"
+#include "core/sheets/spreadsheet.h"
+#include "core/sheets/xml_reader.h"
+#include "core/sheets/zip_archive.h"
 
 namespace pv {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/import/spreadsheet.h"
+#include "core/sheets/spreadsheet.h"
 
 #include <algorithm>
 #include <cmath>
