@@ -3,6 +3,9 @@
 // user-interface thread only; Win32Ui hands other threads' calls over before reaching it.
 #include <windows.h>
 
+#include <oleacc.h>
+#include <wrl/client.h>
+
 #include <array>
 #include <functional>
 #include <map>
@@ -115,6 +118,10 @@ class Impl {
   HINSTANCE instance() const noexcept { return instance_; }
 
  private:
+  // Screen readers (screen_reader.cpp): boxes named after their labels; a window shown
+  // without the focus announced.
+  void nameForScreenReaders(WindowState& w);
+  void announce(WindowState& w);
   // Tab (Shift+Tab backwards) moves the focus to the next control of the table that is a
   // tab stop, shown and enabled; Ctrl+Tab turns the tab control's pages. True when taken.
   bool tabKey(WindowState& w, HWND target, bool backwards, bool pages);
@@ -136,6 +143,8 @@ class Impl {
   CLSID webBrowserClass_;
   bool requireEngine_ = true;
   DisplayDensity density_;
+  Microsoft::WRL::ComPtr<IAccPropServices> accessibleProperties_;
+  bool accessiblePropertiesTried_ = false;
   UniqueModule richEditModule_;
   UniqueWindow dispatcher_;
   UniqueIcon bigIcon_;

@@ -81,6 +81,7 @@ bool Impl::showWindow(Window window) {
   // The borderless quick tip appears without taking the focus from the operator's program.
   ShowWindow(w.hwnd, w.def->border == Border::None ? SW_SHOWNA : SW_SHOW);
   UpdateWindow(w.hwnd);
+  if (w.def->border == Border::None) announce(w);
   return true;
 }
 
@@ -141,6 +142,7 @@ bool Impl::load(Window window, bool show) {
     }
     for (size_t i = 0; i < def.controls.size(); ++i) createControl(w, i);
     SendMessageW(hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    nameForScreenReaders(w);
 
     raise(window, "", Event::Created);
     if (!w.hwnd) return false;  // a handler destroyed it again
