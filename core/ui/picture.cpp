@@ -11,9 +11,28 @@ struct Tap {
   float weight;
 };
 
+// Enlarging: each target pixel blends the two source pixels whose centres lie either side
+// of its own centre, by distance. (Covering shares would give each target pixel a single
+// source pixel nearly everywhere: blocks, at 150 or 200 percent.)
+std::vector<std::vector<Tap>> enlargingTaps(int sourceSize, int targetSize) {
+  std::vector<std::vector<Tap>> taps(static_cast<size_t>(targetSize));
+  const double scale = static_cast<double>(sourceSize) / targetSize;
+  for (int d = 0; d < targetSize; ++d) {
+    const double centre = std::clamp((d + 0.5) * scale - 0.5, 0.0, sourceSize - 1.0);
+    const int below = static_cast<int>(centre);
+    const double far = centre - below;
+    taps[static_cast<size_t>(d)].push_back({below, static_cast<float>(1.0 - far)});
+    if (far > 0 && below + 1 < sourceSize) {
+      taps[static_cast<size_t>(d)].push_back({below + 1, static_cast<float>(far)});
+    }
+  }
+  return taps;
+}
+
 // For every target position along one axis, the source positions it covers and their
 // shares of its area. Shares of one target add up to 1.
 std::vector<std::vector<Tap>> axisTaps(int sourceSize, int targetSize) {
+  if (targetSize > sourceSize) return enlargingTaps(sourceSize, targetSize);
   std::vector<std::vector<Tap>> taps(static_cast<size_t>(targetSize));
   const double scale = static_cast<double>(sourceSize) / targetSize;
   for (int d = 0; d < targetSize; ++d) {

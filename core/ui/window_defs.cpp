@@ -4,6 +4,7 @@
 #include <array>
 
 #include "core/product/product.h"
+#include "core/text/text.h"
 
 namespace pv {
 namespace {
@@ -276,6 +277,26 @@ Rect placedRect(const WindowDef& window, const ControlDef& control) {
     return {0, window.clientHeight - h, window.clientWidth, h};
   }
   return control.rect;
+}
+
+std::string accessibleName(const WindowDef& window, const ControlDef& control) {
+  if (control.kind != ControlKind::Edit && control.kind != ControlKind::RichEdit &&
+      control.kind != ControlKind::ComboBox) {
+    return control.caption;
+  }
+  const ControlDef* before = nullptr;
+  for (const ControlDef& c : window.controls) {
+    if (&c == &control) break;
+    before = &c;
+  }
+  if (before && before->page == control.page && !before->caption.empty() &&
+      (before->kind == ControlKind::TransparentLabel || before->kind == ControlKind::Label)) {
+    std::string_view label = before->caption;
+    if (endsWith(label, "：")) label.remove_suffix(std::string_view("：").size());
+    return std::string(label);
+  }
+  const int underscore = findText(control.name, "_");
+  return underscore > 0 ? control.name.substr(static_cast<size_t>(underscore)) : control.name;
 }
 
 std::string_view windowName(Window window) {

@@ -164,6 +164,12 @@ bool raisesEvent(Window window, std::string_view name, Event event);
 // designed positions would cut them off (quick-tip window) or put them over other controls.
 Rect placedRect(const WindowDef& window, const ControlDef& control);
 
+// The name a screen reader gives a control. A box (edit, rich edit, combo box) is named by
+// the label right before it in the table on the same page, without the label's colon, as
+// the operator reads it beside the box; a box without one by its own name after the kind
+// ("编辑框_地址" is "地址"). Any other control by its caption.
+std::string accessibleName(const WindowDef& window, const ControlDef& control);
+
 std::string_view windowName(Window window);  // "Login", "Main", ... for diagnostics
 
 }  // namespace pv

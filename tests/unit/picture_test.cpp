@@ -35,6 +35,15 @@ TEST(ResamplePixels, KeepsAFlatColourAtAnyScale) {
   }
 }
 
+TEST(ResamplePixels, EnlargesWithoutBlocks) {
+  // 2 -> 4: the outer target pixels keep the end colours, the inner ones blend a quarter
+  // and three quarters of each: a step of 0 to 255 becomes 0, 64, 191, 255, not 0, 0, 255, 255.
+  const std::vector<std::uint32_t> step = {0, 0xFF};
+  EXPECT_EQ(resamplePixels(step, 2, 1, 4, 1), (std::vector<std::uint32_t>{0, 0x40, 0xBF, 0xFF}));
+  // 2 -> 3 in height: the middle row is the mean.
+  EXPECT_EQ(resamplePixels(step, 1, 2, 1, 3), (std::vector<std::uint32_t>{0, 0x80, 0xFF}));
+}
+
 TEST(ResamplePixels, RefusesEmptySizesAndShortSources) {
   const std::vector<std::uint32_t> four(4, 1);
   EXPECT_TRUE(resamplePixels(four, 0, 4, 1, 1).empty());

@@ -196,3 +196,31 @@ TEST(WindowTables, StatusBarsDockToTheBottomEdge) {
 
 }  // namespace
 }  // namespace pv
+
+namespace pv {
+namespace {
+
+TEST(AccessibleName, BoxesTakeTheirLabelOrTheirOwnName) {
+  struct Case { Window window; std::string_view control, want; };
+  const Case kCases[] = {
+      {Window::Login, kAccountBox, "登录账户"},            // the label before it
+      {Window::Login, kPasswordBox, "登录密码"},
+      {Window::Main, kProductBox, "筛单项目"},             // the label's colon goes
+      {Window::Result, kResultSeparator, "分割方式"},
+      {Window::Main, kAddressBox, "地址"},                 // no label: its own name
+      {Window::Main, kOutputBox, "输出"},
+      {Window::Main, kVillageDistanceBox, "村组距离"},     // after a check box, not a label
+      {Window::QuickTip, kQuickTipBox, "快速提示"},
+      {Window::Result, kResultText, "筛单结果"},
+      {Window::Main, kQueryButton, "查询"},                // captions name everything else
+      {Window::Main, kVillageCheck, "距离　　　　　　米"},
+  };
+  for (const Case& c : kCases) {
+    const ControlDef* control = findControl(c.window, c.control);
+    ASSERT_NE(control, nullptr) << c.control;
+    EXPECT_EQ(accessibleName(windowDef(c.window), *control), c.want) << c.control;
+  }
+}
+
+}  // namespace
+}  // namespace pv

@@ -34,6 +34,9 @@ constexpr wchar_t kUsageText[] =
     L"  wait-gone WIN [MS]          wait until no window matches\n"
     L"  title WIN                   print the title (hidden windows too)\n"
     L"  list WIN                    print NAME, class, visible, enabled, text of every named control\n"
+    L"  rects WIN                   print NAME TAB visible TAB x y w h of every named control,\n"
+    L"                              the rectangle in the window's client area; first line:\n"
+    L"                              an empty name and the client area's own size\n"
     L"  find WIN NAME [MS]          wait for the control; print class and client rectangle x y w h\n"
     L"  text WIN NAME               print the control's text\n"
     L"  richtext WIN NAME           print a rich edit's plain text\n"
@@ -48,6 +51,15 @@ constexpr wchar_t kUsageText[] =
     L"  click WIN NAME              click the control (refused when it is disabled)\n"
     L"  key WIN NAME VK             press and release a key in the control (VK: a decimal\n"
     L"                              virtual-key code, 13 is Enter; refused when disabled)\n"
+    L"  press WIN [shift+]VK         make the window the foreground window and type the key\n"
+    L"                              through the system's input, as the keyboard would (Tab,\n"
+    L"                              Esc and Enter reach the window's dialog handling)\n"
+    L"  walk WIN [shift+]VK COUNT   press the key COUNT times as press does; after each, print\n"
+    L"                              the focused control as focus does (waiting up to 2 s for\n"
+    L"                              the focus to move)\n"
+    L"  focus WIN                   print the name of the control that has the keyboard focus\n"
+    L"                              in the window's thread (a named ancestor of an inner part),\n"
+    L"                              or nothing\n"
     L"  select WIN NAME ITEM [MS]   choose the combo-box item whose text is ITEM, or the item\n"
     L"                              at 0-based position N for \"#N\"; waits for the item\n"
     L"  msgbox TITLE [MS [BUTTON]]  wait for a message box; print its text; press BUTTON\n"
@@ -183,6 +195,42 @@ void pressKey(HWND target, UINT vk) {
       !SendNotifyMessageW(target, WM_KEYUP, vk, up)) {
     fail(L"the control did not take the key");
   }
+}
+
+void typeKey(HWND top, const std::wstring& keys) {
+  const bool shift = keys.starts_with(L"shift+");
+  const UINT vk = parseVirtualKey(shift ? keys.substr(6) : keys);
+  SetForegroundWindow(top);
+  if (!waitFor(kLookupMs, [&] { return GetForegroundWindow() == top; })) {
+    fail(L"the window did not come to the foreground");
+  }
+  std::vector<INPUT> inputs;
+  auto key = [&](WORD code, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = code;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(in);
+  };
+  if (shift) key(VK_SHIFT, false);
+  key(static_cast<WORD>(vk), false);
+  key(static_cast<WORD>(vk), true);
+  if (shift) key(VK_SHIFT, true);
+  if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size()) {
+    fail(L"the key could not be typed");
+  }
+}
+
+// The control with the focus in the window's thread, named by itself or by the nearest
+// named ancestor below the window (a combo box's field, a browser's inner windows).
+std::wstring focusedControl(HWND top) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(top, nullptr), &info)) return {};
+  for (HWND at = info.hwndFocus; at && at != top; at = GetParent(at)) {
+    if (std::wstring name = controlName(at); !name.empty()) return name;
+  }
+  return {};
 }
 
 // RICHEDIT50W, RichEdit20W, RichEdit20A and their superclasses' names all say so.
@@ -343,14 +391,33 @@ int listControls(const Command& c) {
   return kDone;
 }
 
-int findCommand(const Command& c) {
-  c.expect(3, 4);
-  const HWND target = control(c.at(1), c.at(2), c.msAt(3, kLookupMs));
+// x y w h of a control in its top-level window's client area.
+std::wstring clientRect(HWND target) {
   RECT box = {};
   GetWindowRect(target, &box);
   MapWindowPoints(HWND_DESKTOP, GetAncestor(target, GA_ROOT), reinterpret_cast<POINT*>(&box), 2);
-  writeOut(windowClass(target) + L" " + std::to_wstring(box.left) + L" " + std::to_wstring(box.top) +
-           L" " + std::to_wstring(box.right - box.left) + L" " + std::to_wstring(box.bottom - box.top));
+  return std::to_wstring(box.left) + L" " + std::to_wstring(box.top) + L" " +
+         std::to_wstring(box.right - box.left) + L" " + std::to_wstring(box.bottom - box.top);
+}
+
+int findCommand(const Command& c) {
+  c.expect(3, 4);
+  const HWND target = control(c.at(1), c.at(2), c.msAt(3, kLookupMs));
+  writeOut(windowClass(target) + L" " + clientRect(target));
+  return kDone;
+}
+
+int rectsCommand(const Command& c) {
+  c.expect(2, 2);
+  const HWND top = window(c.at(1));
+  RECT client{};
+  GetClientRect(top, &client);
+  writeOut(L"\t1\t0 0 " + std::to_wstring(client.right) + L" " + std::to_wstring(client.bottom));
+  for (HWND child : descendants(top)) {
+    const std::wstring name = controlName(child);
+    if (name.empty()) continue;
+    writeOut(name + L"\t" + (IsWindowVisible(child) ? L"1" : L"0") + L"\t" + clientRect(child));
+  }
   return kDone;
 }
 
@@ -377,6 +444,7 @@ int run(const Command& c) {
     return kDone;
   }
   if (verb == L"list") return listControls(c);
+  if (verb == L"rects") return rectsCommand(c);
   if (verb == L"find") return findCommand(c);
   if (verb == L"text" || verb == L"richtext") {
     // A rich edit answers WM_GETTEXT with its plain text, which crosses processes
@@ -445,6 +513,28 @@ int run(const Command& c) {
     pressKey(control(c.at(1), c.at(2)), vk);
     return kDone;
   }
+  if (verb == L"press") {
+    c.expect(3, 3);
+    typeKey(window(c.at(1)), c.at(2));
+    return kDone;
+  }
+  if (verb == L"walk") {
+    c.expect(4, 4);
+    const HWND top = window(c.at(1));
+    const DWORD count = parseMs(c.at(3));
+    for (DWORD i = 0; i < count; ++i) {
+      const std::wstring before = focusedControl(top);
+      typeKey(top, c.at(2));
+      waitFor(2000, [&] { return focusedControl(top) != before; });
+      writeOut(focusedControl(top));
+    }
+    return kDone;
+  }
+  if (verb == L"focus") {
+    c.expect(2, 2);
+    writeOut(focusedControl(window(c.at(1))));
+    return kDone;
+  }
   if (verb == L"select") return selectItem(c);
   if (verb == L"msgbox") return messageBox(c);
   if (verb == L"open-file") return openFile(c);
@@ -490,6 +580,9 @@ int run(const Command& c) {
 }  // namespace pv::driver
 
 int wmain(int argc, wchar_t** argv) {
+  // Rectangles and screenshots in the display's own pixels: a program that declares no
+  // awareness is shown a 96-dpi picture of windows that draw for a denser display.
+  SetProcessDPIAware();
   try {
     return pv::driver::run(pv::driver::Command(std::vector<std::wstring>(argv + 1, argv + argc)));
   } catch (const pv::driver::Failure& failure) {

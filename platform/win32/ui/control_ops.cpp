@@ -323,7 +323,8 @@ bool Win32Ui::setPicture(Window window, std::string_view name, std::string_view 
   return impl_->onUiThread([&]() -> bool {
     ControlState* c = impl_->find(window, name);
     if (!c || !c->hwnd || c->def->kind != K::PictureBox) return false;
-    UniqueBitmap bitmap = decodePicture(bytes, c->def->rect.width, c->def->rect.height);
+    const Rect size = c->window->scaled(c->def->rect);
+    UniqueBitmap bitmap = decodePicture(bytes, size.width, size.height);
     if (!bitmap) return false;
     c->picture = std::move(bitmap);
     c->pictureBytes = bytes;

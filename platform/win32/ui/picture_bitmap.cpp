@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "core/ui/display_scale.h"
 #include "core/ui/picture.h"
 #include "platform/win32/ui/resource_ids.h"
 
@@ -92,6 +93,16 @@ UniqueBitmap decodePicture(std::string_view bytes, int width, int height) {
     return dibFromPixels(pixels, sw, sh);
   }
   return dibFromPixels(resamplePixels(pixels, sw, sh, width, height), width, height);
+}
+
+UniqueBitmap decodePictureAtDpi(std::string_view bytes, int dpi) {
+  std::vector<std::uint32_t> pixels;
+  UINT w = 0, h = 0;
+  if (!decodePixels(bytes, pixels, w, h)) return {};
+  const int sw = static_cast<int>(w), sh = static_cast<int>(h);
+  const int dw = scaleToDpi(sw, dpi), dh = scaleToDpi(sh, dpi);
+  if (dw == sw && dh == sh) return dibFromPixels(pixels, sw, sh);
+  return dibFromPixels(resamplePixels(pixels, sw, sh, dw, dh), dw, dh);
 }
 
 std::string_view assetBytes(Asset asset) {

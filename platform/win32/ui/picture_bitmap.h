@@ -13,6 +13,8 @@ namespace pv {
 // premultiplied alpha, at the picture's own size or, when width and height are given,
 // resampled to them. Null for bytes that do not decode.
 UniqueBitmap decodePicture(std::string_view bytes, int width = 0, int height = 0);
+// The same at the size the picture has on a display of `dpi` (its own size at 96 dpi).
+UniqueBitmap decodePictureAtDpi(std::string_view bytes, int dpi);
 
 // The bytes of a picture compiled into the program; empty when it is absent (as in the
 // test programs, which carry no pictures).

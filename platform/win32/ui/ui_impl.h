@@ -3,6 +3,9 @@
 // user-interface thread only; Win32Ui hands other threads' calls over before reaching it.
 #include <windows.h>
 
+#include <oleacc.h>
+#include <wrl/client.h>
+
 #include <array>
 #include <functional>
 #include <map>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "core/ui/ui.h"
+#include "platform/win32/ui/display_density.h"
 #include "platform/win32/ui/handles.h"
 #include "platform/win32/ui/web_browser_host.h"
 #include "platform/win32/unique.h"
@@ -27,6 +31,7 @@ struct WindowState;
 inline constexpr UINT kRunCallMessage = WM_APP + 1;  // lParam: std::function<void()>*
 inline constexpr int kControlIdBase = 100;  // child id = base + index in the table
 inline constexpr int kMenuIdBase = 1000;    // menu item id = base + running index
+inline constexpr UINT kDpiChangedMessage = 0x02E0;  // WM_DPICHANGED, newer than our headers
 
 struct ControlState {
   const ControlDef* def = nullptr;
@@ -37,7 +42,7 @@ struct ControlState {
   std::string target;
   bool visited = false;
   std::string pictureBytes;  // last set through setPicture
-  UniqueBitmap picture;      // at the box's size, premultiplied alpha
+  UniqueBitmap picture;      // at the box's size on screen, premultiplied alpha
   std::unique_ptr<WebBrowserHost> browser;  // null: the web view shows its placeholder
 };
 
@@ -46,12 +51,19 @@ struct WindowState {
   Impl* impl = nullptr;
   const WindowDef* def = nullptr;
   HWND hwnd = nullptr;  // null while not loaded; DestroyWindow'd by destroy() or the operator
+  // The density the window is laid out for. The tables are in 96-dpi pixels; every
+  // position, size, font and picture is scaled to this when it is placed.
+  int dpi = 96;
   HWND tab = nullptr;
   std::vector<HWND> pages;
   // Sized once per load and never resized while loaded: subclass procs hold pointers.
   std::vector<ControlState> controls;
   UniqueBitmap backgroundBitmap;
   UniqueBrush background;  // the background picture as a pattern brush, tiled from (0, 0)
+
+  // The one scaling of the adapter: table pixels to this window's pixels.
+  int scaled(int value) const noexcept;
+  Rect scaled(const Rect& rect) const noexcept;
 };
 
 class Impl {
@@ -90,16 +102,38 @@ class Impl {
   // A web view's page event with its text; true when a handler cancelled.
   bool raisePageEvent(Window window, std::string_view control, Event event, std::string text);
 
+  // The window moved to a display of another density: everything in it is laid out again
+  // for `dpi`, the frame taking `suggested` (screen pixels).
+  void changeDpi(WindowState& w, int dpi, const RECT& suggested);
+
   WindowState& state(Window window) { return windows_[static_cast<size_t>(window)]; }
   ControlState* find(Window window, std::string_view name);
-  HFONT font(int size, bool bold, bool underline);
+  // A control's font at its window's density; `size` is the table's character height.
+  HFONT font(const WindowState& w, int size, bool bold, bool underline);
+  // Decodes a picture box's picture (the bytes last set, else the table's) at its size on
+  // screen.
+  void decodeBoxPicture(ControlState& c);
   void showPage(WindowState& w, int page);
 
   HINSTANCE instance() const noexcept { return instance_; }
 
  private:
+  // Screen readers (screen_reader.cpp): boxes named after their labels; a window shown
+  // without the focus announced.
+  void nameForScreenReaders(WindowState& w);
+  void announce(WindowState& w);
+  // Tab (Shift+Tab backwards) moves the focus to the next control of the table that is a
+  // tab stop, shown and enabled; Ctrl+Tab turns the tab control's pages. True when taken.
+  bool tabKey(WindowState& w, HWND target, bool backwards, bool pages);
+  // Esc in a window: hides the quick tip, closes the result window; true when taken.
+  bool escape(WindowState& w, HWND target);
   void createControl(WindowState& w, size_t index);
   void createTabPages(WindowState& w, ControlState& tab);
+  // What depends on the density and is not a child's rectangle or font.
+  void makeBackground(WindowState& w);
+  void setStatusParts(const WindowState& w, const ControlState& bar);
+  void fitTabPages(WindowState& w);
+  void placeControl(WindowState& w, ControlState& c);
   void hostWebBrowser(WindowState& w, ControlState& view);
 
   EventHub& events_;
@@ -108,6 +142,9 @@ class Impl {
   bool oleInitialised_ = false;
   CLSID webBrowserClass_;
   bool requireEngine_ = true;
+  DisplayDensity density_;
+  Microsoft::WRL::ComPtr<IAccPropServices> accessibleProperties_;
+  bool accessiblePropertiesTried_ = false;
   UniqueModule richEditModule_;
   UniqueWindow dispatcher_;
   UniqueIcon bigIcon_;

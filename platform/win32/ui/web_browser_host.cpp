@@ -259,6 +259,7 @@ struct WebBrowserHost::Parts {
   ComPtr<IConnectionPoint> events;
   DWORD cookie = 0;
   bool active = false;
+  HWND container = nullptr;
 };
 
 ComPtr<IDispatch> makeWebPageEventSink(WebPageEvents events, IUnknown* page) {
@@ -309,6 +310,7 @@ std::unique_ptr<WebBrowserHost> WebBrowserHost::create(HWND container, const CLS
       return nullptr;
     }
 
+    p.container = container;
     RECT area{};
     GetClientRect(container, &area);
     p.active = SUCCEEDED(p.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, p.site.Get(), 0,
@@ -343,6 +345,13 @@ WebBrowserHost::~WebBrowserHost() {
   p.object.Reset();
   p.sink.Reset();
   p.site.Reset();
+}
+
+void WebBrowserHost::fitToContainer() noexcept {
+  RECT area{};
+  GetClientRect(parts_->container, &area);
+  ComPtr<IOleInPlaceObject> inPlace;
+  if (SUCCEEDED(parts_->object.As(&inPlace))) inPlace->SetObjectRects(&area, &area);
 }
 
 bool WebBrowserHost::navigate(std::wstring_view address) noexcept {

@@ -48,6 +48,8 @@ class WebBrowserHost {
   // Starts loading `address`; false when the control refused it (a BeforeNavigate handler
   // that cancels still counts as taken).
   [[nodiscard]] bool navigate(std::wstring_view address) noexcept;
+  // Covers the container's client area again after the container was resized.
+  void fitToContainer() noexcept;
 
   struct Parts;  // the COM objects, released in a fixed order
 

@@ -7,6 +7,7 @@
 #include <ole2.h>
 
 #include <exception>
+#include <optional>
 
 #include "core/system/note_failure.h"
 #include "platform/win32/ui/names.h"
@@ -56,6 +57,7 @@ Impl::Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine)
     : events_(events), webBrowserClass_(webBrowserClass), requireEngine_(requireEngine) {
   uiThread_ = GetCurrentThreadId();
   instance_ = GetModuleHandleW(nullptr);
+  density_.declareAwareness();
   // WIC decodes the pictures and the web views host an OLE control: both need this thread
   // to be a single-threaded apartment with OLE.
   oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
@@ -94,13 +96,110 @@ int Impl::runMessageLoop() {
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     // Tab and the arrow keys move between controls as in a dialog.
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    bool ours = false;
-    for (const WindowState& w : windows_) ours = ours || (root && w.hwnd == root);
+    WindowState* ours = nullptr;
+    for (WindowState& w : windows_) {
+      if (root && w.hwnd == root) ours = &w;
+    }
+    if (ours && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && escape(*ours, msg.hwnd)) {
+      continue;
+    }
+    if (ours && msg.message == WM_KEYDOWN && msg.wParam == VK_TAB &&
+        tabKey(*ours, msg.hwnd, GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0)) {
+      continue;
+    }
     if (ours && IsDialogMessageW(root, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
   return static_cast<int>(msg.wParam);
+}
+
+namespace {
+
+bool isTabStop(const ControlState& c) {
+  return c.hwnd && (GetWindowLongPtrW(c.hwnd, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(c.hwnd) &&
+         IsWindowEnabled(c.hwnd);
+}
+
+// The first radio button of the run `index` belongs to; `index` itself for other controls.
+size_t groupStart(const WindowState& w, size_t index) {
+  while (index > 0 && w.controls[index].def->kind == ControlKind::RadioButton &&
+         w.controls[index - 1].def->kind == ControlKind::RadioButton &&
+         w.controls[index - 1].def->page == w.controls[index].def->page) {
+    --index;
+  }
+  return index;
+}
+
+// Tabbing into a run of radio buttons lands on the selected one.
+HWND groupTarget(const WindowState& w, size_t first) {
+  for (size_t i = first; i < w.controls.size(); ++i) {
+    const ControlState& c = w.controls[i];
+    if (i > first && groupStart(w, i) != first) break;
+    if (c.def->kind == ControlKind::RadioButton && c.hwnd &&
+        SendMessageW(c.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+      return c.hwnd;
+    }
+  }
+  return w.controls[first].hwnd;
+}
+
+}  // namespace
+
+bool Impl::tabKey(WindowState& w, HWND target, bool backwards, bool pages) {
+  if (pages) {
+    // Ctrl+Tab turns the tab control's pages, as in a property sheet.
+    if (!w.tab || w.pages.empty()) return false;
+    const int count = static_cast<int>(w.pages.size());
+    const int now = static_cast<int>(SendMessageW(w.tab, TCM_GETCURSEL, 0, 0));
+    showPage(w, ((now + (backwards ? -1 : 1)) % count + count) % count);
+    return true;
+  }
+  // The tables' order, not the children's z-order: a control laid over another (a distance
+  // box over its check box's caption) is raised above it but comes after it in reading.
+  const size_t count = w.controls.size();
+  if (count == 0) return false;
+  std::optional<size_t> at;
+  for (HWND h = target; h && h != w.hwnd && !at; h = GetParent(h)) {
+    for (size_t i = 0; i < count; ++i) {
+      if (w.controls[i].hwnd == h) at = i;
+    }
+  }
+  const size_t from = at ? groupStart(w, *at) : (backwards ? 0 : count - 1);
+  for (size_t step = 1; step <= count; ++step) {
+    const size_t i = backwards ? (from + count - step) % count : (from + step) % count;
+    const ControlState& c = w.controls[i];
+    if (!isTabStop(c) || (at && groupStart(w, i) == from)) continue;
+    HWND next = c.def->kind == ControlKind::RadioButton ? groupTarget(w, i) : c.hwnd;
+    SetFocus(next);
+    // As a dialog does: the text of a box reached with Tab is selected, ready to replace.
+    if (c.def->kind == ControlKind::Edit) SendMessageW(next, EM_SETSEL, 0, -1);
+    return true;
+  }
+  return false;
+}
+
+bool Impl::escape(WindowState& w, HWND target) {
+  // An open drop-down list closes first, as everywhere. The key reaches an editable combo
+  // box's field, whose parent is the box.
+  for (HWND box : {target, GetParent(target)}) {
+    wchar_t name[16] = {};
+    if (box && GetClassNameW(box, name, 16) && lstrcmpiW(name, WC_COMBOBOXW) == 0 &&
+        SendMessageW(box, CB_GETDROPPEDSTATE, 0, 0)) {
+      return false;
+    }
+  }
+  switch (w.id) {
+    case Window::QuickTip:
+      ShowWindow(w.hwnd, SW_HIDE);
+      return true;
+    case Window::Result:
+      // As the close button does: the window's MayClose handler decides.
+      SendMessageW(w.hwnd, WM_CLOSE, 0, 0);
+      return true;
+    default:
+      return false;
+  }
 }
 
 ControlState* Impl::find(Window window, std::string_view name) {
@@ -112,9 +211,9 @@ ControlState* Impl::find(Window window, std::string_view name) {
   return nullptr;
 }
 
-HFONT Impl::font(int size, bool bold, bool underline) {
+HFONT Impl::font(const WindowState& w, int size, bool bold, bool underline) {
   // Controls without a size in the tables get the usual 9-point Chinese UI size.
-  const int height = size > 0 ? size : 12;
+  const int height = w.scaled(size > 0 ? size : 12);
   auto& slot = fonts_[{height, bold, underline}];
   if (!slot) {
     LOGFONTW lf{};

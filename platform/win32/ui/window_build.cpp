@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include "core/ui/display_scale.h"
 #include "platform/win32/ui/names.h"
 #include "platform/win32/ui/picture_bitmap.h"
 #include "platform/win32/ui/ui_impl.h"
@@ -34,6 +35,39 @@ UniqueMenu buildMenu(const WindowDef& def) {
   return bar;
 }
 
+// Whether Tab stops at the control: every control the operator can act on from the
+// keyboard, in table order, which is the windows' reading order. A run of radio buttons is
+// one stop (its first), the arrow keys move inside it; labels, pictures and links are not.
+bool takesTabStop(const ControlDef& d, bool radioAfterRadio) {
+  if (d.has(kTabStop)) return true;
+  switch (d.kind) {
+    case K::Edit:
+    case K::RichEdit:
+    case K::Button:
+    case K::CheckBox:
+    case K::ComboBox:
+    case K::TabControl:
+      return true;
+    case K::RadioButton:
+      return !radioAfterRadio;
+    default:
+      return false;
+  }
+}
+
+// The field's height follows the table instead of the font. The field is its item height
+// plus a frame whose size depends on the system and the density: set, measured, corrected.
+void fitComboHeight(HWND combo, int height) {
+  int item = height - 6;
+  SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
+  RECT shown{};
+  GetWindowRect(combo, &shown);
+  if (const int off = height - (shown.bottom - shown.top); off != 0 && item + off > 0) {
+    item += off;
+    SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
+  }
+}
+
 bool overlaps(const Rect& a, const Rect& b) {
   return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
          b.top < a.top + a.height;
@@ -47,6 +81,7 @@ bool Impl::showWindow(Window window) {
   // The borderless quick tip appears without taking the focus from the operator's program.
   ShowWindow(w.hwnd, w.def->border == Border::None ? SW_SHOWNA : SW_SHOW);
   UpdateWindow(w.hwnd);
+  if (w.def->border == Border::None) announce(w);
   return true;
 }
 
@@ -55,10 +90,9 @@ bool Impl::load(Window window, bool show) {
   if (!w.hwnd) {
     const WindowDef& def = windowDef(window);
     w.def = &def;
-    if (def.background != Asset::None) {
-      w.backgroundBitmap = decodePicture(assetBytes(def.background));
-      if (w.backgroundBitmap) w.background.reset(CreatePatternBrush(w.backgroundBitmap.get()));
-    }
+    // Laid out for the monitor the window opens on, corrected below if the system puts it
+    // on another.
+    w.dpi = density_.atPoint(POINT{def.x, def.y});
 
     DWORD style = WS_CLIPCHILDREN;
     DWORD exStyle = 0;
@@ -71,22 +105,30 @@ bool Impl::load(Window window, bool show) {
       exStyle |= WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
     }
     UniqueMenu menu = buildMenu(def);
-    RECT outer{0, 0, def.clientWidth, def.clientHeight};
-    AdjustWindowRectEx(&outer, style, menu ? TRUE : FALSE, exStyle);
+    const bool hasMenu = menu.get() != nullptr;
+    auto outerSize = [&] {
+      RECT outer{0, 0, w.scaled(def.clientWidth), w.scaled(def.clientHeight)};
+      density_.adjustWindowRect(outer, style, hasMenu, exStyle, w.dpi);
+      return SIZE{outer.right - outer.left, outer.bottom - outer.top};
+    };
+    const SIZE outer = outerSize();
 
     // WM_NCCREATE records the handle in w.hwnd, so messages sent during creation already
     // find their window.
     HWND hwnd = CreateWindowExW(exStyle, kTopLevelWindowClass, toWide(def.title).c_str(), style,
-                                def.x, def.y, outer.right - outer.left, outer.bottom - outer.top,
-                                nullptr, menu.get(), instance_, &w);
-    if (!hwnd) {
-      w.background.reset();
-      w.backgroundBitmap.reset();
-      return false;
-    }
+                                w.scaled(def.x), w.scaled(def.y), outer.cx, outer.cy, nullptr,
+                                menu.get(), instance_, &w);
+    if (!hwnd) return false;
     menu.release();  // destroyed with the window
     w.hwnd = hwnd;
     ++liveWindows_;
+    if (const int dpi = density_.ofWindow(hwnd); dpi != w.dpi) {
+      w.dpi = dpi;
+      const SIZE corrected = outerSize();
+      SetWindowPos(hwnd, nullptr, 0, 0, corrected.cx, corrected.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    makeBackground(w);
     if (def.icon != Asset::None) {
       SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
       SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
@@ -99,6 +141,8 @@ bool Impl::load(Window window, bool show) {
       w.controls[i].window = &w;
     }
     for (size_t i = 0; i < def.controls.size(); ++i) createControl(w, i);
+    SendMessageW(hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    nameForScreenReaders(w);
 
     raise(window, "", Event::Created);
     if (!w.hwnd) return false;  // a handler destroyed it again
@@ -123,18 +167,18 @@ void Impl::createControl(WindowState& w, size_t index) {
     if (static_cast<size_t>(d.page) >= w.pages.size()) return;
     parent = w.pages[static_cast<size_t>(d.page)];
   }
-  const Rect r = placedRect(*w.def, d);
+  const Rect r = w.scaled(placedRect(*w.def, d));
 
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
   DWORD exStyle = 0;
   if (!d.has(kHidden)) style |= WS_VISIBLE;
   if (d.has(kDisabled)) style |= WS_DISABLED;
-  if (d.has(kTabStop)) style |= WS_TABSTOP;
   // Each radio button run is one group; every other control closes the group before it.
   const bool radioAfterRadio = d.kind == K::RadioButton && index > 0 &&
                                w.controls[index - 1].def->kind == K::RadioButton &&
                                w.controls[index - 1].def->page == d.page;
   if (!radioAfterRadio) style |= WS_GROUP;
+  if (takesTabStop(d, radioAfterRadio)) style |= WS_TABSTOP;
 
   const wchar_t* className = L"STATIC";
   std::wstring caption = toWide(d.caption);
@@ -190,7 +234,7 @@ void Impl::createControl(WindowState& w, size_t index) {
     case K::ComboBox:
       className = L"COMBOBOX";
       style |= WS_VSCROLL | (d.has(kDropDownList) ? CBS_DROPDOWNLIST : CBS_DROPDOWN | CBS_AUTOHSCROLL);
-      height += kDropListHeight;
+      height += w.scaled(kDropListHeight);
       break;
     case K::PictureBox:
       className = kPictureBoxWindowClass;
@@ -231,8 +275,8 @@ void Impl::createControl(WindowState& w, size_t index) {
   }
   SetWindowSubclass(hwnd, controlSubclassProc, 1, reinterpret_cast<DWORD_PTR>(&c));
   const bool underline = d.kind == K::Hyperlink || d.has(kUnderlined);
-  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font(d.fontSize, d.has(kBold), underline)),
-               FALSE);
+  SendMessageW(hwnd, WM_SETFONT,
+               reinterpret_cast<WPARAM>(font(w, d.fontSize, d.has(kBold), underline)), FALSE);
 
   switch (d.kind) {
     case K::Edit:
@@ -257,8 +301,7 @@ void Impl::createControl(WindowState& w, size_t index) {
                                         reinterpret_cast<LPARAM>(toWide(item.text).c_str()));
         if (at >= 0) SendMessageW(hwnd, CB_SETITEMDATA, static_cast<WPARAM>(at), item.value);
       }
-      // The field's height follows the table instead of the font.
-      SendMessageW(hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), r.height - 6);
+      fitComboHeight(hwnd, r.height);
       if (d.selected >= 0) {
         SendMessageW(hwnd, CB_SETCURSEL, static_cast<WPARAM>(d.selected), 0);
       } else if (!d.has(kDropDownList)) {
@@ -266,7 +309,7 @@ void Impl::createControl(WindowState& w, size_t index) {
       }
       break;
     case K::PictureBox:
-      if (d.picture != Asset::None) c.picture = decodePicture(assetBytes(d.picture), r.width, r.height);
+      decodeBoxPicture(c);
       break;
     case K::TabControl:
       createTabPages(w, c);
@@ -275,13 +318,7 @@ void Impl::createControl(WindowState& w, size_t index) {
       hostWebBrowser(w, c);
       break;
     case K::StatusBar: {
-      std::vector<int> edges;
-      int right = 0;
-      for (const StatusPart& p : d.parts) {
-        right += p.width;
-        edges.push_back(p.width == kRestWidth ? -1 : right);
-      }
-      SendMessageW(hwnd, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+      setStatusParts(w, c);
       for (size_t i = 0; i < d.parts.size(); ++i) {
         SendMessageW(hwnd, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(toWide(d.parts[i].text).c_str()));
       }
@@ -296,7 +333,7 @@ void Impl::createControl(WindowState& w, size_t index) {
   for (size_t j = 0; j < index; ++j) {
     const ControlDef& earlier = *w.controls[j].def;
     if (w.controls[j].hwnd && !earlier.has(kHidden) && earlier.page == d.page &&
-        overlaps(placedRect(*w.def, earlier), r)) {
+        overlaps(placedRect(*w.def, earlier), placedRect(*w.def, d))) {
       SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       break;
     }
@@ -317,20 +354,97 @@ void Impl::createTabPages(WindowState& w, ControlState& tab) {
   // coordinates, but only its body shows and takes the mouse: the strip stays the tab's.
   // The body starts right below the strip; pages are laid out from there (their first
   // controls sit at y 23 and x 1).
-  RECT strip{};
-  SendMessageW(tab.hwnd, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&strip));
-  const RECT body{1, strip.bottom + 1, d.rect.width - 1, d.rect.height - 1};
   for (size_t i = 0; i < d.pages.size(); ++i) {
     HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, kTabPageWindowClass, L"",
-                                WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, d.rect.width,
-                                d.rect.height, tab.hwnd, nullptr, instance_, &w);
-    if (!page) continue;
-    UniqueRegion region(CreateRectRgn(body.left, body.top, body.right, body.bottom));
-    if (region && SetWindowRgn(page, region.get(), FALSE)) region.release();
-    w.pages.push_back(page);
+                                WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, 0, 0,
+                                tab.hwnd, nullptr, instance_, &w);
+    if (page) w.pages.push_back(page);
   }
+  fitTabPages(w);
   showPage(w, d.selected >= 0 ? d.selected : 0);
 }
+
+void Impl::fitTabPages(WindowState& w) {
+  if (!w.tab) return;
+  RECT size{};
+  GetClientRect(w.tab, &size);
+  RECT strip{};
+  SendMessageW(w.tab, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&strip));
+  const RECT body{1, strip.bottom + 1, size.right - 1, size.bottom - 1};
+  for (HWND page : w.pages) {
+    SetWindowPos(page, nullptr, 0, 0, size.right, size.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+    UniqueRegion region(CreateRectRgn(body.left, body.top, body.right, body.bottom));
+    if (region && SetWindowRgn(page, region.get(), TRUE)) region.release();
+  }
+}
+
+void Impl::makeBackground(WindowState& w) {
+  w.background.reset();
+  w.backgroundBitmap.reset();
+  if (w.def->background == Asset::None) return;
+  w.backgroundBitmap = decodePictureAtDpi(assetBytes(w.def->background), w.dpi);
+  if (w.backgroundBitmap) w.background.reset(CreatePatternBrush(w.backgroundBitmap.get()));
+}
+
+void Impl::decodeBoxPicture(ControlState& c) {
+  const Rect r = c.window->scaled(c.def->rect);
+  if (!c.pictureBytes.empty()) {
+    c.picture = decodePicture(c.pictureBytes, r.width, r.height);
+  } else if (c.def->picture != Asset::None) {
+    c.picture = decodePicture(assetBytes(c.def->picture), r.width, r.height);
+  }
+}
+
+void Impl::setStatusParts(const WindowState& w, const ControlState& bar) {
+  std::vector<int> edges;
+  int right = 0;
+  for (const StatusPart& p : bar.def->parts) {
+    right += p.width;
+    edges.push_back(p.width == kRestWidth ? -1 : w.scaled(right));
+  }
+  SendMessageW(bar.hwnd, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+}
+
+void Impl::placeControl(WindowState& w, ControlState& c) {
+  const ControlDef& d = *c.def;
+  if (!c.hwnd) return;
+  const Rect r = w.scaled(placedRect(*w.def, d));
+  const int height = d.kind == K::ComboBox ? r.height + w.scaled(kDropListHeight) : r.height;
+  SetWindowPos(c.hwnd, nullptr, r.left, r.top, r.width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  const bool underline = d.kind == K::Hyperlink || d.has(kUnderlined);
+  SendMessageW(c.hwnd, WM_SETFONT,
+               reinterpret_cast<WPARAM>(font(w, d.fontSize, d.has(kBold), underline)), TRUE);
+  switch (d.kind) {
+    case K::ComboBox:
+      fitComboHeight(c.hwnd, r.height);
+      break;
+    case K::PictureBox:
+      decodeBoxPicture(c);
+      break;
+    case K::StatusBar:
+      setStatusParts(w, c);
+      break;
+    case K::WebBrowser:
+      if (c.browser) c.browser->fitToContainer();
+      break;
+    default:
+      break;
+  }
+}
+
+void Impl::changeDpi(WindowState& w, int dpi, const RECT& suggested) {
+  if (dpi <= 0) return;
+  w.dpi = dpi;
+  makeBackground(w);
+  SetWindowPos(w.hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  for (ControlState& c : w.controls) placeControl(w, c);
+  fitTabPages(w);  // after the tab control took its new font: the strip's height follows it
+  RedrawWindow(w.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+int WindowState::scaled(int value) const noexcept { return scaleToDpi(value, dpi); }
+Rect WindowState::scaled(const Rect& rect) const noexcept { return scaleToDpi(rect, dpi); }
 
 void Impl::hostWebBrowser(WindowState& w, ControlState& view) {
   // Outside a single-threaded apartment with OLE the control would live on another thread

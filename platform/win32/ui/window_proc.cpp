@@ -194,7 +194,8 @@ bool handleCommon(WindowState& w, HWND hwnd, UINT message, WPARAM wParam, LPARAM
   }
 }
 
-bool handleTopLevel(WindowState& w, HWND hwnd, UINT message, WPARAM wParam, LRESULT& result) {
+bool handleTopLevel(WindowState& w, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                    LRESULT& result) {
   switch (message) {
     case WM_TIMER:
       for (const ControlState& c : w.controls) {
@@ -212,6 +213,20 @@ bool handleTopLevel(WindowState& w, HWND hwnd, UINT message, WPARAM wParam, LRES
         return true;
       }
       DestroyWindow(hwnd);
+      result = 0;
+      return true;
+    case WM_CHANGEUISTATE:
+      // Focus rectangles (and access-key underlines) always show: the system would hide
+      // them until the keyboard is used, and whoever works only with it must see where
+      // the focus is from the start.
+      if (LOWORD(wParam) != UIS_CLEAR) {
+        DefWindowProcW(hwnd, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+        result = 0;
+        return true;
+      }
+      return false;
+    case kDpiChangedMessage:
+      if (lParam) w.impl->changeDpi(w, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       result = 0;
       return true;
     case WM_ACTIVATE:
@@ -258,6 +273,10 @@ bool wantsEnter(const ControlState& c) {
          raisesEvent(c.window->id, c.def->name, Event::KeyDown);
 }
 
+bool keepsTab(const ControlState& c) {
+  return c.def->kind == K::RichEdit || (c.def->kind == K::Edit && c.def->has(kMultiLine));
+}
+
 bool clipboardHasOnlyDigits(HWND owner) {
   if (!OpenClipboard(owner)) return false;
   bool digits = false;
@@ -283,7 +302,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (auto* w = reinterpret_cast<WindowState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
       LRESULT result = 0;
       if (handleCommon(*w, hwnd, message, wParam, lParam, result)) return result;
-      if (isTopLevel(*w, hwnd) && handleTopLevel(*w, hwnd, message, wParam, result)) return result;
+      if (isTopLevel(*w, hwnd) && handleTopLevel(*w, hwnd, message, wParam, lParam, result)) return result;
     }
   } catch (...) {
     noteFailure("windowProc", "message handling failed; default handling instead");
@@ -338,16 +357,25 @@ LRESULT CALLBACK controlSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPA
       case WM_NCDESTROY:
         RemoveWindowSubclass(hwnd, controlSubclassProc, 1);
         break;
-      case WM_GETDLGCODE:
+      case WM_GETDLGCODE: {
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        const bool keyDown = msg && msg->message == WM_KEYDOWN;
         // Enter goes to the box (it starts the login or the query) instead of the dialog
         // manager.
-        if (wantsEnter(*c) && lParam) {
-          const auto* msg = reinterpret_cast<const MSG*>(lParam);
-          if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
-            return DefSubclassProc(hwnd, message, wParam, lParam) | DLGC_WANTALLKEYS;
+        if (wantsEnter(*c) && keyDown && msg->wParam == VK_RETURN) {
+          return DefSubclassProc(hwnd, message, wParam, lParam) | DLGC_WANTALLKEYS;
+        }
+        // Multi-line boxes would keep Tab (and Esc) for themselves, and the keyboard could
+        // never leave them: their text has no use for a tab character.
+        if (keepsTab(*c)) {
+          LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam) & ~DLGC_WANTTAB;
+          if (keyDown && (msg->wParam == VK_TAB || msg->wParam == VK_ESCAPE)) {
+            code &= ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
           }
+          return code;
         }
         break;
+      }
       case WM_KEYDOWN:
         if (raisesEvent(c->window->id, c->def->name, Event::KeyDown)) {
           const Window window = c->window->id;
