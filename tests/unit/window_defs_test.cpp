@@ -205,7 +205,7 @@ TEST(AccessibleName, BoxesTakeTheirLabelOrTheirOwnName) {
   const Case kCases[] = {
       {Window::Login, kAccountBox, "登录账户"},            // the label before it
       {Window::Login, kPasswordBox, "登录密码"},
-      {Window::Main, kProductBox, "筛单项目"},             // the label's colon goes
+      {Window::Main, kProjectBox, "筛单项目"},             // the label's colon goes
       {Window::Result, kResultSeparator, "分割方式"},
       {Window::Main, kAddressBox, "地址"},                 // no label: its own name
       {Window::Main, kOutputBox, "输出"},
