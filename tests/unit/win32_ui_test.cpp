@@ -355,33 +355,6 @@ TEST_F(Win32UiTest, WorkerCallsRunOnTheUiThreadInOrder) {
   EXPECT_TRUE(handlerOnUiThread);
 }
 
-// A message box runs a message loop of its own: a worker's writes handed over meanwhile run
-// inside it, each once and in the order made, before the call that opened the box returns.
-TEST_F(Win32UiTest, AWorkersWritesLandInOrderWhileAMessageBoxIsOpen) {
-  ASSERT_TRUE(ui.load(Window::Login, true));
-  const wchar_t* const title = L"模态框内的写入";
-  std::vector<std::string> readBack;
-  std::atomic<bool> wroteWhileOpen{false};
-  std::thread worker([&] {
-    HWND box = nullptr;
-    for (int i = 0; i < 600 && !box; ++i) {
-      box = FindWindowW(L"#32770", title);
-      if (!box) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    for (const char* value : {"第一", "第二", "第三"}) {
-      ui.setText(Window::Login, "编辑框_账户", value);
-      readBack.push_back(ui.text(Window::Login, "编辑框_账户"));
-    }
-    wroteWhileOpen = box && IsWindow(box);
-    if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
-  });
-  MessageBoxW(ui.windowHandle(Window::Login), L"等待", title, MB_OK);
-  worker.join();
-  EXPECT_TRUE(wroteWhileOpen);
-  EXPECT_EQ(readBack, (std::vector<std::string>{"第一", "第二", "第三"}));
-  EXPECT_EQ(ui.text(Window::Login, "编辑框_账户"), "第三");
-}
-
 // The format of the characters [from, to) of a rich edit box, as the box reports it for
 // that selection.
 CHARFORMAT2W formatOf(HWND box, LONG from, LONG to) {
