@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/json_text.h"
 #include "core/sheets/xlsx_writer.h"
 #include "core/system/files.h"
 
@@ -69,24 +70,6 @@ pv::SheetToWrite resultsOf(size_t orders) {
     sheet.rowFills.push_back(verdict == u8(u8"正常") ? 0 : verdict == u8(u8"超区") ? 0xFFC7CE : 0xFFEB9C);
   }
   return sheet;
-}
-
-std::string jsonString(std::string_view utf8) {
-  std::string out = "\"";
-  for (const char c : utf8) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (b < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", b);
-      out += buf;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 // The awkward texts of a results file: what is written, and what every reader must see.

@@ -4,30 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/json_text.h"
 #include "core/sheets/spreadsheet.h"
 #include "core/text/codepage.h"
-
-namespace {
-
-std::string jsonString(std::string_view utf8) {
-  std::string out = "\"";
-  for (const char c : utf8) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (b < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", b);
-      out += buf;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {

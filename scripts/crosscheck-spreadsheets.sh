@@ -6,8 +6,82 @@
 # reads as empty). Not part of the
 # test run: it needs LibreOffice (libreoffice-calc-nogui, installed when missing) and takes
 # a few seconds per file. Default files: the committed fixtures our reader loads.
+#
+# crosscheck-spreadsheets.sh --writer: the other way round. bench/results_bench writes a
+# sample results workbook of awkward texts (leading zeros, 20 digits, XML specials, spaces
+# at the ends, several lines, emoji, control characters, broken UTF-8, the 32,767 cap) and
+# says what each cell must read back as; LibreOffice, SheetJS (the `xlsx` package of
+# bench/import, installed there when missing) and our own reader must each read exactly
+# that, cell by cell. The workbook is kept as build/crosscheck/results-sample.xlsx for a
+# look in a real spreadsheet program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [[ ${1:-} == --writer ]]; then
+  if ! command -v soffice >/dev/null; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends libreoffice-calc-nogui >/dev/null
+  fi
+  if [[ ! -d bench/import/node_modules/xlsx ]]; then
+    (cd bench/import && npm install --no-audit --no-fund --silent)
+  fi
+  bash scripts/build.sh native >/dev/null
+  mkdir -p build/crosscheck
+  sample=build/crosscheck/results-sample.xlsx
+  build/native/bench/results_bench sample "$sample" >build/crosscheck/results-sample.json
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  soffice --headless "-env:UserInstallation=file://$work/profile" --convert-to \
+    'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,1' \
+    --outdir "$work" "$sample" >/dev/null 2>&1 || true
+  build/native/bench/spreadsheet_dump "$sample" >"$work/ours.json"
+  NODE_PATH=bench/import/node_modules node -e '
+    const XLSX = require("xlsx");
+    const book = XLSX.readFile(process.argv[1], { dense: true });
+    const rows = XLSX.utils.sheet_to_json(book.Sheets[book.SheetNames[0]], { header: 1, raw: true, defval: "" });
+    process.stdout.write(JSON.stringify({ sheet: book.SheetNames[0], rows }));
+  ' "$sample" >"$work/sheetjs.json"
+  python3 - build/crosscheck/results-sample.json "$work" <<'PY'
+import csv, glob, json, sys
+want = json.load(open(sys.argv[1], encoding="utf-8"))["rows"]
+work = sys.argv[2]
+readers = {}
+csvs = glob.glob(f"{work}/*.csv")
+if csvs:
+    with open(csvs[0], encoding="utf-8", newline="") as f:
+        readers["LibreOffice"] = list(csv.reader(f))
+else:
+    print("LibreOffice: did not convert the sample")
+sheetjs = json.load(open(f"{work}/sheetjs.json", encoding="utf-8"))
+readers["SheetJS"] = [[v if isinstance(v, str) else repr(v) for v in row] for row in sheetjs["rows"]]
+readers["ours"] = json.load(open(f"{work}/ours.json", encoding="utf-8"))["rows"]
+status = 0 if csvs else 1
+if sheetjs["sheet"] != "结果_2024_05":
+    print(f"SheetJS: sheet name {sheetjs['sheet']!r}")
+    status = 1
+for name, rows in readers.items():
+    problems, cells = [], 0
+    for r in range(max(len(want), len(rows))):
+        w = want[r] if r < len(want) else []
+        g = rows[r] if r < len(rows) else []
+        for c in range(max(len(w), len(g))):
+            a = w[c] if c < len(w) else ""
+            b = g[c] if c < len(g) else ""
+            if a:
+                cells += 1
+            if a != b:
+                show = lambda t: repr(t if len(t) < 40 else t[:20] + f"...({len(t)})")
+                problems.append(f"R{r+1}C{c+1}: want {show(a)}, {name} {show(b)}")
+    if problems:
+        status = 1
+        print(f"{name}: {len(problems)} differences in {cells} cells")
+        for p in problems[:20]:
+            print("   ", p)
+    else:
+        print(f"{name}: {cells} cells agree (empty cells too)")
+sys.exit(status)
+PY
+  exit $?
+fi
 
 if ! command -v soffice >/dev/null; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends libreoffice-calc-nogui >/dev/null

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "core/sheets/xml_reader.h"
 #include "core/sheets/zip_writer.h"
 #include "core/text/utf8_decode.h"
 
@@ -62,24 +63,6 @@ void appendNumber(std::string& out, uint64_t v) {
   char buf[24];
   const auto end = std::to_chars(buf, buf + sizeof buf, v).ptr;
   out.append(buf, static_cast<size_t>(end - buf));
-}
-
-void appendCodePoint(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
 }
 
 bool isHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
@@ -151,7 +134,7 @@ TextFacts appendXmlEscaped(std::string& out, std::string_view utf8, size_t maxUn
           out.push_back(static_cast<char>(c));
           if (c == '_') sawUnderscore = true;
         } else {
-          appendCodePoint(out, c);
+          appendUtf8(out, c);
         }
     }
     line += isWide(c) ? 2 : 1;
@@ -321,7 +304,7 @@ std::string legalSheetName(std::string_view utf8) {
     }
     units += size;
     if (c < 0x80 && std::strchr("[]:*?/\\", static_cast<char>(c))) c = '_';
-    appendCodePoint(name, c);
+    appendUtf8(name, c);
   });
   const size_t first = name.find_first_not_of('\'');
   name = first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of('\'') - first + 1);
