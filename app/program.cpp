@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include <shlobj.h>
+
 #include <memory>
 #include <string>
 
@@ -7,7 +9,10 @@
 #include "core/client/client_events.h"
 #include "core/client/service_boxes.h"
 #include "core/client/window_lifecycle.h"
+#include "core/batch/journal.h"
 #include "core/import/erp_profiles.h"
+#include "core/text/codepage.h"
+#include "platform/win32/lifecycle/shell.h"
 #include "core/product/product.h"
 #include "platform/win32/excel_automation.h"
 #include "platform/win32/program_folders.h"
@@ -30,7 +35,14 @@ Program::Program()
                [this](const ErpImportProfile& profile, ScreeningTotals& totals, std::stop_token stop) {
                  return runErpImport(profile, totals, stop);
                },
-               [this](ScreeningTotals& totals, std::stop_token stop) { return runFreeImport(totals, stop); }} {
+               [this](ScreeningTotals& totals, std::stop_token stop) { return runFreeImport(totals, stop); },
+               &runFiles} {
+  runFiles.journalFolder = journalFolder();
+  runFiles.documentsFolder = [] {
+    const std::string documents = shellFolder(CSIDL_PERSONAL);
+    return documents.empty() ? documents : documents + "\\";
+  };
+  runFiles.now = [this] { return clock.now(); };
   // Before any worker reads them: where the service is, and the built-in contact until the
   // global information replaces it.
   state.records.session.update([](ApiSession& s) { s.baseUrl = std::string(kApiBaseUrl); });
@@ -38,7 +50,16 @@ Program::Program()
                                                     std::string(assetBytes(Asset::WechatContactCard))));
 }
 
+std::string Program::journalFolder() {
+  const std::filesystem::path program = runningExecutablePath().parent_path();
+  if (program.empty()) return {};
+  const std::string folder = utf16ToGbk((program / "data" / "journal").u16string());
+  return folder.empty() ? folder : folder + "\\";
+}
+
 bool Program::wire() {
+  // Old journals go on a worker: nothing the windows wait for.
+  workers.start([this] { pruneJournals(runFiles.journalFolder, clock.now()); });
   // Every registration is tried, so one refusal does not hide another.
   bool ok = registerWindowLifecycleEvents(client, settings);
   ok = registerLoginWindowEvents(client, loginPage) && ok;
@@ -52,7 +73,7 @@ void Program::pause(std::chrono::milliseconds time) { (void)pauses.pause(time); 
 
 RunContext Program::runContext(std::stop_token stop) {
   return RunContext{ui, dialogs, screening, output, [this](std::chrono::milliseconds time) { pause(time); },
-                       stop};
+                    stop, &runFiles};
 }
 
 std::string Program::chosenBatchQueryAddress() {

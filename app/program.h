@@ -78,7 +78,9 @@ class Program {
   MainWindowBatchScreening screening{{ui, client.apiTransport, state.records.session, pauses},
                                      {dialogs, browser, restart}};
   OutputBoxWriter output{ui, pauses};
-  SummaryContext summary{ui, dialogs, output, workers, state.records.matchingOrderNumbers, clipboard};
+  SummaryContext summary{ui, dialogs, output, workers, state.records.matchingOrderNumbers, clipboard, &browser};
+  // Where runs keep their journals (beside the settings) and their results (Documents).
+  RunFiles runFiles;
   Win32FileChooser files{ui};
   ImportContext imports;
   OneClickContext oneClick;
@@ -86,6 +88,7 @@ class Program {
 
  private:
   void pause(std::chrono::milliseconds time);
+  static std::string journalFolder();
   RunContext runContext(std::stop_token stop);
   std::string chosenBatchQueryAddress();
   int runErpImport(const ErpImportProfile& profile, ScreeningTotals& totals, std::stop_token stop);

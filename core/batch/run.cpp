@@ -102,7 +102,16 @@ void showScreeningProgress(Ui& ui, int total, int processed, int tickedCount, bo
 
 bool screenBatch(RunContext& run, const std::vector<std::string>& texts, std::vector<bool>& decisions,
                  int& tickedCount) {
+  std::vector<OrderResult> results;
+  const bool answered = screenBatch(run, texts, results, tickedCount);
   decisions.clear();
+  for (const OrderResult& result : results) decisions.push_back(result.tick);
+  return answered;
+}
+
+bool screenBatch(RunContext& run, const std::vector<std::string>& texts, std::vector<OrderResult>& results,
+                 int& tickedCount) {
+  results.clear();
   if (run.stop.stop_requested()) return false;
   const std::string answer = run.screening.screenAddresses(texts, run.stop);
   // A stop while the request was out: the operator has moved on, write nothing more.
@@ -119,7 +128,8 @@ bool screenBatch(RunContext& run, const std::vector<std::string>& texts, std::ve
 
   for (size_t n = 0; n < texts.size(); ++n) {
     run.output.appendLabelledLine("筛选地址", texts[n]);
-    bool decision = writeVerdict(run, document.at("/data/" + std::to_string(n)), message);
+    const JsonValue entry = document.at("/data/" + std::to_string(n));
+    bool decision = writeVerdict(run, entry, message);
     if (run.ui.checked(Window::Main, kInverseRadio)) decision = !decision;
     if (decision) {
       ++tickedCount;
@@ -129,7 +139,7 @@ bool screenBatch(RunContext& run, const std::vector<std::string>& texts, std::ve
     }
     run.output.appendStyledText("\r\n", kColourBlack);
     run.output.scrollToEnd();
-    decisions.push_back(decision);
+    results.push_back(orderResultOf(entry, decision));
   }
   return true;
 }

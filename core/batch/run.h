@@ -14,8 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/batch/results.h"
 #include "core/screening/render.h"
 #include "core/screening/service_code.h"
+#include "core/system/clock.h"
 #include "core/ui/dialogs.h"
 #include "core/ui/ui.h"
 
@@ -32,6 +34,15 @@ struct ScreeningTotals {
   int ticked = 0;
   std::vector<std::string> orderNumbers;  // matching orders of an imported file
   bool summaryWanted = false;             // the last flow finished and wants a summary
+  std::string resultsFile;                // where the run's results were written (GBK)
+  std::string resultsNote;                // why they could not be, or where they went instead
+};
+
+// Where a run keeps what outlives it. Empty texts turn the journal or the results file off.
+struct RunFiles {
+  std::string journalFolder;                      // GBK, ending in a separator
+  std::function<std::string()> documentsFolder;   // the operator's Documents, ending in a separator
+  std::function<ClockTime()> now;                 // for the names
 };
 
 // The rich output box as a run writes it. A labelled line with an empty value writes
@@ -65,6 +76,7 @@ struct RunContext {
   ScreeningOutput& output;
   std::function<void(std::chrono::milliseconds)> pause;
   std::stop_token stop;
+  const RunFiles* files = nullptr;  // null: nothing is written beyond the windows
 };
 
 // True for an address the client shows masked: a run of 26 or more cipher-like
@@ -80,5 +92,8 @@ void showScreeningProgress(Ui& ui, int total, int processed, int ticked, bool qu
 // is written) or the run was stopped; `decisions` is then incomplete.
 [[nodiscard]] bool screenBatch(RunContext& run, const std::vector<std::string>& texts,
                                std::vector<bool>& decisions, int& ticked);
+// The same, with what was found for each text (`tick` holds the decision).
+[[nodiscard]] bool screenBatch(RunContext& run, const std::vector<std::string>& texts,
+                               std::vector<OrderResult>& results, int& ticked);
 
 }  // namespace pv

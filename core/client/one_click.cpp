@@ -11,9 +11,9 @@ namespace {
 // Runs the client's flow; the result flag.
 int runFlow(OneClickContext& context, const ErpClient& client, WindowHandle window, ScreeningTotals& totals,
             std::stop_token stop) {
-  RunContext run{context.ui, context.dialogs, context.screening, context.output, context.pause, stop};
+  RunContext run{context.ui, context.dialogs, context.screening, context.output, context.pause, stop, context.files};
   if (std::holds_alternative<ReadOrderList>(client.flow)) {
-    return screenListViewOrders(run, context.desktop, window, totals) ? 1 : 0;
+    return screenListViewOrders(run, context.desktop, window, totals, client.displayName) ? 1 : 0;
   }
   const auto& profile = std::get<ErpImportProfile>(client.flow);
   return context.runErpImportProfile ? context.runErpImportProfile(profile, totals, stop) : 0;
@@ -57,9 +57,7 @@ void runOneClickScreening(OneClickContext& context, std::stop_token stop) {
     }
   }
   (void)ui.setText(Window::Main, kOneClickButton, kIdleCaption);
-  if (totals.summaryWanted) {
-    showScreeningSummary(context.summary, totals.total, totals.ticked, totals.orderNumbers);
-  }
+  if (totals.summaryWanted) showScreeningSummary(context.summary, totals);
 }
 
 void OneClickControl::toggleOneClickScreening() {
@@ -92,6 +90,16 @@ bool registerResultWindowEvents(SummaryContext& summary) {
                          [s](EventArgs&) {
                            (void)s->clipboard.setText(s->ui.text(Window::Result, kResultText));
                            (void)s->ui.setText(Window::Result, kResultCopy, "已复制");
+                         }) &&
+               registered;
+  registered = events.on(Window::Result, kResultOpenFile, Event::Clicked,
+                         [s](EventArgs&) {
+                           const auto path = s->resultsFile.load();
+                           if (path->empty() || s->browser == nullptr || !s->browser->open(*path)) {
+                             (void)s->dialogs.show({.text = "结果文件无法打开：" + *path,
+                                                    .title = std::string(kRunMessageTitle),
+                                                    .owner = Window::Result});
+                           }
                          }) &&
                registered;
   registered = events.on(Window::Result, "", Event::MayClose,

@@ -37,6 +37,8 @@ struct OneClickContext {
   // the operator picks. Each returns the result flag (1: a summary is wanted).
   std::function<int(const ErpImportProfile&, ScreeningTotals&, std::stop_token)> runErpImportProfile;
   std::function<int(ScreeningTotals&, std::stop_token)> screenImportedOrders;
+  // Where runs keep their journals and results; null: nowhere.
+  const RunFiles* files = nullptr;
 };
 
 // The worker body of one run.

@@ -29,7 +29,13 @@ std::vector<std::string> restrictionSummary(Ui& ui) {
 }
 
 void showScreeningSummary(SummaryContext& summary, int total, int ticked, const OrderNumbers& orderNumbers) {
+  showScreeningSummary(summary, ScreeningTotals{.total = total, .ticked = ticked, .orderNumbers = orderNumbers});
+}
+
+void showScreeningSummary(SummaryContext& summary, const ScreeningTotals& totals) {
   Ui& ui = summary.ui;
+  const int total = totals.total, ticked = totals.ticked;
+  const OrderNumbers& orderNumbers = totals.orderNumbers;
   if (total == 0) {
     summary.output.appendLabelledLine("筛单提示", "筛单结束");
     summary.output.scrollToEnd();
@@ -41,10 +47,21 @@ void showScreeningSummary(SummaryContext& summary, int total, int ticked, const 
   summary.output.appendLabelledLine("筛单项目", project);
   summary.output.appendLabelledLine("筛单结果", counts + "。", kColourBlue);
   summary.output.appendLabelledLine("限制类型", restrictions, kColourOrange);
+  std::string files;
+  if (!totals.resultsFile.empty()) {
+    summary.output.appendLabelledLine("结果文件", totals.resultsFile, kColourBlue);
+    files += "\r\n结果文件：" + totals.resultsFile;
+  }
+  if (!totals.resultsNote.empty()) {
+    summary.output.appendLabelledLine("结果文件", totals.resultsNote, kColourOrange);
+    files += "\r\n" + totals.resultsNote;
+  }
   summary.output.scrollToEnd();
+  summary.resultsFile.store(totals.resultsFile);
+  (void)ui.setVisible(Window::Result, kResultOpenFile, !totals.resultsFile.empty() && summary.browser != nullptr);
 
   (void)summary.dialogs.show(DialogMessage{
-      .text = "【筛单项目】：" + project + "\r\n【筛单结果】：" + counts + "\r\n【限制类型】：" + restrictions,
+      .text = "【筛单项目】：" + project + "\r\n【筛单结果】：" + counts + "\r\n【限制类型】：" + restrictions + files,
       .title = std::string(kRunMessageTitle),
       .buttons = DialogButtons::Ok,
       .owner = Window::Main});

@@ -9,6 +9,7 @@
 
 #include "core/api/records.h"
 #include "core/batch/run.h"
+#include "core/system/browser.h"
 #include "core/system/clipboard.h"
 #include "core/system/workers.h"
 #include "core/ui/dialogs.h"
@@ -29,6 +30,10 @@ struct SummaryContext {
   // The order numbers the result window shows: the last summary's that had any.
   Published<OrderNumbers>& matchingOrderNumbers;
   Clipboard& clipboard;
+  // Opens the results file with the program Windows gives its kind; null: no such button.
+  Browser* browser = nullptr;
+  // The last run's results file (GBK), which "打开结果文件" opens.
+  Published<std::string> resultsFile{};
 };
 
 // The restriction types the operator chose, as the summary names them.
@@ -39,6 +44,9 @@ std::string chosenProjectAndService(const Ui& ui);
 
 // The summary of a run (on the run's worker; the message box holds it until answered).
 void showScreeningSummary(SummaryContext& summary, int total, int ticked, const OrderNumbers& orderNumbers);
+// The same with the results file: "结果文件：PATH" in the box and the output, and the result
+// window's button to open it.
+void showScreeningSummary(SummaryContext& summary, const ScreeningTotals& totals);
 
 // Writes the matching order numbers into the result window, one per line or, with "逗号分割"
 // chosen, separated by commas.

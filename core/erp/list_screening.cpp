@@ -2,7 +2,13 @@
 
 #include <string>
 
+#include <optional>
+
+#include "core/batch/journal.h"
+#include "core/batch/ledger.h"
 #include "core/erp/erp_windows.h"
+#include "core/system/files.h"
+#include "core/import/import_flow.h"
 #include "core/text/text.h"
 
 namespace pv {
@@ -62,6 +68,7 @@ ColumnMap mapColumns(const std::vector<std::string>& headers) {
     const std::string& header = headers[i];
     const int column = static_cast<int>(i) + 1;
     if (containsText(header, "地区")) columns.region = column;
+    if (columns.orderNo == 0 && containsText(header, "单号")) columns.orderNo = column;
     if (header == "地址") {
       columns.address = column;
       exactAddress = true;
@@ -72,7 +79,8 @@ ColumnMap mapColumns(const std::vector<std::string>& headers) {
   return columns;
 }
 
-bool screenListViewOrders(RunContext& run, Desktop& desktop, WindowHandle client, ScreeningTotals& totals) {
+bool screenListViewOrders(RunContext& run, Desktop& desktop, WindowHandle client, ScreeningTotals& totals,
+                          std::string_view clientName) {
   const std::string pageName = orderPageName(desktop.title(client));
 
   bool anyCandidate = false;
@@ -100,15 +108,49 @@ bool screenListViewOrders(RunContext& run, Desktop& desktop, WindowHandle client
     return false;
   }
 
-  totals.total = list->itemCount();
   const int last = list->itemCount() - 1;
   const int regionColumn = columns.region - 1;
   const int addressColumn = columns.address - 1;
+  const int orderNoColumn = columns.orderNo - 1;
 
-  int screened = 0;
+  RunLedger ledger(list->itemCount());
+  std::optional<RunJournal> journal;
+  if (run.files != nullptr && !run.files->journalFolder.empty()) {
+    RunSource source;
+    source.kind = std::string(clientName) + "\t" + pageName;
+    journal = RunJournal::start(run.files->journalFolder, source, ledger.total(), run.files->now());
+    if (journal) ledger.setLog(&*journal);
+  }
+  std::vector<BatchEntry> entries;  // entry i is the ledger's order i
+  std::vector<std::vector<std::string>> cells;
+
+  // The operator may re-sort or refresh the list while a batch is out: a row that no longer
+  // holds the order screened is left alone rather than ticked by position.
+  const SettleOrder settle = [&](size_t index, const OrderResult& result, std::string& reason) {
+    if (run.stop.stop_requested()) return true;
+    const BatchEntry& entry = entries[index];
+    if (list->itemText(entry.row, regionColumn) != entry.region ||
+        list->itemText(entry.row, addressColumn) != entry.address) {
+      run.output.appendLabelledLine("跳过勾选", "第" + std::to_string(entry.row + 1) + "行（" + entry.text +
+                                                    "）在筛单时已变动，未改动其勾选",
+                                    kColourOrange);
+      reason = "筛单时该行已变动，未改动其勾选";
+      return false;
+    }
+    list->setCheckState(entry.row, result.tick);
+    run.pause(kTickPause);
+    return true;
+  };
+
+  // A run cut short still counts the list's rows, as its progress did.
+  const auto cutShort = [&] {
+    (void)run.ui.setTaskbarProgress(Window::Main, 0, 0);
+    addLedgerTotals(ledger, totals, false, true);
+    return false;
+  };
   for (int start = 0; start <= last; start += kBatchSize) {
-    if (run.stop.stop_requested()) return false;
-    std::vector<BatchEntry> batch;
+    if (run.stop.stop_requested()) return cutShort();
+    std::vector<size_t> batch;
     // The row count is asked again for every row: rows removed meanwhile end the batch.
     for (int k = 0; k < kBatchSize; ++k) {
       const int row = start + k;
@@ -117,40 +159,32 @@ bool screenListViewOrders(RunContext& run, Desktop& desktop, WindowHandle client
       entry.text = entry.region;
       if (!isMaskedAddress(entry.address)) entry.text += entry.address;
       entry.text = withoutSpaces(entry.text);
-      batch.push_back(std::move(entry));
+      std::string orderNumber = orderNoColumn >= 0 ? list->itemText(row, orderNoColumn) : std::string();
+      cells.push_back({entry.region, entry.address});
+      if (orderNoColumn >= 0) cells.back().insert(cells.back().begin(), orderNumber);
+      ledger.orders().push_back({entry.text, std::move(orderNumber), {}});
+      batch.push_back(entries.size());
+      entries.push_back(std::move(entry));
     }
     // Rows removed meanwhile took the rest of the page with them: nothing is left to ask.
     if (batch.empty()) break;
-    screened += static_cast<int>(batch.size());
-    const int processed = start + static_cast<int>(batch.size());
-    showScreeningProgress(run.ui, totals.total, processed, totals.ticked, true);
-
-    std::vector<std::string> texts;
-    for (const BatchEntry& entry : batch) texts.push_back(entry.text);
-    std::vector<bool> decisions;
-    if (!screenBatch(run, texts, decisions, totals.ticked)) return false;
-
-    for (size_t i = 0; i < batch.size() && i < decisions.size(); ++i) {
-      if (run.stop.stop_requested()) return false;
-      const BatchEntry& entry = batch[i];
-      // The operator may re-sort or refresh the list while the batch was out: a row that
-      // no longer holds the order screened is left alone rather than ticked by position.
-      if (list->itemText(entry.row, regionColumn) != entry.region ||
-          list->itemText(entry.row, addressColumn) != entry.address) {
-        if (decisions[i]) --totals.ticked;
-        run.output.appendLabelledLine("跳过勾选", "第" + std::to_string(entry.row + 1) + "行（" + entry.text +
-                                                      "）在筛单时已变动，未改动其勾选",
-                                      kColourOrange);
-        continue;
-      }
-      list->setCheckState(entry.row, decisions[i]);
-      run.pause(kTickPause);
-    }
+    if (!screenLedgerBatch(run, ledger, batch, settle)) return cutShort();
     run.pause(kBatchPause);
-    showScreeningProgress(run.ui, totals.total, processed, totals.ticked, false);
   }
+  if (!offerRetryOfFailed(run, ledger, settle)) return cutShort();
+  (void)run.ui.setTaskbarProgress(Window::Main, 0, 0);
+  if (journal) journal->finish();
+
   // The summary counts the orders screened, not rows that were gone before their turn.
-  totals.total = screened;
+  addLedgerTotals(ledger, totals, false);
+  if (run.files != nullptr && run.files->documentsFolder) {
+    std::vector<std::string> columnsRead = {headers[static_cast<size_t>(regionColumn)],
+                                            headers[static_cast<size_t>(addressColumn)]};
+    if (orderNoColumn >= 0) columnsRead.insert(columnsRead.begin(), headers[static_cast<size_t>(orderNoColumn)]);
+    const std::string stem = std::string(clientName) + "_" + pageName + "_" + localTimestamp(run.files->now());
+    saveResults(totals, {}, run.files->documentsFolder() + std::string(kResultsSubfolder), safeFileName(stem), ".xlsx",
+                writeXlsxBook(listResultsSheet(columnsRead, cells, ledger)));
+  }
   return true;
 }
 

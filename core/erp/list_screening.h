@@ -18,6 +18,7 @@ namespace pv {
 struct ColumnMap {
   int region = 0;
   int address = 0;
+  int orderNo = 0;  // the first header containing "单号"; for the results file only
 };
 
 // The text between the first "[" and the next "]" of a title; empty without both.
@@ -28,9 +29,11 @@ std::string orderPageName(std::string_view title);
 ColumnMap mapColumns(const std::vector<std::string>& headers);
 
 // Screens every order of the open order page of the client whose top-level window is
-// `client`. True when every row was processed; false when the run ended early (the reason
-// has been shown) or was stopped.
+// `client` (named `clientName` in the results file's name). Failed orders are offered to be
+// screened again; with the run's files, verdicts are journalled and the results written
+// to Documents. True when every row was processed; false when the run ended early (the
+// reason has been shown) or was stopped.
 [[nodiscard]] bool screenListViewOrders(RunContext& run, Desktop& desktop, WindowHandle client,
-                                        ScreeningTotals& totals);
+                                        ScreeningTotals& totals, std::string_view clientName = {});
 
 }  // namespace pv

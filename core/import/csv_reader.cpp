@@ -199,13 +199,24 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
 }
 
 CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
-                        const ImportProfile& profile, const HeaderMatcher& matcher) {
+                        const ImportProfile& profile, const HeaderMatcher& matcher, CsvLayout* layout) {
   CsvParse parse;
   CsvText text;
   decodeCsvText(bytes, text);
-  const std::string_view in = text.bytes;
+  std::string_view in = text.bytes;
   const bool utf8 = text.utf8;
   const char separator = decideSeparator(text, matcher);
+  if (layout != nullptr) {
+    *layout = CsvLayout();
+    layout->separator = separator;
+    if (bytes.starts_with("\xFF\xFE")) layout->encoding = TextEncoding::Utf16Le;
+    else if (bytes.starts_with("\xFE\xFF")) layout->encoding = TextEncoding::Utf16Be;
+    else if (bytes.starts_with("\xEF\xBB\xBF")) layout->encoding = TextEncoding::Utf8WithMark;
+    else if (utf8) layout->encoding = TextEncoding::Utf8;
+    layout->text = std::string(in);
+    in = layout->text;
+  }
+  size_t recordBegin = 0, recordEnd = 0;
   // The bytes that end an unquoted field's run; a quote is ordinary there.
   std::array<bool, 256> special{};
   for (const char c : {separator, '\n', '\r', '\0'}) special[static_cast<unsigned char>(c)] = true;
@@ -234,12 +245,22 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
     fieldStart = true;
   };
   const auto finishLine = [&] {
+    const bool headerKnown = parse.columns.column[kAddressSlot] != 0;
+    const bool blank = column == 1 && field.empty();
     finishField();
     if (!row.text[kOrderNoSlot].empty() && !row.text[kAddressSlot].empty()) {
       ImportedOrder order;
       order.orderNumber = row.text[kOrderNoSlot];
       for (int slot = 0; slot <= kAddressSlot; ++slot) order.address += row.text[slot];
+      order.sourceRow = parse.finishedLines;
       orders.push_back(std::move(order));
+    } else if (layout != nullptr && headerKnown && !blank) {
+      layout->skipped.push_back(
+          {parse.finishedLines, std::string(row.text[kAddressSlot].empty() ? kNoAddressReason : kNoOrderNumberReason)});
+    }
+    if (layout != nullptr) {
+      layout->records.push_back({recordBegin, recordEnd, column - 1});
+      if (!headerKnown && parse.columns.column[kAddressSlot] != 0) layout->headerRecord = parse.finishedLines;
     }
     for (std::string& t : row.text) t.clear();
     column = 1;
@@ -282,14 +303,19 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
     if (c == separator) {
       finishField();
     } else if (c == '\n') {
+      recordEnd = i - 1;
       finishLine();
+      recordBegin = i;
     } else if (c == '\r') {
       // CR LF, and a lone CR (the line end of old Macintosh exports), end the line.
+      recordEnd = i - 1;
       if (i < in.size() && in[i] == '\n') ++i;
       finishLine();
+      recordBegin = i;
     }
     // NUL bytes are dropped.
   }
+  recordEnd = in.size();
   if (lineOpen) finishLine();
   return parse;
 }
@@ -300,7 +326,8 @@ int readCsvOrders(std::string_view path, std::vector<ImportedOrder>& orders,
 }
 
 int readCsvOrderBytes(std::string_view bytes, std::vector<ImportedOrder>& orders,
-                      const ImportProfile& profile, const ImportOptional& optional, Dialogs& dialogs) {
+                      const ImportProfile& profile, const ImportOptional& optional, Dialogs& dialogs,
+                      CsvLayout* layout) {
   const auto box = [&](std::string_view text, std::string_view title) {
     dialogs.show({std::string(text), std::string(title), DialogButtons::Ok, DialogIcon::None,
                   Window::Main});
@@ -310,7 +337,8 @@ int readCsvOrderBytes(std::string_view bytes, std::vector<ImportedOrder>& orders
     return 0;
   }
   const size_t before = orders.size();
-  const CsvParse parse = parseCsvOrders(bytes, orders, profile);
+  const HeaderMatcher matcher(profile);
+  const CsvParse parse = parseCsvOrders(bytes, orders, profile, matcher, layout);
   if (parse.finishedLines > 0) {
     if (const int slot = firstMissingColumn(profile, optional, parse.columns); slot >= 0) {
       orders.resize(before);

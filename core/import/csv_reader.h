@@ -53,13 +53,32 @@ struct CsvParse {
   int finishedLines = 0;
 };
 
+// Where a text file's records lie, so that a results file can repeat each one as it was
+// and add to it.
+enum class TextEncoding { Gbk, Utf8, Utf8WithMark, Utf16Le, Utf16Be };
+struct CsvRecord {
+  size_t begin = 0, end = 0;  // in CsvLayout::text, without the line end
+  int fields = 0;
+};
+struct CsvLayout {
+  TextEncoding encoding = TextEncoding::Gbk;
+  char separator = ',';
+  // The text the records lie in: the file without its byte-order mark (GBK or UTF-8), or a
+  // UTF-16 file converted to GBK.
+  std::string text;
+  std::vector<CsvRecord> records;
+  int headerRecord = -1;  // the record that named the address column
+  std::vector<SkippedRow> skipped;
+};
+
 // The grammar over a whole file's bytes: appends the orders found and says which columns
 // were found.
 CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
                         const ImportProfile& profile);
 // The same with the profile's patterns compiled by the caller (`matcher` made of `profile`).
 CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orders,
-                        const ImportProfile& profile, const HeaderMatcher& matcher);
+                        const ImportProfile& profile, const HeaderMatcher& matcher,
+                        CsvLayout* layout = nullptr);
 
 inline constexpr std::string_view kCsvUnreadableText =
     "读取csv文件失败，文件可能被占用，请关闭csv文件后重试";
@@ -70,7 +89,9 @@ inline constexpr std::string_view kCsvUnreadableText =
 int readCsvOrders(std::string_view path, std::vector<ImportedOrder>& orders,
                   const ImportProfile& profile, const ImportOptional& optional, Dialogs& dialogs);
 // The same over the file's bytes, already read (empty: the file could not be read).
+// With `layout`, where the records lie is kept there.
 int readCsvOrderBytes(std::string_view bytes, std::vector<ImportedOrder>& orders,
-                      const ImportProfile& profile, const ImportOptional& optional, Dialogs& dialogs);
+                      const ImportProfile& profile, const ImportOptional& optional, Dialogs& dialogs,
+                      CsvLayout* layout = nullptr);
 
 }  // namespace pv

@@ -1,5 +1,9 @@
 #include "core/import/import_flow.h"
 
+#include <optional>
+
+#include "core/batch/journal.h"
+#include "core/batch/ledger.h"
 #include "core/import/csv_reader.h"
 #include "core/import/sheet_orders.h"
 #include "core/sheets/spreadsheet.h"
@@ -109,7 +113,8 @@ void applyImportDefaults(ImportProfile& profile, ImportOptional& optional) {
 }
 
 int importOrderFile(ImportContext& context, std::vector<ImportedOrder>& orders,
-                    const ImportProfile& profile, const ImportOptional& optional, std::string_view path) {
+                    const ImportProfile& profile, const ImportOptional& optional, std::string_view path,
+                    ImportSource* source) {
   std::string chosen(path);
   if (chosen.empty()) {
     chosen = context.files.showOpenFileDialog(Window::Main, context.files.desktopFolder(), kImportDialogTitle,
@@ -133,10 +138,19 @@ int importOrderFile(ImportContext& context, std::vector<ImportedOrder>& orders,
                         kind == SpreadsheetFormat::Html || kind == SpreadsheetFormat::Xml2003;
   const bool text = kind == SpreadsheetFormat::Text || (type == "csv" && !workbook) ||
                     (type == "txt" && kind == SpreadsheetFormat::Empty);
-  if (text) return readCsvOrderBytes(bytes, orders, profile, optional, context.dialogs);
+  if (source != nullptr) {
+    *source = ImportSource();
+    source->path = chosen;
+  }
+  if (text) {
+    if (source != nullptr) source->text = true;
+    return readCsvOrderBytes(bytes, orders, profile, optional, context.dialogs,
+                             source != nullptr ? &source->layout : nullptr);
+  }
   if (type == "txt" && !workbook) return offerWebImport(context);
 
-  SpreadsheetBook book;
+  auto kept = std::make_shared<SpreadsheetBook>();
+  SpreadsheetBook& book = *kept;
   const bool loaded = book.loadBytes(bytes);
   bytes = std::string();  // the sheet holds what it needs
   if (!loaded) {
@@ -149,7 +163,7 @@ int importOrderFile(ImportContext& context, std::vector<ImportedOrder>& orders,
       okBox(context.dialogs, book.errorMessage(), kCopyUnreadableTitle);
       return 0;
     }
-    return convertWithExcel(context, orders, profile, optional, chosen, book.errorMessage());
+    return convertWithExcel(context, orders, profile, optional, chosen, book.errorMessage(), source);
   }
   const size_t before = orders.size();
   const SheetImport sheet = readSheetOrders(*book.sheet(0), profile, optional, orders);
@@ -162,6 +176,11 @@ int importOrderFile(ImportContext& context, std::vector<ImportedOrder>& orders,
     okBox(context.dialogs, kNoImportDataText, kImportNoticeTitle);
     return 0;
   }
+  if (source != nullptr) {
+    source->book = std::move(kept);
+    source->headerRow = sheet.headerRow;
+    source->skipped = sheet.skipped;
+  }
   if (!path.empty()) (void)removeFile(path);  // the converted copy has served
   setStatus(context.ui, "导入" + std::to_string(orders.size() - before) + "条数据");
   return 1;
@@ -169,7 +188,7 @@ int importOrderFile(ImportContext& context, std::vector<ImportedOrder>& orders,
 
 int convertWithExcel(ImportContext& context, std::vector<ImportedOrder>& orders,
                      const ImportProfile& profile, const ImportOptional& optional, std::string_view path,
-                     std::string_view readerError) {
+                     std::string_view readerError, ImportSource* source) {
   setStatus(context.ui, "正在转换excel...");
   std::unique_ptr<WorkbookConverter> office = context.makeConverter ? context.makeConverter() : nullptr;
   const OfficeStep started = office ? office->start() : OfficeStep::Failed;
@@ -204,28 +223,63 @@ int convertWithExcel(ImportContext& context, std::vector<ImportedOrder>& orders,
   office->closeWorkbooks();
   office->quit();
   office.reset();
-  return importOrderFile(context, orders, profile, optional, copy);
+  const int read = importOrderFile(context, orders, profile, optional, copy, source);
+  if (source != nullptr) source->path = std::string(path);  // the results go beside the operator's file
+  return read;
 }
 
 int screenImportedOrders(ImportContext& context, RunContext& run, ScreeningTotals& totals,
                          ImportProfile& profile, ImportOptional& optional) {
   applyImportDefaults(profile, optional);
   std::vector<ImportedOrder> orders;
-  if (!importOrderFile(context, orders, profile, optional)) return 0;
+  ImportSource source;
+  if (!importOrderFile(context, orders, profile, optional, {}, &source)) return 0;
   if (const std::string note = cutNumberNote(orders); !note.empty())
     run.output.appendLabelledLine("单号提示", note, kColourOrange);
-  totals.total = static_cast<int>(orders.size());
-  for (size_t start = 0; start < orders.size(); start += kBatchSize) {
-    const size_t end = std::min(orders.size(), start + kBatchSize);
-    std::vector<std::string> addresses;
-    for (size_t i = start; i < end; ++i) addresses.push_back(orders[i].address);
-    showScreeningProgress(run.ui, totals.total, static_cast<int>(end), totals.ticked, true);
-    std::vector<bool> decisions;
-    if (!screenBatch(run, addresses, decisions, totals.ticked)) return 0;
-    for (size_t i = 0; i < decisions.size() && start + i < end; ++i) {
-      if (decisions[i]) totals.orderNumbers.push_back(orders[start + i].orderNumber);
+
+  RunLedger ledger(static_cast<int>(orders.size()));
+  for (const ImportedOrder& order : orders) ledger.orders().push_back({order.address, order.orderNumber, {}});
+
+  // The journal: an earlier run of this very file that did not go through is offered first.
+  std::optional<RunJournal> journal;
+  const RunFiles* files = run.files;
+  if (files != nullptr && !files->journalFolder.empty()) {
+    std::string kind;
+    for (int slot = 0; slot < kImportSlots; ++slot) kind += profile.pattern(slot) + "\t";
+    const RunSource identity = identifySource(kind, source.path);
+    if (const auto earlier = findUnfinishedRun(files->journalFolder, identity, ledger.total())) {
+      const int done = earlier->screened();
+      const std::string question = "上次筛单未完成（已完成 " + std::to_string(done) + "/" + std::to_string(ledger.total()) +
+                                   " 单），是否只筛剩余的 " + std::to_string(ledger.total() - done) + " 单？";
+      if (yesNoBox(run.dialogs, question, kRunMessageTitle)) {
+        for (const auto& [index, result] : earlier->results) {
+          if (result.screened()) ledger.settle(index, result, false);
+        }
+        journal = RunJournal::resume(earlier->path);
+        run.output.appendLabelledLine("继续筛单", "已完成" + std::to_string(done) + "单，本次筛剩余" +
+                                                      std::to_string(ledger.total() - done) + "单",
+                                      kColourBlue);
+      }
     }
-    showScreeningProgress(run.ui, totals.total, static_cast<int>(end), totals.ticked, false);
+    if (run.stop.stop_requested()) return 0;
+    if (!journal) journal = RunJournal::start(files->journalFolder, identity, ledger.total(), files->now());
+    if (journal) ledger.setLog(&*journal);
+  }
+
+  std::vector<size_t> left;
+  for (size_t i = 0; i < ledger.orders().size(); ++i) {
+    if (!ledger.orders()[i].result.screened()) left.push_back(i);
+  }
+  const bool through = screenLedgerOrders(run, ledger, left, {}) && offerRetryOfFailed(run, ledger, {});
+  (void)run.ui.setTaskbarProgress(Window::Main, 0, 0);
+  addLedgerTotals(ledger, totals, true, !through);
+  if (!through) return 0;
+  if (journal) journal->finish();
+
+  if (files != nullptr && files->documentsFolder) {
+    const std::string stem = fileTitleOf(source.path, false) + "_筛单结果_" + localTimestamp(files->now());
+    saveResults(totals, directoryOf(source.path), files->documentsFolder() + std::string(kResultsSubfolder), stem,
+                resultsExtension(source), importResultsBytes(source, orders, ledger));
   }
   return 1;
 }

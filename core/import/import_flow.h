@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/batch/run.h"
+#include "core/import/results_file.h"
 #include "core/import/import_records.h"
 #include "core/system/browser.h"
 #include "core/ui/dialogs.h"
@@ -75,6 +76,8 @@ inline constexpr std::string_view kCopyUnreadableTitle = "打开Excel表格失�
 inline constexpr std::string_view kOfficeNoAnswerText =
     "Excel长时间没有响应，已停止转换。请用Excel打开文件，另存为xlsx格式后再导入";
 inline constexpr std::string_view kOfficeDownloadAddress = "https://www.wps.cn/";
+// The subfolder of Documents that takes results files no source folder took.
+inline constexpr std::string_view kResultsSubfolder = "Parcelvane\\筛单结果\\";
 
 // "https://console…/service/query?open=product-P&select=business-S&token=T".
 std::string batchQueryAddress(int productId, int serviceId, std::string_view token);
@@ -92,22 +95,26 @@ std::string extensionOf(std::string_view path);
 // the file and a workbook our reader cannot read is converted by the office suite; with a
 // path (a converted copy) the file is read directly, and deleted after it gave orders.
 // 1 when at least one order was read; 0 after a box said why (or the dialog was cancelled).
+// With `source`, what a results file needs of the file is kept there.
 int importOrderFile(ImportContext& context, std::vector<ImportedOrder>& orders,
                     const ImportProfile& profile, const ImportOptional& optional,
-                    std::string_view path = {});
+                    std::string_view path = {}, ImportSource* source = nullptr);
 
 // The office-suite conversion of a workbook our reader could not read (`readerError` says
 // why), then the read of the copy.
 int convertWithExcel(ImportContext& context, std::vector<ImportedOrder>& orders,
                      const ImportProfile& profile, const ImportOptional& optional,
-                     std::string_view path, std::string_view readerError);
+                     std::string_view path, std::string_view readerError, ImportSource* source = nullptr);
 
 // The defaults of a profile that names no address or order-number column.
 void applyImportDefaults(ImportProfile& profile, ImportOptional& optional);
 
 // The whole import: defaults, the file, then batches of 20 through the batch screening; the
 // order numbers of ticked orders are appended to totals.orderNumbers, totals.total is the
-// number of orders read. 1 when every batch was screened.
+// number of orders screened. With the run's files: an unfinished earlier run of the same
+// file is offered to be taken up, each verdict is journalled, and the results file is
+// written beside the file. Failed orders are offered to be screened again. 1 when every
+// batch was screened.
 int screenImportedOrders(ImportContext& context, RunContext& run, ScreeningTotals& totals,
                          ImportProfile& profile, ImportOptional& optional);
 

@@ -47,8 +47,13 @@ struct ImportedOrder {
   // The sheet row (from 1) of an order number read from a number too long for a
   // spreadsheet to keep exact; 0 for every other order.
   int cutNumberRow = 0;
+  // The row of the file it came from (0-based: a sheet's row, a text file's record), where
+  // its results go; -1 when unknown. Not part of what the order is.
+  int sourceRow = -1;
 
-  friend bool operator==(const ImportedOrder&, const ImportedOrder&) = default;
+  friend bool operator==(const ImportedOrder& a, const ImportedOrder& b) {
+    return a.orderNumber == b.orderNumber && a.address == b.address && a.cutNumberRow == b.cutNumberRow;
+  }
 };
 
 // True when the header pattern finds at least one match in `text` (letter case ignored,
@@ -85,6 +90,16 @@ class HeaderMatcher {
 // optional, or -1 when the columns are complete.
 int firstMissingColumn(const ImportProfile& profile, const ImportOptional& optional,
                        const ImportColumns& columns);
+
+// A row of the file that gave no order although it is no blank line, and why: its
+// results file row says so.
+struct SkippedRow {
+  int row = 0;
+  std::string reason;
+};
+inline constexpr std::string_view kNoAddressReason = "收货地址为空";
+inline constexpr std::string_view kNoOrderNumberReason = "订单号为空";
+inline constexpr std::string_view kMaskedAddressReason = "收货地址已加密";
 
 // The texts of the import's boxes that more than one reader shows.
 inline constexpr std::string_view kImportFailedTitle = "导入失败";

@@ -73,8 +73,12 @@ SheetImport readSheetOrders(const SpreadsheetSheet& sheet, const ImportProfile& 
     }
     const std::string address = sheet.readStr(r, col[kAddressSlot] - 1);
     if (!isMaskedAddress(address)) order.address += address;
-    if (order.address.empty()) continue;
+    if (order.address.empty()) {
+      result.skipped.push_back({r, std::string(address.empty() ? kNoAddressReason : kMaskedAddressReason)});
+      continue;
+    }
     order.orderNumber = sheet.readStr(r, col[kOrderNoSlot] - 1);
+    order.sourceRow = r;
     if (sheet.numberMayBeCut(r, col[kOrderNoSlot] - 1)) order.cutNumberRow = r + 1;
     orders.push_back(std::move(order));
   }

@@ -12,6 +12,7 @@ struct SheetImport {
   ImportColumns columns;
   int headerRow = -1;    // 0-based; -1 when no row named an address column
   int missingSlot = -1;  // the slot the column check stopped at, or -1
+  std::vector<SkippedRow> skipped;  // data rows with cells but no address
 };
 
 // Header search: rows from the view's top row down, columns from its left column to the

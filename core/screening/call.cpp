@@ -22,7 +22,7 @@ void appendFailure(JsonMutValue policies, const std::string& msg) {
   p.setInt("type", restrictionTypeNumber(RestrictionKind::Other));
   p.setInt("mode", 1);
   p.setString("color", "#f06e33");
-  p.setString("typeStr", utf8("筛单失败"));
+  p.setString("typeStr", utf8(kFailureTypeText));
   p.setString("modeStr", utf8("地址解析"));
   p.setString("typeName", msg.empty() ? utf8("筛单失败") : msg);
   p.setString("remark", msg.empty() ? utf8("网络错误") : msg);

@@ -46,6 +46,10 @@ struct ScreeningLink {
   std::stop_token stop = {};
 };
 
+// The type text of the restriction an address gets when the service gave no verdict for it;
+// it tells a failed order from a screened one.
+inline constexpr std::string_view kFailureTypeText = "筛单失败";
+
 // Attempts of a call that the service keeps failing (HTTP 500 and above), and the pause
 // taken after each: 7, 8 and 9 s.
 inline constexpr int kScreeningAttempts = 3;

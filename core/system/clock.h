@@ -3,6 +3,7 @@
 // comparing two readings must allow for that. Any thread may call.
 #include <atomic>
 #include <chrono>
+#include <string>
 
 namespace pv {
 
@@ -32,5 +33,8 @@ class FakeClock final : public Clock {
  private:
   std::atomic<ClockTime::rep> ticks_;
 };
+
+// The time as the operator's own clock shows it, "yyyyMMdd-HHmmss" (file names carry it).
+std::string localTimestamp(ClockTime time);
 
 }  // namespace pv

@@ -73,5 +73,6 @@ inline constexpr int kProgressPart = 1;
 inline constexpr std::string_view kResultText = "编辑框_筛单结果";
 inline constexpr std::string_view kResultSeparator = "组合框_分割方式";
 inline constexpr std::string_view kResultCopy = "按钮_复制";
+inline constexpr std::string_view kResultOpenFile = "按钮_打开结果文件";
 
 }  // namespace pv

@@ -368,6 +368,17 @@ std::string MemoryUi::statusText(Window window, std::string_view name, int part)
   return c->parts[static_cast<size_t>(part)];
 }
 
+bool MemoryUi::setTaskbarProgress(Window window, int done, int total) {
+  std::lock_guard lock(mutex_);
+  state(window).taskbar = total > 0 ? std::pair{done, total} : std::pair{0, 0};
+  return true;
+}
+
+std::pair<int, int> MemoryUi::taskbarProgress(Window window) const {
+  std::lock_guard lock(mutex_);
+  return state(window).taskbar;
+}
+
 bool MemoryUi::setStatusText(Window window, std::string_view name, int part,
                              std::string_view text) {
   std::lock_guard lock(mutex_);

@@ -52,6 +52,9 @@ class MemoryUi final : public Ui {
   std::string linkTarget(Window window, std::string_view name) const override;
   bool setLinkTarget(Window window, std::string_view name, std::string_view target) override;
   std::string statusText(Window window, std::string_view name, int part) const override;
+  bool setTaskbarProgress(Window window, int done, int total) override;
+  // The last progress set on the window's taskbar button: {done, total}, total 0 for none.
+  std::pair<int, int> taskbarProgress(Window window) const;
   bool setStatusText(Window window, std::string_view name, int part,
                      std::string_view text) override;
   bool appendRichText(Window window, std::string_view name, const TextRun& run) override;
@@ -110,6 +113,7 @@ class MemoryUi final : public Ui {
     bool loaded = false;
     bool shown = false;
     std::string title;
+    std::pair<int, int> taskbar{0, 0};
     std::vector<ControlState> controls;
   };
 

@@ -140,6 +140,10 @@ class Ui {
   virtual bool scrollLines(Window window, std::string_view name, int lines) = 0;
   virtual bool clearSelection(Window window, std::string_view name) = 0;
 
+  // The window's taskbar button as a progress bar, `done` of `total`; a `total` of 0 (or
+  // less) takes the bar away. True also where the system has no such bar to show.
+  virtual bool setTaskbarProgress(Window window, int done, int total) = 0;
+
   // Whether the mouse pointer rests on the window (or on a window it owns).
   virtual bool underCursor(Window window) const = 0;
   // Makes a loaded window the active, foreground window, showing it when hidden.

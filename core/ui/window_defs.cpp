@@ -217,7 +217,7 @@ WindowDef resultWindow() {
   w.id = Window::Result;
   w.title = "筛单结果";
   w.clientWidth = 272;
-  w.clientHeight = 450;
+  w.clientHeight = 490;
   w.x = 50;
   w.y = 50;
   w.background = Asset::MainBackground;
@@ -233,6 +233,9 @@ WindowDef resultWindow() {
        .selected = 0, .events = {E::ItemSelected}},
       {.kind = K::Button, .name = std::string(kResultCopy), .rect = {57, 381, 152, 32}, .caption = "复制全部",
        .fontSize = 16, .events = {E::Clicked}},
+      // Shown once a run has written its results file.
+      {.kind = K::Button, .name = std::string(kResultOpenFile), .rect = {57, 421, 152, 32}, .caption = "打开结果文件",
+       .flags = kHidden, .fontSize = 16, .events = {E::Clicked}},
   };
   return w;
 }

@@ -436,4 +436,26 @@ bool Win32Ui::activate(Window window) {
   });
 }
 
+ITaskbarList3* Impl::taskbar() {
+  if (!taskbarTried_) {
+    taskbarTried_ = true;
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&taskbar_))) ||
+        FAILED(taskbar_->HrInit())) {
+      taskbar_.Reset();
+    }
+  }
+  return taskbar_.Get();
+}
+
+bool Win32Ui::setTaskbarProgress(Window window, int done, int total) {
+  return impl_->onUiThread([&]() -> bool {
+    const HWND own = impl_->state(window).hwnd;
+    ITaskbarList3* bar = impl_->taskbar();
+    if (!own || !bar) return true;  // nothing to show it on
+    if (total <= 0) return SUCCEEDED(bar->SetProgressState(own, TBPF_NOPROGRESS));
+    const auto clamped = static_cast<ULONGLONG>(done < 0 ? 0 : (done > total ? total : done));
+    return SUCCEEDED(bar->SetProgressValue(own, clamped, static_cast<ULONGLONG>(total)));
+  });
+}
+
 }  // namespace pv

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <oleacc.h>
+#include <shobjidl.h>
 #include <wrl/client.h>
 
 #include <array>
@@ -116,6 +117,8 @@ class Impl {
   void showPage(WindowState& w, int page);
 
   HINSTANCE instance() const noexcept { return instance_; }
+  // The shell's taskbar buttons, asked for once; null where the system has none.
+  ITaskbarList3* taskbar();
 
  private:
   // Screen readers (screen_reader.cpp): boxes named after their labels; a window shown
@@ -145,6 +148,8 @@ class Impl {
   DisplayDensity density_;
   Microsoft::WRL::ComPtr<IAccPropServices> accessibleProperties_;
   bool accessiblePropertiesTried_ = false;
+  Microsoft::WRL::ComPtr<ITaskbarList3> taskbar_;
+  bool taskbarTried_ = false;
   UniqueModule richEditModule_;
   UniqueWindow dispatcher_;
   UniqueIcon bigIcon_;

@@ -88,6 +88,9 @@ Impl::~Impl() {
   for (Window w : kAllWindows) destroy(w);
   dispatcher_.reset();
   fonts_.clear();
+  // COM objects go before the apartment does.
+  taskbar_.Reset();
+  accessibleProperties_.Reset();
   if (oleInitialised_) OleUninitialize();
 }
 

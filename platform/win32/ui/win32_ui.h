@@ -95,6 +95,7 @@ class Win32Ui final : public Ui {
   bool clearSelection(Window window, std::string_view name) override;
   bool underCursor(Window window) const override;
   bool activate(Window window) override;
+  bool setTaskbarProgress(Window window, int done, int total) override;
 
  private:
   std::unique_ptr<win32ui::Impl> impl_;
