@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ class FakeScreening final : public BatchScreening {
   std::map<std::string, std::string> verdicts;
   // Answers of the calls by position (from 0) that are refused: code and message.
   std::map<size_t, std::pair<int, std::string>> refusals;
+  // Calls by position (from 0) the service fails: every address comes back with the
+  // failure restriction, as the completed answer of a call that failed after its retries.
+  std::set<size_t> failures;
   // Runs while a call is out (the operator acting meanwhile).
   std::function<void(size_t call)> duringCall;
 
@@ -61,6 +65,11 @@ class FakeScreening final : public BatchScreening {
     for (const auto& address : addresses) {
       auto found = verdicts.find(address);
       if (!data.empty()) data += ",";
+      if (failures.contains(call)) {
+        data += "{\"policies\":[{\"type\":99,\"mode\":1,\"color\":\"#f06e33\",\"typeStr\":\"筛单失败\","
+                "\"modeStr\":\"地址解析\",\"typeName\":\"服务器错误\",\"remark\":\"服务器错误\"}]}";
+        continue;
+      }
       data += found == verdicts.end() ? verdict({}) : found->second;
     }
     return gbkToUtf8("{\"code\":0,\"msg\":\"成功\",\"data\":[" + data + "]}");
