@@ -18,10 +18,6 @@ void addLine(std::string& cell, std::string_view line, bool first) {
   cell += line;
 }
 
-bool isFailurePolicy(const JsonValue& policy) {
-  return policy.member("typeStr").equalsText(gbkToUtf8(kFailureTypeText)) && !policy.member("source");
-}
-
 constexpr std::array<std::pair<OrderOutcome, std::string_view>, 5> kOutcomeNames = {{
     {OrderOutcome::Pending, "pending"},
     {OrderOutcome::Ticked, "ticked"},
@@ -31,6 +27,10 @@ constexpr std::array<std::pair<OrderOutcome, std::string_view>, 5> kOutcomeNames
 }};
 
 }  // namespace
+
+bool isFailurePolicy(const JsonValue& policy) {
+  return policy.member("typeStr").equalsText(gbkToUtf8(kFailureTypeText)) && !policy.member("source");
+}
 
 OrderResult orderResultOf(const JsonValue& entry, bool tick) {
   OrderResult result;

@@ -32,6 +32,9 @@ inline constexpr int kResultColumns = 6;
 inline constexpr std::array<std::string_view, kResultColumns> kResultHeaders = {
     "筛单结果", "限制类型", "匹配对象", "说明", "最近网点", "网点距离(米)"};
 
+// True for the restriction an address gets when the service gave no verdict for it.
+bool isFailurePolicy(const JsonValue& policy);
+
 // The verdict's texts out of one completed answer entry (UTF-8 JSON) and the tick rule's
 // decision. An entry that carries the failure restriction is Failed, whatever was decided.
 OrderResult orderResultOf(const JsonValue& entry, bool tick);

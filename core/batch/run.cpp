@@ -61,7 +61,10 @@ bool writeVerdict(RunContext& run, const JsonValue& item, const std::string& mes
       std::string object = textAt(policy, "object");
       if (object == name) object.clear();
       run.output.appendStyledText(object + "[" + name + "]；", parseHexColour(textAt(policy, "color")));
-      if (decision && !policy.member("pass").toBool() && restrictionCounts(run.ui, restrictionKindOf(policy.member("type").toInt()))) {
+      // An order the service gave no verdict for is never passed as deliverable, whichever
+      // restriction types the operator counts.
+      if (decision && !policy.member("pass").toBool() &&
+          (isFailurePolicy(policy) || restrictionCounts(run.ui, restrictionKindOf(policy.member("type").toInt())))) {
         decision = false;
       }
     }

@@ -68,7 +68,7 @@ ColumnMap mapColumns(const std::vector<std::string>& headers) {
     const std::string& header = headers[i];
     const int column = static_cast<int>(i) + 1;
     if (containsText(header, "地区")) columns.region = column;
-    if (columns.orderNo == 0 && containsText(header, "单号")) columns.orderNo = column;
+    if (columns.orderNo == 0 && headerPatternFinds(kDefaultOrderNoPattern, header)) columns.orderNo = column;
     if (header == "地址") {
       columns.address = column;
       exactAddress = true;

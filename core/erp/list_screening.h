@@ -18,7 +18,7 @@ namespace pv {
 struct ColumnMap {
   int region = 0;
   int address = 0;
-  int orderNo = 0;  // the first header containing "单号"; for the results file only
+  int orderNo = 0;  // the first header the import's order-number pattern finds; for the results file only
 };
 
 // The text between the first "[" and the next "]" of a title; empty without both.

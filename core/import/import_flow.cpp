@@ -104,7 +104,7 @@ std::string extensionOf(std::string_view path) {
 }
 
 void applyImportDefaults(ImportProfile& profile, ImportOptional& optional) {
-  if (profile.orderNoPattern.empty()) profile.orderNoPattern = "订单号|订单编号|原始单号|来源单号";
+  if (profile.orderNoPattern.empty()) profile.orderNoPattern = std::string(kDefaultOrderNoPattern);
   if (profile.addressPattern.empty()) {
     profile.regionPattern = "地区|省市区";
     optional.flags[0] = 1;

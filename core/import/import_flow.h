@@ -106,6 +106,9 @@ int convertWithExcel(ImportContext& context, std::vector<ImportedOrder>& orders,
                      const ImportProfile& profile, const ImportOptional& optional,
                      std::string_view path, std::string_view readerError, ImportSource* source = nullptr);
 
+// The order-number column of a file whose profile names none (and of an ERP list's results).
+inline constexpr std::string_view kDefaultOrderNoPattern = "订单号|订单编号|原始单号|来源单号";
+
 // The defaults of a profile that names no address or order-number column.
 void applyImportDefaults(ImportProfile& profile, ImportOptional& optional);
 

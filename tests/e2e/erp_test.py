@@ -52,6 +52,39 @@ def control(method, path, body=None):
         return json.load(answer)
 
 
+def host_path(windows_path):
+    """The host's path of a file under the Wine user's profile."""
+    prefix = harness.user_windows_folder("")
+    if not windows_path.lower().startswith(prefix.lower()):
+        raise AssertionError(f"{windows_path} is not under {prefix}")
+    return harness.user_profile().joinpath(*windows_path[len(prefix):].split("\\"))
+
+
+def workbook_rows(path):
+    """The text cells of an xlsx's first sheet, row by row (shared strings only, as our
+    results files hold them)."""
+    import re
+    import zipfile
+    from xml.etree import ElementTree
+    ns = {"m": "http://schemas.openxmlformats.org/spreadsheetml/2006/main"}
+    with zipfile.ZipFile(path) as book:
+        strings = ["".join(t.text or "" for t in si.iter(f"{{{ns['m']}}}t"))
+                   for si in ElementTree.fromstring(book.read("xl/sharedStrings.xml")).findall("m:si", ns)]
+        sheet = ElementTree.fromstring(book.read("xl/worksheets/sheet1.xml"))
+    rows = []
+    for row in sheet.iter(f"{{{ns['m']}}}row"):
+        cells = {}
+        for c in row.findall("m:c", ns):
+            column = re.match(r"[A-Z]+", c.get("r")).group(0)
+            index = 0
+            for letter in column:
+                index = index * 26 + ord(letter) - 64
+            value = c.find("m:v", ns)
+            cells[index - 1] = strings[int(value.text)] if c.get("t") == "s" and value is not None else ""
+        rows.append([cells.get(i, "") for i in range(max(cells) + 1)] if cells else [])
+    return rows
+
+
 def log_in(test, client):
     """Logs the demo account in and chooses project 星河速运 (service 星河速运-杭州)."""
     test.assertEqual(client.wait_window(LOGIN_TITLE, 60).code, 0)
@@ -108,9 +141,18 @@ class ErpOneClickTest(ServiceTestCase):
 
         summary = self.run_once()
         self.assertEqual(report()["checked"], EXPECTED)
-        self.assertEqual(summary, "【筛单项目】：星河速运 - 星河速运-杭州\n"
-                                  f"【筛单结果】：筛单总数：45；勾选数量：{ticked}\n"
-                                  "【限制类型】：盲区停发；超区加收；虚假地址；其他限制；屏蔽村组15000米；屏蔽偏远50000米")
+        facts, _, results = summary.partition("\n结果文件：")
+        self.assertEqual(facts, "【筛单项目】：星河速运 - 星河速运-杭州\n"
+                                f"【筛单结果】：筛单总数：45；勾选数量：{ticked}\n"
+                                "【限制类型】：盲区停发；超区加收；虚假地址；其他限制；屏蔽村组15000米；屏蔽偏远50000米")
+        # The list's rows and their results, in Documents.
+        self.assertRegex(results, r"^C:\\users\\[^\\]+\\(My )?Documents\\Parcelvane\\筛单结果\\"
+                                  r"网店管家云端版_订单审核_\d{8}-\d{6}\.xlsx$")
+        rows = workbook_rows(host_path(results))
+        self.assertEqual(rows[0][:3], ["订单编号", "地区", "地址"])
+        self.assertEqual(rows[0][3], "筛单结果")
+        self.assertEqual([row[0] for row in rows[1:]], [order[0] for order in ORDERS])
+        self.assertEqual(["1" if row[3] == "勾选" else "0" for row in rows[1:]], list(EXPECTED))
         output = driver("richtext", MAIN_TITLE, "超级编辑框_输出").out
         self.assertIn("【匹配软件】：网店管家云端版", output)
         self.assertIn("【选中界面】：订单审核", output)

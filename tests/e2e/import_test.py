@@ -15,7 +15,7 @@ import zipfile
 
 import harness
 from harness import driver
-from erp_test import KINDS, TITLE, control, log_in
+from erp_test import KINDS, TITLE, control, log_in, workbook_rows
 from service_login_test import MAIN_TITLE, Sandbox, ServiceTestCase
 
 # The ERP test's kinds whose address is shown whole (the masked ones belong to ERP lists).
@@ -97,6 +97,8 @@ class FreeImportTest(ServiceTestCase):
         super().setUp()
         control("POST", "reset")
         harness.ARTEFACTS.mkdir(parents=True, exist_ok=True)
+        for old in harness.ARTEFACTS.glob("*_筛单结果_*"):
+            old.unlink()
         self.orders = harness.ARTEFACTS / "free-import-orders.xlsx"
         write_orders(self.orders)
         self.client = self.start_client("import-client.log")
@@ -122,10 +124,18 @@ class FreeImportTest(ServiceTestCase):
         self.assertEqual(chosen.code, 0, chosen)
         summary = driver("msgbox", TITLE, "120000", "确定")
         self.assertEqual(summary.code, 0, f"no summary: {summary}; status {driver('text', MAIN_TITLE, '状态条1')}")
-        self.assertEqual(summary.out.replace("\r\n", "\n").strip(),
+        facts, _, results = summary.out.replace("\r\n", "\n").strip().partition("\n结果文件：")
+        self.assertEqual(facts,
                          "【筛单项目】：星河速运 - 星河速运-杭州\n"
                          f"【筛单结果】：筛单总数：45；勾选数量：{len(MATCHING)}\n"
                          "【限制类型】：盲区停发；超区加收；虚假地址；其他限制；屏蔽村组15000米；屏蔽偏远50000米")
+        # Beside the source: its rows, with the results after them.
+        self.assertRegex(results, r"free-import-orders_筛单结果_\d{8}-\d{6}\.xlsx$")
+        rows = workbook_rows(self.orders.parent / results.split("\\")[-1])
+        self.assertEqual(rows[0], ["订单编号", "买家", "省市区", "详细地址", "筛单结果", "限制类型", "匹配对象", "说明",
+                                   "最近网点", "网点距离(米)"])
+        self.assertEqual([row[0] for row in rows[1:]], [number for number, *_ in ORDERS])
+        self.assertEqual([row[0] for row in rows[1:] if row[4] == "勾选"], MATCHING)
         self.assertEqual(screening_requests(), [20, 20, 5])
 
         output = driver("richtext", MAIN_TITLE, "超级编辑框_输出").out.replace("\r\n", "\n")
@@ -175,6 +185,56 @@ class FreeImportTest(ServiceTestCase):
         # The driver prints each line break as "\n": an order number that kept its CR would
         # leave an empty line behind it.
         self.assertEqual(driver("clipboard").out.rstrip("\n").split("\n"), MATCHING)
+
+    def test_failed_orders_are_screened_again_and_a_stopped_run_is_taken_up(self):
+        # The second batch's answer is unreadable: its 20 orders fail, the third batch goes on.
+        control("POST", "faults", [{"endpoint": "pick", "times": 1, "delayMs": 1},
+                                   {"endpoint": "pick", "times": 1, "body": "garbage"}])
+        self.addCleanup(control, "DELETE", "faults")
+        self.start_import()
+        self.assertEqual(driver("open-file", "请选择数据文件路径", harness.wine_path(self.orders), "60000").code, 0)
+        question = driver("msgbox", TITLE, "120000", "是")
+        self.assertEqual(question.code, 0, f"no question: {question}; status {driver('text', MAIN_TITLE, '状态条1')}")
+        self.assertEqual(question.line, "有 20 单筛单失败，是否重新筛选这些订单？")
+        summary = driver("msgbox", TITLE, "120000", "确定")
+        self.assertEqual(summary.code, 0, summary)
+        self.assertIn(f"【筛单结果】：筛单总数：45；勾选数量：{len(MATCHING)}\n", summary.out.replace("\r\n", "\n"))
+        self.assertEqual(screening_requests()[-1], 20)
+        self.assertEqual(driver("clipboard").out.strip().split("\n"), MATCHING)
+        results = summary.out.replace("\r\n", "\n").partition("结果文件：")[2].strip()
+        rows = workbook_rows(self.orders.parent / results.split("\\")[-1])
+        self.assertEqual(len(rows), 46)
+        self.assertNotIn("筛单失败", [row[4] for row in rows[1:]])
+        self.assertTrue(harness.wait_until(
+            lambda: driver("text", MAIN_TITLE, "按钮_一键筛单").line == "一键筛单", 30))
+        driver("close", RESULT)
+
+        # Stopped while its second batch waits on the service; the same file again: only the rest.
+        other = harness.ARTEFACTS / "free-import-resumed.xlsx"
+        write_orders(other)
+        control("DELETE", "faults")
+        control("POST", "faults", [{"endpoint": "pick", "times": 1, "delayMs": 1},
+                                   {"endpoint": "pick", "times": 1, "delayMs": 8000}])
+        self.start_import()
+        self.assertEqual(driver("open-file", "请选择数据文件路径", harness.wine_path(other), "60000").code, 0)
+        self.assertTrue(harness.wait_until(
+            lambda: "筛单中 20/45，约剩" in driver("text", MAIN_TITLE, "状态条1").line, 60),
+            driver("text", MAIN_TITLE, "状态条1").out)
+        self.assertEqual(driver("click", MAIN_TITLE, "按钮_一键筛单").code, 0)
+        self.assertEqual(driver("text", MAIN_TITLE, "按钮_一键筛单").line, "一键筛单")
+        self.assertNotEqual(driver("msgbox", TITLE, "10000").code, 0, "a stopped run shows no summary")
+        control("POST", "reset")
+
+        self.start_import()
+        self.assertEqual(driver("open-file", "请选择数据文件路径", harness.wine_path(other), "60000").code, 0)
+        question = driver("msgbox", TITLE, "60000", "是")
+        self.assertEqual(question.code, 0, question)
+        self.assertEqual(question.line, "上次筛单未完成（已完成 20/45 单），是否只筛剩余的 25 单？")
+        summary = driver("msgbox", TITLE, "120000", "确定")
+        self.assertEqual(summary.code, 0, summary)
+        self.assertIn(f"【筛单结果】：筛单总数：45；勾选数量：{len(MATCHING)}\n", summary.out.replace("\r\n", "\n"))
+        self.assertEqual(screening_requests(), [20, 5])
+        self.assertEqual(driver("clipboard").out.strip().split("\n"), MATCHING)
 
 
 if __name__ == "__main__":

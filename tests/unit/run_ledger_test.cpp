@@ -169,6 +169,7 @@ TEST_F(RunFilesTest, FailedOrdersAreScreenedAgainAndTheRunCountsAsOne) {
   ASSERT_EQ(importFile(path, again), 1);
   EXPECT_EQ(rig_.screening.calls().size(), 7u);
   EXPECT_EQ(again.total, 45);
+  EXPECT_EQ(again.ticked, 25);  // a failed order is never passed, whatever restriction types count
   EXPECT_NE(again.resultsFile, totals.resultsFile);  // never over the earlier one
   EXPECT_TRUE(again.resultsFile.ends_with(" (2).csv")) << again.resultsFile;
   const std::string kept = readFileBytes(again.resultsFile);
