@@ -452,6 +452,7 @@ struct Lane {
 };
 
 struct Cell {
+  Cell(FlowId f, int k, Position p) : flow(f), kind(k), at(p) {}
   FlowId flow;
   int kind = -1;  // index into faultKinds(); -1: no fault (the baseline)
   Position at = Position::First;
@@ -528,7 +529,7 @@ void runCell(Lane& lane, Cell& cell) {
     return;
   }
   rig.dialogs.clear();
-  rig.clipboard.setText("");
+  EXPECT_TRUE(rig.clipboard.setText(""));
   if (cell.flow == FlowId::ErpList) {
     rig.desktop.changeList(rig.list, [](MemoryDesktop::List& list) {
       for (auto& row : list.rows) row.check = MemoryDesktop::Check::Unticked;
@@ -797,7 +798,7 @@ std::string tableOf(const std::vector<Cell>& cells) {
 
 std::vector<Cell> allCells() {
   std::vector<Cell> cells;
-  for (FlowId f : kFlows) cells.push_back({f, -1, Position::First});
+  for (FlowId f : kFlows) cells.emplace_back(f, -1, Position::First);
   for (size_t k = 0; k < faultKinds().size(); ++k) {
     const FaultKind& kind = faultKinds()[k];
     for (FlowId f : kFlows) {
@@ -805,9 +806,9 @@ std::vector<Cell> allCells() {
       const bool three = isBatchFlow(f) || f == FlowId::Login;
       for (Position at : {Position::First, Position::Middle, Position::Last}) {
         if (at != Position::First && !three) continue;
-        cells.push_back({f, static_cast<int>(k), at});
+        cells.emplace_back(f, static_cast<int>(k), at);
       }
-      if (kind.row == "nosites" || kind.row == "nopolicies") cells.push_back({f, static_cast<int>(k), Position::Every});
+      if (kind.row == "nosites" || kind.row == "nopolicies") cells.emplace_back(f, static_cast<int>(k), Position::Every);
     }
   }
   for (Cell& c : cells) {
@@ -917,7 +918,9 @@ TEST(FaultTable, EveryFaultAgainstEveryFlow) {
       EXPECT_GT(ticked, 0);
       EXPECT_LT(ticked, kOrderCount);
     }
-    if (isQuery(f)) EXPECT_FALSE(b.verdict.empty() || isFailure(b.verdict)) << b.verdict;
+    if (isQuery(f)) {
+      EXPECT_FALSE(b.verdict.empty() || isFailure(b.verdict)) << b.verdict;
+    }
   }
   for (const Cell& c : cells) {
     const auto d = degraded.find({c.flow, c.kind});
