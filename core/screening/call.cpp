@@ -108,6 +108,9 @@ std::string completeScreeningAnswer(std::string_view responseBody, const Screeni
     if (!plain.empty()) root.setParsed("data", plain);
   }
 
+  // The message of a successful answer ("查询成功") says nothing of a verdict that is
+  // missing or unreadable: such an address must not read as a success in orange.
+  const std::string failure = code == 0 ? std::string() : msg;
   JsonMutValue data = root.member("data");
   if (!data.isArray()) data = root.setNewArray("data");
   for (std::size_t n = 0; n < addressCount; ++n) {
@@ -117,7 +120,7 @@ std::string completeScreeningAnswer(std::string_view responseBody, const Screeni
     } else if (!entry.isObject()) {
       entry.assignNewObject();
     }
-    completeEntry(entry, msg, settings);
+    completeEntry(entry, failure, settings);
   }
   return answer.serialize();
 }

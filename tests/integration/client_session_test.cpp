@@ -22,6 +22,7 @@
 #include "core/client/window_lifecycle.h"
 #include "core/product/product.h"
 #include "core/ui/memory_ui.h"
+#include "tests/integration/sandbox_client_rig.h"
 #include "tests/integration/sandbox_fixture.h"
 #include "tests/unit/api_fakes.h"
 #include "tests/unit/settings_fakes.h"
@@ -29,42 +30,12 @@
 namespace pv::testing {
 namespace {
 
-std::string baseUrlOf(int port) { return "http://127.0.0.1:" + std::to_string(port) + "/api/v2"; }
-
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
 }
-
-// A client with in-memory windows and recorded boxes, talking to the sandbox at `port`.
-struct SandboxClientRig : ClientFakes {
-  explicit SandboxClientRig(int port) {
-    records.session.update([port](ApiSession& s) { s.baseUrl = baseUrlOf(port); });
-    records.contact.store(defaultServiceContact(kBuiltInQq, kBuiltInWechat));
-    EXPECT_TRUE(registerWindowLifecycleEvents(client, settings));
-    EXPECT_TRUE(registerLoginWindowEvents(client, page));
-    EXPECT_TRUE(registerMainWindowEvents(client));
-    EXPECT_TRUE(ui.load(Window::Login, true));
-  }
-
-  void typeAccount(std::string_view account, std::string_view password) {
-    ui.setText(Window::Login, kAccountBox, account);
-    ui.setText(Window::Login, kPasswordBox, password);
-  }
-
-  inline static const std::string kBuiltInQq = std::string("\x89PNG\r\n\x1a\n", 8) + "built-in";
-  inline static const std::string kBuiltInWechat = std::string("\xFF\xD8\xFF\xE0", 4) + "built-in";
-
-  RecordingWindowExtras windows{ui};
-  ClientContext client{ui,      dialogs, browser, windows, clock, workers, platformHttpTransport(),
-                       platformWebTransport(), records};
-  LoginWebPage page{browser};
-  testing_settings::MapSettingsStore store;
-  testing_settings::ReversingProtector protector;
-  SettingsPorts settings{ui, store, protector};
-};
 
 class ClientFlowTest : public SandboxTest {
  protected:

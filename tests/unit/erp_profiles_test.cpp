@@ -9,19 +9,11 @@
 #include "core/system/files.h"
 #include "core/text/codepage.h"
 #include "tests/unit/erp_fakes.h"
+#include "tests/unit/import_fakes.h"
 #include "tests/unit/settings_fakes.h"
 
 namespace pv {
 namespace {
-
-class OneFile final : public FileChooser {
- public:
-  std::string path;
-  std::string showOpenFileDialog(Window, std::string_view, std::string_view, std::string_view) override {
-    return path;
-  }
-  std::string desktopFolder() override { return {}; }
-};
 
 struct ClientRun {
   int result = 0;
@@ -39,10 +31,10 @@ const ErpImportProfile* profileOf(std::string_view name) {
 
 ClientRun runClient(std::string_view client, std::string_view csv) {
   testing_settings::ScratchFolder scratch;
-  OneFile chooser;
+  testing::ScriptedChooser chooser;
   if (!csv.empty()) {
-    chooser.path = utf16ToGbk(scratch.path().u16string()) + "/export.csv";
-    EXPECT_TRUE(writeFileBytes(chooser.path, csv));
+    chooser.answer = utf16ToGbk(scratch.path().u16string()) + "/export.csv";
+    EXPECT_TRUE(writeFileBytes(chooser.answer, csv));
   }
   erp_test::ErpRig rig;
   RecordingBrowser browser;

@@ -11,28 +11,18 @@
 #include "core/system/files.h"
 #include "core/text/codepage.h"
 #include "tests/unit/erp_fakes.h"
+#include "tests/unit/import_fakes.h"
 #include "tests/unit/settings_fakes.h"
 
 namespace pv {
 namespace {
 
 using erp_test::ErpRig;
+using testing::ScriptedChooser;
 
 std::string fixture(std::string_view name) {
   return std::string(PV_TEST_FIXTURES) + "/spreadsheets/" + std::string(name);
 }
-
-class ScriptedChooser final : public FileChooser {
- public:
-  std::string answer;
-  std::vector<std::string> asked;  // "folder|title|filter"
-  std::string showOpenFileDialog(Window, std::string_view folder, std::string_view title,
-                                 std::string_view filter) override {
-    asked.push_back(std::string(folder) + "|" + std::string(title) + "|" + std::string(filter));
-    return answer;
-  }
-  std::string desktopFolder() override { return "C:\\Users\\op\\Desktop"; }
-};
 
 // The office suite as a script: how it answers each step, and which file it writes when
 // asked to save (nothing when empty).
@@ -68,7 +58,7 @@ class FakeOffice final : public WorkbookConverter {
   OfficeScript& s_;
 };
 
-class ImportFlow : public testing::Test {
+class ImportFlow : public ::testing::Test {
  protected:
   ImportFlow() {
     rig_.setOptions(true, false, false, false, false);
