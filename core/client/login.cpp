@@ -11,6 +11,7 @@ namespace pv {
 namespace {
 
 constexpr std::string_view kLoginTitle = "登录提示";
+constexpr std::string_view kLoginNoAnswerText = "无法连接服务器，请检查网络后重试";
 
 }  // namespace
 
@@ -45,7 +46,9 @@ void runLogin(ClientContext& client) {
     return;
   }
 
-  const std::string& msg = answer.message;
+  // No answer at all (no connection, a time-out, a body that is no answer) leaves the service
+  // nothing to say: the operator still learns what happened.
+  const std::string msg = answer.message.empty() ? std::string(kLoginNoAnswerText) : answer.message;
   ui.setStatusText(Window::Login, kLoginStatusBar, 0, msg);
   if (answer.code == kUnknownAccountCode) {
     const DialogAnswer choice = client.dialogs.show({.text = msg + "\n" + "是否前往注册账号？",

@@ -135,7 +135,7 @@ TEST_F(ClientLoginTest, RefusedLoginsShowTheServicesMessage) {
   }
 }
 
-TEST_F(ClientLoginTest, NoAnswerFromAStoppedServiceShowsAnEmptyBox) {
+TEST_F(ClientLoginTest, NoAnswerFromAStoppedServiceSaysSo) {
   SandboxProcess stopped({}, true);
   ASSERT_NE(stopped.port(), 0);
   SandboxClientRig r(stopped.port());
@@ -144,9 +144,9 @@ TEST_F(ClientLoginTest, NoAnswerFromAStoppedServiceShowsAnEmptyBox) {
   runLogin(r.client);
   const auto shown = r.dialogs.shown();
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].text, "");
+  EXPECT_EQ(shown[0].text, "无法连接服务器，请检查网络后重试");
   EXPECT_EQ(shown[0].title, "登录提示");
-  EXPECT_EQ(r.ui.statusText(Window::Login, kLoginStatusBar, 0), "");
+  EXPECT_EQ(r.ui.statusText(Window::Login, kLoginStatusBar, 0), "无法连接服务器，请检查网络后重试");
   EXPECT_TRUE(r.ui.enabled(Window::Login, kLoginButton));
   EXPECT_TRUE(r.records.session.load()->token.empty());
 }

@@ -136,7 +136,9 @@ TEST_F(SessionTest, RejectedLoginsShowTheServiceMessageAndReenableTheButton) {
        "账号或密码错误", "账号或密码错误", DialogButtons::Ok, false},
       {"success code without token", envelope(0, utf8Text(u8"登录成功")), DialogAnswer::Ok,
        "登录成功", "登录成功", DialogButtons::Ok, false},
-      {"no answer", "", DialogAnswer::Ok, "", "", DialogButtons::Ok, false},
+      // Nothing from the service: the client says what happened in its own words.
+      {"no answer", "", DialogAnswer::Ok, "无法连接服务器，请检查网络后重试", "无法连接服务器，请检查网络后重试",
+       DialogButtons::Ok, false},
   };
   for (const RejectedCase& c : cases) {
     SCOPED_TRACE(c.name);
