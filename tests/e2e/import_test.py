@@ -223,7 +223,7 @@ class FreeImportTest(ServiceTestCase):
         self.assertEqual(driver("click", MAIN_TITLE, "按钮_一键筛单").code, 0)
         self.assertEqual(driver("text", MAIN_TITLE, "按钮_一键筛单").line, "一键筛单")
         self.assertNotEqual(driver("msgbox", TITLE, "10000").code, 0, "a stopped run shows no summary")
-        control("POST", "reset")
+        before = len(screening_requests())  # the stopped run's second request, answered meanwhile, among them
 
         self.start_import()
         self.assertEqual(driver("open-file", "请选择数据文件路径", harness.wine_path(other), "60000").code, 0)
@@ -233,7 +233,7 @@ class FreeImportTest(ServiceTestCase):
         summary = driver("msgbox", TITLE, "120000", "确定")
         self.assertEqual(summary.code, 0, summary)
         self.assertIn(f"【筛单结果】：筛单总数：45；勾选数量：{len(MATCHING)}\n", summary.out.replace("\r\n", "\n"))
-        self.assertEqual(screening_requests(), [20, 5])
+        self.assertEqual(screening_requests()[before:], [20, 5])
         self.assertEqual(driver("clipboard").out.strip().split("\n"), MATCHING)
 
 
