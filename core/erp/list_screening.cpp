@@ -63,12 +63,16 @@ std::string orderPageName(std::string_view title) {
 
 ColumnMap mapColumns(const std::vector<std::string>& headers) {
   ColumnMap columns;
+  // Matched as the import matches its headers: GBK whatever the system's code page.
+  ImportProfile orderNumbers;
+  orderNumbers.orderNoPattern = std::string(kDefaultOrderNoPattern);
+  const HeaderMatcher matcher(orderNumbers);
   bool exactAddress = false;
   for (size_t i = 0; i < headers.size(); ++i) {
     const std::string& header = headers[i];
     const int column = static_cast<int>(i) + 1;
     if (containsText(header, "地区")) columns.region = column;
-    if (columns.orderNo == 0 && headerPatternFinds(kDefaultOrderNoPattern, header)) columns.orderNo = column;
+    if (columns.orderNo == 0 && matcher.finds(kOrderNoSlot, header)) columns.orderNo = column;
     if (header == "地址") {
       columns.address = column;
       exactAddress = true;

@@ -31,20 +31,22 @@ TEST(OrderPageName, IsTheFirstBracketedPart) {
 TEST(MapColumns, PrefersTheExactAddressAndTheLastRegion) {
   struct Case {
     std::vector<std::string> headers;
-    int region, address;
+    int region, address, orderNo = 0;
   };
   const Case cases[] = {
       {{"收货地址", "地址"}, 0, 2},
       {{"地址", "收货地址"}, 0, 1},
       {{"收货地址", "详细地址"}, 0, 2},
       {{"地区", "发货地区", "地址"}, 2, 3},
-      {{"订单编号", "金额"}, 0, 0},
+      {{"订单编号", "金额"}, 0, 0, 1},
+      {{"快递单号", "原始单号", "订单号", "地区", "地址"}, 4, 5, 2},  // a tracking number is no order number
       {{}, 0, 0},
   };
   for (const Case& c : cases) {
     const ColumnMap columns = mapColumns(c.headers);
     EXPECT_EQ(columns.region, c.region) << joinTexts(c.headers);
     EXPECT_EQ(columns.address, c.address) << joinTexts(c.headers);
+    EXPECT_EQ(columns.orderNo, c.orderNo) << joinTexts(c.headers);
   }
 }
 
