@@ -217,6 +217,7 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
     in = layout->text;
   }
   size_t recordBegin = 0, recordEnd = 0;
+  bool headerAbove = false;  // a line before the current one named the address column
   // The bytes that end an unquoted field's run; a quote is ordinary there.
   std::array<bool, 256> special{};
   for (const char c : {separator, '\n', '\r', '\0'}) special[static_cast<unsigned char>(c)] = true;
@@ -245,7 +246,7 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
     fieldStart = true;
   };
   const auto finishLine = [&] {
-    const bool headerKnown = parse.columns.column[kAddressSlot] != 0;
+    const bool headerKnown = headerAbove;
     const bool blank = column == 1 && field.empty();
     finishField();
     if (!row.text[kOrderNoSlot].empty() && !row.text[kAddressSlot].empty()) {
@@ -262,6 +263,7 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
       layout->records.push_back({recordBegin, recordEnd, column - 1});
       if (!headerKnown && parse.columns.column[kAddressSlot] != 0) layout->headerRecord = parse.finishedLines;
     }
+    headerAbove = parse.columns.column[kAddressSlot] != 0;
     for (std::string& t : row.text) t.clear();
     column = 1;
     ++parse.finishedLines;
