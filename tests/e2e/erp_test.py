@@ -108,7 +108,9 @@ def report():
     return values
 
 
-class ErpOneClickTest(ServiceTestCase):
+class ErpTestCase(ServiceTestCase):
+    """The fake ERP with its 45 orders and a logged-in client."""
+
     def setUp(self):
         super().setUp()
         orders = harness.ARTEFACTS / "erp-orders.tsv"
@@ -135,6 +137,8 @@ class ErpOneClickTest(ServiceTestCase):
             f"client running {self.client.running()}")
         return box.out.replace("\r\n", "\n").strip()
 
+
+class ErpOneClickTest(ErpTestCase):
     def test_ticks_reads_inverts_stops_and_leaves_no_memory_behind(self):
         self.assertEqual(report()["checked"], "0" * 45)
         ticked = EXPECTED.count("1")
@@ -191,6 +195,32 @@ class ErpOneClickTest(ServiceTestCase):
         after = report()
         self.assertEqual(after["checked"], EXPECTED)
         self.assertEqual(after["private-bytes"], before["private-bytes"], (before, after))
+
+
+class ErpFaultTest(ErpTestCase):
+    def test_a_batch_the_service_keeps_failing_is_offered_again(self):
+        # 502 on every attempt of the second batch: its 20 rows fail, the rest are ticked.
+        control("POST", "faults", [{"endpoint": "pick", "times": 1, "delayMs": 1},
+                                   {"endpoint": "pick", "times": 3, "status": 502}])
+        self.addCleanup(control, "DELETE", "faults")
+        self.assertEqual(driver("click", MAIN_TITLE, "按钮_一键筛单").code, 0)
+        question = driver("msgbox", TITLE, "120000", "否")
+        self.assertEqual(question.code, 0, f"no question: {question}; status {driver('text', MAIN_TITLE, '状态条1')}")
+        self.assertEqual(question.line, "有 20 单筛单失败，是否重新筛选这些订单？")
+        summary = driver("msgbox", TITLE, "60000", "确定")
+        self.assertEqual(summary.code, 0, summary)
+        failed = EXPECTED[:20] + "0" * 20 + EXPECTED[40:]
+        self.assertIn(f"【筛单结果】：筛单总数：45；勾选数量：{failed.count('1')}\n", summary.out.replace("\r\n", "\n"))
+        self.assertEqual(report()["checked"], failed, "a row the service gave no verdict for is never ticked")
+        rows = workbook_rows(host_path(summary.out.replace("\r\n", "\n").partition("结果文件：")[2].strip()))
+        self.assertEqual([row[3] for row in rows[21:41]], ["筛单失败"] * 20)
+        self.assertTrue(harness.wait_until(
+            lambda: driver("text", MAIN_TITLE, "按钮_一键筛单").line == "一键筛单", 30))
+
+        # The next run, the fault gone, is as any other.
+        control("DELETE", "faults")
+        self.run_once()
+        self.assertEqual(report()["checked"], EXPECTED)
 
 
 if __name__ == "__main__":

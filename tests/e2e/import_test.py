@@ -145,6 +145,7 @@ class FreeImportTest(ServiceTestCase):
 
         self.assertEqual(driver("clipboard").out.strip().split("\n"), MATCHING)
         self.assertEqual(driver("wait-window", RESULT, "30000").code, 0)
+        self.assertEqual(driver("wait-state", RESULT, "按钮_打开结果文件", "visible", "1", "30000").code, 0)
         self.assertTrue(harness.wait_until(
             lambda: driver("text", RESULT, "编辑框_筛单结果").out.strip().split("\n") == MATCHING, 30),
             driver("text", RESULT, "编辑框_筛单结果").out)
@@ -187,9 +188,10 @@ class FreeImportTest(ServiceTestCase):
         self.assertEqual(driver("clipboard").out.rstrip("\n").split("\n"), MATCHING)
 
     def test_failed_orders_are_screened_again_and_a_stopped_run_is_taken_up(self):
-        # The second batch's answer is unreadable: its 20 orders fail, the third batch goes on.
+        # The connection drops half-way through the second batch's answer: its 20 orders fail,
+        # the third batch goes on.
         control("POST", "faults", [{"endpoint": "pick", "times": 1, "delayMs": 1},
-                                   {"endpoint": "pick", "times": 1, "body": "garbage"}])
+                                   {"endpoint": "pick", "times": 1, "body": "disconnect"}])
         self.addCleanup(control, "DELETE", "faults")
         self.start_import()
         self.assertEqual(driver("open-file", "请选择数据文件路径", harness.wine_path(self.orders), "60000").code, 0)
