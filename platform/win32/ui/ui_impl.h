@@ -43,7 +43,10 @@ struct ControlState {
   bool visited = false;
   std::string pictureBytes;  // last set through setPicture
   UniqueBitmap picture;      // at the box's size on screen, premultiplied alpha
+  // Hosted at the first navigation, not with the window: the control and its engine take
+  // longer to make than the rest of the window, and show nothing before a page anyway.
   std::unique_ptr<WebBrowserHost> browser;  // null: the web view shows its placeholder
+  bool browserTried = false;
 };
 
 struct WindowState {
@@ -114,6 +117,8 @@ class Impl {
   // screen.
   void decodeBoxPicture(ControlState& c);
   void showPage(WindowState& w, int page);
+  // The browser control inside a web view's placeholder, on its first call only.
+  void hostWebBrowser(WindowState& w, ControlState& view);
 
   HINSTANCE instance() const noexcept { return instance_; }
 
@@ -134,7 +139,6 @@ class Impl {
   void setStatusParts(const WindowState& w, const ControlState& bar);
   void fitTabPages(WindowState& w);
   void placeControl(WindowState& w, ControlState& c);
-  void hostWebBrowser(WindowState& w, ControlState& view);
 
   EventHub& events_;
   DWORD uiThread_ = 0;

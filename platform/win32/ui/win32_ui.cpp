@@ -296,8 +296,10 @@ HWND Win32Ui::controlHandle(Window window, std::string_view name) const {
 bool Win32Ui::navigateWebView(Window window, std::string_view name, std::string_view address) {
   const std::wstring wide = toWide(address);
   return impl_->onUiThread([&] {
-    const win32ui::ControlState* c = impl_->find(window, name);
-    return c && c->def->kind == ControlKind::WebBrowser && c->browser && c->browser->navigate(wide);
+    win32ui::ControlState* c = impl_->find(window, name);
+    if (!c || c->def->kind != ControlKind::WebBrowser) return false;
+    impl_->hostWebBrowser(*c->window, *c);
+    return c->browser && c->browser->navigate(wide);
   });
 }
 
