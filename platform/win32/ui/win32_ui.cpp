@@ -61,7 +61,6 @@ Impl::Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine)
   // WIC decodes the pictures and the web views host an OLE control: both need this thread
   // to be a single-threaded apartment with OLE.
   oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
-  richEditModule_.reset(LoadLibraryW(L"Msftedit.dll"));
 
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   registerClass(instance_, kTopLevelWindowClass, windowProc, nullptr, arrow);

@@ -206,6 +206,9 @@ void Impl::createControl(WindowState& w, size_t index) {
       }
       break;
     case K::RichEdit:
+      // The library registers the class as it loads. Only the main window and the quick
+      // tip have rich text, so the login window opens without it.
+      if (!richEditModule_) richEditModule_.reset(LoadLibraryW(L"Msftedit.dll"));
       className = MSFTEDIT_CLASS;
       style |= ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
       if (d.has(kSingleBorder)) {
