@@ -8,8 +8,10 @@
 
 #include <array>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -73,7 +75,9 @@ class Impl {
  public:
   // The web views host the control of `webBrowserClass`; with `requireEngine`, only when
   // its HTML engine is installed too.
-  Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine);
+  // With `firstWindow`, that window's background starts decoding on a worker at once.
+  Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine,
+       std::optional<Window> firstWindow = std::nullopt);
   ~Impl();
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
@@ -140,7 +144,16 @@ class Impl {
   void fitTabPages(WindowState& w);
   void placeControl(WindowState& w, ControlState& c);
 
+  // A background decoded ahead of its window (see the constructor); taken by the first
+  // window of that picture at that density, else left alone.
+  struct EarlyBackground {
+    Asset asset = Asset::None;
+    int dpi = 0;
+    std::future<UniqueBitmap> bitmap;
+  };
+
   EventHub& events_;
+  EarlyBackground earlyBackground_;
   DWORD uiThread_ = 0;
   HINSTANCE instance_ = nullptr;
   bool oleInitialised_ = false;

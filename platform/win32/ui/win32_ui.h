@@ -33,6 +33,10 @@ class Win32Ui final : public Ui {
   // and its HTML engine are installed, and shows a plain placeholder otherwise (and until
   // its first navigation).
   Win32Ui();
+  // The same, for a program that loads `firstWindow` before any other: its background
+  // picture is decoded on a worker from here on, while the program and the window's
+  // controls are made, instead of when the window is created.
+  explicit Win32Ui(Window firstWindow);
   // The web views host the control of `webBrowserClass` instead (tests: one that fails,
   // or the engine check left out).
   Win32Ui(const CLSID& webBrowserClass, bool requireEngine);

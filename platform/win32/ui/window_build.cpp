@@ -384,7 +384,11 @@ void Impl::makeBackground(WindowState& w) {
   w.background.reset();
   w.backgroundBitmap.reset();
   if (w.def->background == Asset::None) return;
-  w.backgroundBitmap = decodePictureAtDpi(assetBytes(w.def->background), w.dpi);
+  EarlyBackground& early = earlyBackground_;
+  if (early.bitmap.valid() && early.asset == w.def->background && early.dpi == w.dpi) {
+    w.backgroundBitmap = early.bitmap.get();
+  }
+  if (!w.backgroundBitmap) w.backgroundBitmap = decodePictureAtDpi(assetBytes(w.def->background), w.dpi);
   if (w.backgroundBitmap) w.background.reset(CreatePatternBrush(w.backgroundBitmap.get()));
 }
 
