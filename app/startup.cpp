@@ -56,8 +56,11 @@ void runProgram() {
   // 1. An earlier copy's windows go before ours appear: they carry the same mark.
   closeEarlierInstances();
 
-  // 2. The uninstall word.
-  if (asksForUninstall(programArguments())) uninstallProgram();
+  // 2. The uninstall word. Splitting the command line takes the shell library, which the
+  // login window does without: only a line that holds the word is split.
+  if (mayAskForUninstall(programCommandLine()) && asksForUninstall(programArguments())) {
+    uninstallProgram();
+  }
 
   // 3. The program: records (with the service's address and the built-in contact), the
   // window adapter and every context. Made here once and never destroyed (program.h).
