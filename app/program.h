@@ -50,7 +50,7 @@ class Program {
 
   // The records; the constructor puts the service's address and the built-in contact in.
   ProcessState state;
-  Win32Ui ui;
+  Win32Ui ui{Window::Login};
 
   // The service client.
   Win32Dialogs dialogs{ui};

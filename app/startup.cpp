@@ -1,6 +1,8 @@
 // parcelvane.exe from its first step to its end. The steps run in a fixed order: each
 // relies on the ones before it (the closing of an earlier copy must precede our own
-// windows, the API base URL must be set before any worker reads it).
+// windows, the API base URL must be set before any worker reads it). What the login
+// window does not need comes after its first paint, so the window shows as soon as a
+// window can.
 #include "app/startup.h"
 
 #include <windows.h>
@@ -11,13 +13,14 @@
 #include "app/program.h"
 #include "core/process/command_line.h"
 #include "core/client/client_events.h"
+#include "core/client/window_lifecycle.h"
 #include "platform/win32/lifecycle/shell.h"
 
 namespace pv {
 
 namespace {
 
-// Shell links need COM on this thread; the windows' picture decoder needs it too.
+// Shell links need COM on their thread; the windows' picture decoder needs it too.
 class ComApartment {
  public:
   ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
@@ -50,25 +53,36 @@ void initCommonControls() {
 void runProgram() {
   const ComApartment com;
 
-  // 1. An earlier copy's windows go; ours do not exist yet.
+  // 1. An earlier copy's windows go before ours appear: they carry the same mark.
   closeEarlierInstances();
 
-  // 2. The uninstall word.
-  if (asksForUninstall(programArguments())) uninstallProgram();
+  // 2. The uninstall word. Splitting the command line takes the shell library, which the
+  // login window does without: only a line that holds the word is split.
+  if (mayAskForUninstall(programCommandLine()) && asksForUninstall(programArguments())) {
+    uninstallProgram();
+  }
 
-  // 3. Shortcuts and Uninstall values.
-  installShellEntries();
-
-  // 4. The program: records (with the service's address and the built-in contact), the
+  // 3. The program: records (with the service's address and the built-in contact), the
   // window adapter and every context. Made here once and never destroyed (program.h).
   initCommonControls();
   Program& program = *new Program;
 
-  // 5. Every window's events, then the login window, not modal and without an owner.
+  // 4. Every window's events, then the login window, not modal and without an owner;
+  // painted by the time load returns.
   if (!program.wire() || !program.ui.load(Window::Login, true)) endProcess(program.state, 1);
 
-  // 6. Global information, then the version check that enables the login button.
+  // 5. Global information, then the version check that enables the login button.
   startLoginWorkers(program.client);
+
+  // 6. What the login window does not need in order to show, on a worker: its web page
+  // (the rendering mode, the browser control, the navigation) and then the shortcuts and
+  // Uninstall values. Nothing on the screen waits for either; the shortcuts are rewritten
+  // at every start, so one cut short by an early end comes back at the next.
+  program.workers.start([&program] {
+    loadLoginWebPage(program.client);
+    const ComApartment shellLinks;
+    installShellEntries();
+  });
 
   // 7. Window events until the last window is gone.
   endProcess(program.state, program.ui.runMessageLoop());

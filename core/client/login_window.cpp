@@ -15,7 +15,7 @@ std::string browsableLink(std::string_view link) {
   return std::string(link);
 }
 
-void onLoginWindowCreated(ClientContext& client) {
+void showProductPage(ClientContext& client) {
   client.windows.navigate(Window::Login, kLoginWebView, productPage());
 }
 

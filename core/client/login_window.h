@@ -16,8 +16,8 @@ std::string productPage();       // the product web site's page shown in the log
 // A link the default browser can open: a protocol-relative "//host/..." gets "http:".
 std::string browsableLink(std::string_view link);
 
-// The login window was created: its web view shows the product page.
-void onLoginWindowCreated(ClientContext& client);
+// The login window's web view shows the product page (loadLoginWebPage asks for it).
+void showProductPage(ClientContext& client);
 
 // A menu item of the login window was chosen (by its caption). Unknown items do nothing.
 void onLoginMenuItem(ClientContext& client, std::string_view item);

@@ -13,9 +13,8 @@ namespace {
 
 void openLoginWindow(ClientContext& client, const SettingsPorts& settings) {
   Ui& ui = client.ui;
-  // A page shown before the rendering mode is set keeps the old mode until it reloads.
-  client.windows.prepareWebViews();
-  onLoginWindowCreated(client);
+  // The web page is not among these: it arrives from the network after the window shows
+  // whenever it is asked for, so loadLoginWebPage asks once the window is on the screen.
   ui.setTitle(Window::Login, ui.title(Window::Login) + std::string(kProductVersion));
   client.windows.attachMenu(Window::Login);
   loadLoginSettings(settings);
@@ -36,6 +35,12 @@ void closeMainWindow(ClientContext& client, const SettingsPorts& settings) {
 }
 
 }  // namespace
+
+void loadLoginWebPage(ClientContext& client) {
+  // A page shown before the rendering mode is set keeps the old mode until it reloads.
+  if (!client.windows.prepareWebViews()) noteFailure("loadLoginWebPage", "rendering mode not set");
+  showProductPage(client);
+}
 
 bool registerWindowLifecycleEvents(ClientContext& client, const SettingsPorts& settings) {
   EventHub& events = client.ui.events();

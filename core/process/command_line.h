@@ -13,4 +13,10 @@ inline constexpr std::string_view kUninstallArgument = "unistall";
 // byte for byte, case-sensitive. Every other argument is ignored.
 bool asksForUninstall(const std::vector<std::string>& arguments);
 
+// False only when no argument of the whole command line `commandLine` (GBK) can be the
+// uninstall word: the word does not occur in it once its double quotes are dropped. The
+// system's split takes quotes out of an argument and otherwise keeps its letters, so a
+// start without the word need not split its command line at all.
+bool mayAskForUninstall(std::string_view commandLine);
+
 }  // namespace pv

@@ -73,6 +73,13 @@ class LifecycleTest(unittest.TestCase):
         self.assertEqual(found.code, 0, f"no login window: {found}; exit code "
                                         f"{client.process.poll()}, log in {client.log_path}")
 
+    def wait_install_entries(self, target):
+        """The shortcuts and the Uninstall values come after the login window shows; the
+        values are written last, so once they are there the shortcuts are done."""
+        self.assertTrue(harness.wait_until(
+            lambda: (harness.reg_query(UNINSTALL_KEY) or {}).get("DisplayIcon") == ("REG_SZ", target),
+            30, step=0.5), "no Uninstall values 30 s after the login window showed")
+
     def close_client(self, client):
         self.assertEqual(driver("close", LOGIN_TITLE).code, 0)
         self.assertEqual(client.wait(30), 0, "the client did not end with exit code 0")
@@ -123,6 +130,7 @@ class LifecycleTest(unittest.TestCase):
         self.assert_login_window(client)
 
         target = harness.wine_path(copy)
+        self.wait_install_entries(target)
         self.assertTrue(desktop_link().is_file(), desktop_link())
         use = start_menu_folder() / "使用 Parcelvane.lnk"
         remove = start_menu_folder() / "卸载 Parcelvane.lnk"
@@ -149,6 +157,7 @@ class LifecycleTest(unittest.TestCase):
         windows_path = harness.user_windows_folder("Desktop") + "\\" + on_desktop.name
         client = self.start_client(windows_path, "desktop-copy.log")
         self.assert_login_window(client)
+        self.wait_install_entries(windows_path)
 
         self.assertFalse(desktop_link().exists())
         self.assertTrue((start_menu_folder() / "使用 Parcelvane.lnk").is_file())

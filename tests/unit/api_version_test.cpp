@@ -35,6 +35,7 @@ class VersionCheckTest : public ::testing::Test {
     ASSERT_TRUE(registerWindowLifecycleEvents(rig.client, rig.settings));
     ASSERT_TRUE(registerLoginWindowEvents(rig.client, page));
     ASSERT_TRUE(rig.ui.load(Window::Login, true));
+    loadLoginWebPage(rig.client);  // as the program does once the window is painted
   }
   bool loginEnabled() const { return rig.ui.enabled(Window::Login, kLoginButton); }
 

@@ -41,6 +41,24 @@ TEST(UninstallArgument, OnlyTheExactWordAnywhereAmongTheArguments) {
   }
 }
 
+TEST(UninstallArgument, OnlyALineHoldingTheWordNeedsSplitting) {
+  struct Case {
+    std::string line;
+    bool want;
+  };
+  const Case cases[] = {
+      {"\"C:\\Program Files\\p.exe\"", false},
+      {"p.exe -x \"C:\\a b\"", false},
+      {"p.exe Unistall uninstall", false},
+      {"p.exe unistall", true},
+      {"\"C:\\unistall\\p.exe\"", true},  // in the path: the split decides
+      {"p.exe unis\"\"tall", true},           // the split drops the quotes
+      {"p.exe \"unis\"tall", true},
+      {"p.exe " + kBackslashTrail + "unistall", true},
+  };
+  for (const Case& c : cases) EXPECT_EQ(mayAskForUninstall(c.line), c.want) << c.line;
+}
+
 TEST(WindowFilters, ClassAndTitleAreCaseBlindSubstrings) {
   const std::string mark = "Parcelvane（parcelvane.com）";
   struct Case {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/process/command_line.h"
 #include "platform/win32/lifecycle/shell.h"
 #include "platform/win32/lifecycle/top_level_windows.h"
 #include "platform/win32/wide_text.h"
@@ -178,6 +179,21 @@ TEST(CommandLine, ArgumentsAfterTheProgramBySystemRules) {
   EXPECT_EQ(splitCommandLine(L"\"C:\\a b\\p.exe\" unistall \"x y\" 中文"),
             (std::vector<std::string>{"unistall", "x y", "中文"}));
   EXPECT_EQ(splitCommandLine(L"p.exe"), std::vector<std::string>{});
+}
+
+// Start-up splits only lines that may hold the word: every line whose split holds it must
+// be one of them.
+TEST(CommandLine, EveryLineWhoseSplitHoldsTheWordIsSplit) {
+  const wchar_t* lines[] = {
+      L"p.exe unistall", L"p.exe unis\"\"tall", L"p.exe \"unis\"tall", L"p.exe \"un\"is\"tall\"",
+      L"p.exe u\"\"\"nistall", L"p.exe unis\\\"tall", L"p.exe -x \"a b\" unistall",
+  };
+  for (const wchar_t* line : lines) {
+    if (asksForUninstall(splitCommandLine(line))) {
+      EXPECT_TRUE(mayAskForUninstall(fromWide(line))) << fromWide(line);
+    }
+  }
+  EXPECT_TRUE(asksForUninstall(splitCommandLine(L"p.exe unis\"\"tall")));  // the table is not vacuous
 }
 
 }  // namespace

@@ -214,6 +214,8 @@ TEST(LoginWebView, WithoutABrowserControlThePlaceholderStaysAndNavigationIsRefus
   EXPECT_TRUE(IsWindowVisible(view));
 
   EXPECT_FALSE(extras.navigate(Window::Login, kLoginWebView, "https://www.parcelvane.com/#pcView"));
+  EXPECT_EQ(GetWindow(view, GW_CHILD), nullptr);
+  EXPECT_FALSE(extras.navigate(Window::Login, kLoginWebView, "https://www.parcelvane.com/#pcView"));
   EXPECT_FALSE(extras.navigate(Window::Login, kAccountBox, "https://www.parcelvane.com/"));
   // The rest of the window carries on.
   EXPECT_TRUE(ui.setText(Window::Login, kAccountBox, "demo"));
@@ -237,16 +239,21 @@ TEST(LoginWebView, HostedControlAsksBeforeEachNavigationAndTakesTheRefusal) {
   ASSERT_TRUE(ui.load(Window::Login, true));
   HWND view = ui.controlHandle(Window::Login, kLoginWebView);
   ASSERT_NE(view, nullptr);
+  // The control comes with the first page, not with the window.
+  EXPECT_EQ(GetWindow(view, GW_CHILD), nullptr);
+
+  const bool navigated = extras.navigate(Window::Login, kLoginWebView, "http://127.0.0.1:9/页面?a=1");
   if (!GetWindow(view, GW_CHILD)) GTEST_SKIP() << "no browser control on this system";
+  EXPECT_TRUE(navigated);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], "http://127.0.0.1:9/页面?a=1");
   RECT area, browser;
   GetClientRect(view, &area);
   GetWindowRect(GetWindow(view, GW_CHILD), &browser);
   MapWindowPoints(HWND_DESKTOP, view, reinterpret_cast<POINT*>(&browser), 2);
   EXPECT_TRUE(EqualRect(&area, &browser)) << "the control does not cover the placeholder";
-
-  EXPECT_TRUE(extras.navigate(Window::Login, kLoginWebView, "http://127.0.0.1:9/页面?a=1"));
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0], "http://127.0.0.1:9/页面?a=1");
+  EXPECT_TRUE(extras.navigate(Window::Login, kLoginWebView, "http://127.0.0.1:9/"));
+  EXPECT_EQ(asked.size(), 2u);  // the same control again, not a second one
   EXPECT_TRUE(ui.destroy(Window::Login));  // closes the control with its window
   EXPECT_FALSE(extras.navigate(Window::Login, kLoginWebView, "http://127.0.0.1:9/"));
 }

@@ -30,6 +30,8 @@ std::vector<std::string> splitCommandLine(std::wstring_view commandLine) {
   return arguments;
 }
 
+std::string programCommandLine() { return fromWide(GetCommandLineW()); }
+
 std::vector<std::string> programArguments() { return splitCommandLine(GetCommandLineW()); }
 
 std::string shellFolder(int csidl) {

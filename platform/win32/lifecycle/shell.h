@@ -14,7 +14,10 @@ namespace pv {
 // Full path of the running executable; empty when the system does not say.
 std::string runningProgramPath();
 
-// The arguments after the program's own path, split by the system's rules.
+// The command line as the program got it, whole (GBK).
+std::string programCommandLine();
+// The arguments after the program's own path, split by the system's rules (the shell
+// library's, loaded for it).
 std::vector<std::string> programArguments();
 // The same split of a given command line (whose first word is the program).
 std::vector<std::string> splitCommandLine(std::wstring_view commandLine);

@@ -1,5 +1,6 @@
 #pragma once
-// Pictures for picture boxes and window backgrounds. UI thread, with COM initialised.
+// Pictures for picture boxes and window backgrounds. Any thread with COM initialised (WIC
+// is free-threaded; a bitmap, like every GDI object, belongs to the process).
 #include <windows.h>
 
 #include <string_view>

@@ -9,8 +9,10 @@
 
 #include <array>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -44,7 +46,10 @@ struct ControlState {
   bool visited = false;
   std::string pictureBytes;  // last set through setPicture
   UniqueBitmap picture;      // at the box's size on screen, premultiplied alpha
+  // Hosted at the first navigation, not with the window: the control and its engine take
+  // longer to make than the rest of the window, and show nothing before a page anyway.
   std::unique_ptr<WebBrowserHost> browser;  // null: the web view shows its placeholder
+  bool browserTried = false;
 };
 
 struct WindowState {
@@ -71,7 +76,9 @@ class Impl {
  public:
   // The web views host the control of `webBrowserClass`; with `requireEngine`, only when
   // its HTML engine is installed too.
-  Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine);
+  // With `firstWindow`, that window's background starts decoding on a worker at once.
+  Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine,
+       std::optional<Window> firstWindow = std::nullopt);
   ~Impl();
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
@@ -115,6 +122,8 @@ class Impl {
   // screen.
   void decodeBoxPicture(ControlState& c);
   void showPage(WindowState& w, int page);
+  // The browser control inside a web view's placeholder, on its first call only.
+  void hostWebBrowser(WindowState& w, ControlState& view);
 
   HINSTANCE instance() const noexcept { return instance_; }
   // The shell's taskbar buttons, asked for once; null where the system has none.
@@ -137,9 +146,17 @@ class Impl {
   void setStatusParts(const WindowState& w, const ControlState& bar);
   void fitTabPages(WindowState& w);
   void placeControl(WindowState& w, ControlState& c);
-  void hostWebBrowser(WindowState& w, ControlState& view);
+
+  // A background decoded ahead of its window (see the constructor); taken by the first
+  // window of that picture at that density, else left alone.
+  struct EarlyBackground {
+    Asset asset = Asset::None;
+    int dpi = 0;
+    std::future<UniqueBitmap> bitmap;
+  };
 
   EventHub& events_;
+  EarlyBackground earlyBackground_;
   DWORD uiThread_ = 0;
   HINSTANCE instance_ = nullptr;
   bool oleInitialised_ = false;

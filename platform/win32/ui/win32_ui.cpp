@@ -53,15 +53,34 @@ void registerClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc, HBRUSH
 
 }  // namespace
 
-Impl::Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine)
+Impl::Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine,
+           std::optional<Window> firstWindow)
     : events_(events), webBrowserClass_(webBrowserClass), requireEngine_(requireEngine) {
   uiThread_ = GetCurrentThreadId();
   instance_ = GetModuleHandleW(nullptr);
   density_.declareAwareness();
+  if (firstWindow) {
+    // Decoding a picture takes about as long as making the window and its controls; on
+    // another core the two overlap. The density is the one load() will lay it out for.
+    const WindowDef& def = windowDef(*firstWindow);
+    earlyBackground_.asset = def.background;
+    earlyBackground_.dpi = density_.atPoint(POINT{def.x, def.y});
+    earlyBackground_.bitmap = std::async(std::launch::async, [asset = def.background,
+                                                              dpi = earlyBackground_.dpi] {
+      UniqueBitmap bitmap;
+      const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+      try {
+        bitmap = decodePictureAtDpi(assetBytes(asset), dpi);
+      } catch (...) {
+        noteFailure("Win32Ui", "background not decoded ahead");
+      }
+      if (com) CoUninitialize();
+      return bitmap;
+    });
+  }
   // WIC decodes the pictures and the web views host an OLE control: both need this thread
   // to be a single-threaded apartment with OLE.
   oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
-  richEditModule_.reset(LoadLibraryW(L"Msftedit.dll"));
 
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   registerClass(instance_, kTopLevelWindowClass, windowProc, nullptr, arrow);
@@ -275,6 +294,8 @@ bool Impl::raisePageEvent(Window window, std::string_view control, Event event, 
 }  // namespace win32ui
 
 Win32Ui::Win32Ui() : Win32Ui(CLSID_WebBrowser, true) {}
+Win32Ui::Win32Ui(Window firstWindow)
+    : impl_(std::make_unique<win32ui::Impl>(events(), CLSID_WebBrowser, true, firstWindow)) {}
 Win32Ui::Win32Ui(const CLSID& webBrowserClass, bool requireEngine)
     : impl_(std::make_unique<win32ui::Impl>(events(), webBrowserClass, requireEngine)) {}
 Win32Ui::~Win32Ui() = default;
@@ -299,8 +320,10 @@ HWND Win32Ui::controlHandle(Window window, std::string_view name) const {
 bool Win32Ui::navigateWebView(Window window, std::string_view name, std::string_view address) {
   const std::wstring wide = toWide(address);
   return impl_->onUiThread([&] {
-    const win32ui::ControlState* c = impl_->find(window, name);
-    return c && c->def->kind == ControlKind::WebBrowser && c->browser && c->browser->navigate(wide);
+    win32ui::ControlState* c = impl_->find(window, name);
+    if (!c || c->def->kind != ControlKind::WebBrowser) return false;
+    impl_->hostWebBrowser(*c->window, *c);
+    return c->browser && c->browser->navigate(wide);
   });
 }
 

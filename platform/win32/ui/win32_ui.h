@@ -30,8 +30,13 @@ class Impl;
 class Win32Ui final : public Ui {
  public:
   // The login window's web view hosts the system's web-browser control when the control
-  // and its HTML engine are installed, and shows a plain placeholder otherwise.
+  // and its HTML engine are installed, and shows a plain placeholder otherwise (and until
+  // its first navigation).
   Win32Ui();
+  // The same, for a program that loads `firstWindow` before any other: its background
+  // picture is decoded on a worker from here on, while the program and the window's
+  // controls are made, instead of when the window is created.
+  explicit Win32Ui(Window firstWindow);
   // The web views host the control of `webBrowserClass` instead (tests: one that fails,
   // or the engine check left out).
   Win32Ui(const CLSID& webBrowserClass, bool requireEngine);
@@ -51,8 +56,9 @@ class Win32Ui final : public Ui {
   // such control. Use a handle on the user-interface thread only (inside onUiThread).
   HWND windowHandle(Window window) const;
   HWND controlHandle(Window window, std::string_view name) const;
-  // Any thread. False while the web view shows only its placeholder (no browser control
-  // could be hosted), or when there is no such web view.
+  // Any thread. The first navigation of a web view hosts its browser control. False while
+  // the web view shows only its placeholder (no browser control could be hosted), or when
+  // there is no such web view.
   bool navigateWebView(Window window, std::string_view name, std::string_view address);
 
   bool load(Window window, bool show) override;

@@ -80,7 +80,9 @@ bool Impl::showWindow(Window window) {
   if (!w.hwnd) return false;
   // The borderless quick tip appears without taking the focus from the operator's program.
   ShowWindow(w.hwnd, w.def->border == Border::None ? SW_SHOWNA : SW_SHOW);
-  UpdateWindow(w.hwnd);
+  // The controls too, not only the frame: work handed over right after a window shows
+  // (the login window's web page) would otherwise come before their first paint.
+  RedrawWindow(w.hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   if (w.def->border == Border::None) announce(w);
   return true;
 }
@@ -204,6 +206,9 @@ void Impl::createControl(WindowState& w, size_t index) {
       }
       break;
     case K::RichEdit:
+      // The library registers the class as it loads. Only the main window and the quick
+      // tip have rich text, so the login window opens without it.
+      if (!richEditModule_) richEditModule_.reset(LoadLibraryW(L"Msftedit.dll"));
       className = MSFTEDIT_CLASS;
       style |= ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
       if (d.has(kSingleBorder)) {
@@ -254,7 +259,7 @@ void Impl::createControl(WindowState& w, size_t index) {
       break;
     case K::WebBrowser:
       // The named control is a plain placeholder; the browser, where it can be hosted,
-      // lives inside it and covers it.
+      // lives inside it from the first navigation on and covers it.
       style |= SS_CENTER | SS_CENTERIMAGE | WS_CLIPCHILDREN;
       break;
     case K::Timer:
@@ -313,9 +318,6 @@ void Impl::createControl(WindowState& w, size_t index) {
       break;
     case K::TabControl:
       createTabPages(w, c);
-      break;
-    case K::WebBrowser:
-      hostWebBrowser(w, c);
       break;
     case K::StatusBar: {
       setStatusParts(w, c);
@@ -382,7 +384,11 @@ void Impl::makeBackground(WindowState& w) {
   w.background.reset();
   w.backgroundBitmap.reset();
   if (w.def->background == Asset::None) return;
-  w.backgroundBitmap = decodePictureAtDpi(assetBytes(w.def->background), w.dpi);
+  EarlyBackground& early = earlyBackground_;
+  if (early.bitmap.valid() && early.asset == w.def->background && early.dpi == w.dpi) {
+    w.backgroundBitmap = early.bitmap.get();
+  }
+  if (!w.backgroundBitmap) w.backgroundBitmap = decodePictureAtDpi(assetBytes(w.def->background), w.dpi);
   if (w.backgroundBitmap) w.background.reset(CreatePatternBrush(w.backgroundBitmap.get()));
 }
 
@@ -447,6 +453,9 @@ int WindowState::scaled(int value) const noexcept { return scaleToDpi(value, dpi
 Rect WindowState::scaled(const Rect& rect) const noexcept { return scaleToDpi(rect, dpi); }
 
 void Impl::hostWebBrowser(WindowState& w, ControlState& view) {
+  // One try per web view: a system without the control would only fail again.
+  if (view.browserTried) return;
+  view.browserTried = true;
   // Outside a single-threaded apartment with OLE the control would live on another thread
   // and every call would wait on it: keep the placeholder.
   if (!oleInitialised_) return;
