@@ -3,7 +3,7 @@
 One login, then ROUNDS rounds of: detailed queries, quick queries, one one-click run of a
 fake ERP client's 1,000 orders, and one free import of a 10,000-row xlsx. The full day is 20
 rounds (300 + 300 queries, 20 runs, 20 imports). The kinds of work alternate within every
-round, so the first and the last tenth of the samples cover the same mix. After each block
+round, so the first and the last tenth of the samples (whole rounds, at least one) cover the same mix. After each block
 the client's private bytes, handles, GDI and USER objects are sampled (driver.exe counters).
 
 The one-click run finds the ERP client by its window class whether it is shown or not, and
@@ -207,11 +207,13 @@ class Day:
             out.write("sample," + ",".join(COUNTERS) + "\n")
             for label, values in self.samples:
                 out.write(label + "," + ",".join(str(values[n]) for n in COUNTERS) + "\n")
-        tenth = max(1, len(samples) // 10)
+        # A tenth is made of whole rounds, so both ends hold every kind of work alike.
+        per_round = len(samples) // self.rounds
+        tenth = max(1, self.rounds // 10) * per_round
         print(f"\nday's work: {self.rounds} round(s): {self.rounds * self.queries} detailed and "
               f"{self.rounds * self.queries} quick queries, {self.rounds} one-click runs of {self.erp_orders} "
               f"orders, {self.rounds} imports of {self.import_rows} rows in {seconds / 60:.1f} min; "
-              f"{len(samples)} samples, a tenth is {tenth}; {self.results_removed} results/journal files removed")
+              f"{len(samples)} samples, a tenth is {tenth} (whole rounds); {self.results_removed} results/journal files removed")
         print(f"{'counter':<14}{'first tenth':>14}{'last tenth':>14}{'change':>10}  verdict")
         passed = True
         for name in COUNTERS:
