@@ -89,6 +89,9 @@ class Day:
             if name in COUNTERS:
                 values[name] = int(value)
         self.samples.append((label, values))
+        # Written as taken, so a day that stops early keeps what it measured.
+        with open(harness.ARTEFACTS / "dayswork-samples.csv", "a", encoding="utf-8") as out:
+            out.write(label + "," + ",".join(str(values[n]) for n in COUNTERS) + "\n")
         print(f"  {label:<16} " + "  ".join(f"{n} {values[n]}" for n in COUNTERS), flush=True)
 
     def log_in(self):
@@ -165,6 +168,7 @@ class Day:
             self.finish_run("ERP run")
             after = int(report()["private-bytes"])
             self.erp_memory.append((before, after))
+            print(f"  fake ERP committed private bytes before {before}, after {after}", flush=True)
         finally:
             erp.stop(ERP_TITLE)
 
@@ -183,6 +187,7 @@ class Day:
         started = time.monotonic()
         try:
             self.write_inputs()
+            (harness.ARTEFACTS / "dayswork-samples.csv").write_text("sample," + ",".join(COUNTERS) + "\n")
             self.log_in()
             self.sample("logged in")
             for day_round in range(1, self.rounds + 1):
@@ -203,10 +208,6 @@ class Day:
 
     def table(self, seconds):
         samples = [values for _, values in self.samples[1:]]  # the work, not the login
-        with open(harness.ARTEFACTS / "dayswork-samples.csv", "w", encoding="utf-8") as out:
-            out.write("sample," + ",".join(COUNTERS) + "\n")
-            for label, values in self.samples:
-                out.write(label + "," + ",".join(str(values[n]) for n in COUNTERS) + "\n")
         # A tenth is made of whole rounds, so both ends hold every kind of work alike.
         per_round = len(samples) // self.rounds
         tenth = max(1, self.rounds // 10) * per_round
