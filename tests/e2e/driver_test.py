@@ -199,6 +199,23 @@ class DriverTest(unittest.TestCase):
         self.assertEqual(driver("show", HIDDEN).code, 0)
         self.assertEqual(driver("wait-window", HIDDEN, "3000").code, 0)
 
+    def test_counters_of_a_window_process(self):
+        result = driver("counters", MAIN)
+        self.assertEqual(result.code, 0, result)
+        lines = dict(line.split(" ", 1) for line in result.out.splitlines())
+        self.assertEqual(list(lines), ["private-bytes", "handles", "gdi-objects", "user-objects", "how"], result)
+        how = lines.pop("how").split(" ")
+        self.assertEqual(len(how), 4, result)
+        self.assertTrue(set(how) <= {"api", "walk"}, result)
+        counts = {name: int(value) for name, value in lines.items()}
+        self.assertGreater(counts["private-bytes"], 1 << 20, result)
+        self.assertGreater(counts["handles"], 0, result)
+        self.assertGreater(counts["gdi-objects"], 0, result)
+        # Every named control is a window of the fixture's, and so is the window itself.
+        controls = driver("list", MAIN).out.splitlines()
+        self.assertGreater(counts["user-objects"], len(controls), result)
+        self.assertEqual(driver("counters", "没有这个窗口").code, 1)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -10,6 +10,7 @@
 #include "tools/driver/clipboard.h"
 #include "tools/driver/console.h"
 #include "tools/driver/driver_windows.h"
+#include "tools/driver/process_counters.h"
 #include "tools/driver/richtext.h"
 #include "tools/driver/screenshot.h"
 
@@ -71,7 +72,11 @@ constexpr wchar_t kUsageText[] =
     L"  screenshot FILE.png [WIN [NAME]]\n"
     L"                              save the whole screen, the window's or the control's area,\n"
     L"                              as PNG\n"
-    L"  colours WIN NAME            print the number of distinct colours in the control's area\n";
+    L"  colours WIN NAME            print the number of distinct colours in the control's area\n"
+    L"  counters WIN                print the counters of the window's process, one per line:\n"
+    L"                              private-bytes N, handles N, gdi-objects N, user-objects N,\n"
+    L"                              and how each was read: \"how api|walk ...\" (Wine answers\n"
+    L"                              the documented calls with 0: those counters are walked)\n";
 
 struct Failure {
   int code;
@@ -571,6 +576,18 @@ int run(const Command& c) {
     std::wstring error;
     if (!countColours(control(c.at(1), c.at(2)), &colours, &error)) fail(error);
     writeOut(std::to_wstring(colours));
+    return kDone;
+  }
+  if (verb == L"counters") {
+    c.expect(2, 2);
+    ProcessCounters counters;
+    std::wstring error;
+    if (!readProcessCounters(window(c.at(1)), counters, error)) fail(error);
+    writeOut(L"private-bytes " + std::to_wstring(counters.privateBytes));
+    writeOut(L"handles " + std::to_wstring(counters.handles));
+    writeOut(L"gdi-objects " + std::to_wstring(counters.gdiObjects));
+    writeOut(L"user-objects " + std::to_wstring(counters.userObjects));
+    writeOut(L"how " + counters.how);
     return kDone;
   }
   usage();
