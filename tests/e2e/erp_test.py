@@ -223,5 +223,21 @@ class ErpFaultTest(ErpTestCase):
         self.assertEqual(report()["checked"], EXPECTED)
 
 
+    def test_a_token_expired_during_a_run_ends_it_and_restarts_to_the_login(self):
+        # The service's clock two hours on: the session's token has expired by the first batch.
+        control("POST", "clock", {"offsetSeconds": 7200})
+        self.addCleanup(control, "POST", "clock", {"offsetSeconds": 0})
+        self.addCleanup(lambda: driver("close", LOGIN_TITLE) and driver("wait-gone", LOGIN_TITLE, "15000"))
+        self.assertEqual(driver("click", MAIN_TITLE, "按钮_一键筛单").code, 0)
+        box = driver("msgbox", TITLE, "120000", "确定")
+        self.assertEqual(box.code, 0, f"no box: {box}; status {driver('text', MAIN_TITLE, '状态条1')}")
+        self.assertTrue(box.out.replace("\r\n", "\n").strip().endswith("\n请重新登录"), box.out)
+        # The program starts again at its login window; nothing was ticked, no summary came.
+        self.assertEqual(driver("wait-gone", MAIN_TITLE, "60000").code, 0)
+        self.assertEqual(driver("wait-window", LOGIN_TITLE, "60000").code, 0, "no login window after the restart")
+        self.assertNotEqual(driver("msgbox", TITLE, "2000").code, 0, "a run cut short by the session shows no summary")
+        self.assertEqual(report()["checked"], "0" * 45)
+
+
 if __name__ == "__main__":
     unittest.main()
