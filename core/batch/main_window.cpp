@@ -37,15 +37,67 @@ bool MainWindowBatchScreening::checkServiceCode(int code, std::string_view messa
 }
 
 void OutputBoxWriter::appendLabelledLine(std::string_view label, std::string_view value, Colour colour) {
+  const bool open = [&] {
+    std::lock_guard lock(mutex_);
+    return gathering_ == std::this_thread::get_id();
+  }();
   pv::appendLabelledLine(writer_, label, value, colour);
+  if (!open) (void)pauses_.pause(kAppendPause);
 }
 
 void OutputBoxWriter::appendStyledText(std::string_view text, Colour colour) {
+  const bool open = [&] {
+    std::lock_guard lock(mutex_);
+    return gathering_ == std::this_thread::get_id();
+  }();
   pv::appendStyledText(writer_, text, colour);
+  if (!open) (void)pauses_.pause(kAppendPause);
 }
 
 void OutputBoxWriter::scrollToEnd() {
   (void)ui_.scrollLines(Window::Main, kOutputBox, ui_.lineCount(Window::Main, kOutputBox));
+}
+
+void OutputBoxWriter::beginOrder() {
+  handOver();
+  std::lock_guard lock(mutex_);
+  gathering_ = std::this_thread::get_id();
+}
+
+void OutputBoxWriter::endOrder() {
+  {
+    std::lock_guard lock(mutex_);
+    if (gathering_ != std::this_thread::get_id()) return;
+    gathering_ = std::thread::id();
+  }
+  handOver();
+  (void)pauses_.pause(kAppendPause);
+}
+
+// The box is written outside the lock: each append waits for the user-interface thread.
+void OutputBoxWriter::handOver() {
+  std::vector<TextRun> runs;
+  {
+    std::lock_guard lock(mutex_);
+    runs.swap(kept_);
+  }
+  for (const TextRun& run : runs) box_.append(run);
+}
+
+void OutputBoxWriter::Gathered::append(const TextRun& run) {
+  {
+    std::lock_guard lock(owner_.mutex_);
+    if (owner_.gathering_ == std::this_thread::get_id()) {
+      owner_.kept_.push_back(run);
+      return;
+    }
+  }
+  owner_.box_.append(run);
+}
+
+int OutputBoxWriter::Gathered::lineCount() {
+  owner_.handOver();
+  return owner_.box_.lineCount();
 }
 
 }  // namespace pv

@@ -130,6 +130,7 @@ bool screenBatch(RunContext& run, const std::vector<std::string>& texts, std::ve
   }
 
   for (size_t n = 0; n < texts.size(); ++n) {
+    run.output.beginOrder();
     run.output.appendLabelledLine("筛选地址", texts[n]);
     const JsonValue entry = document.at("/data/" + std::to_string(n));
     bool decision = writeVerdict(run, entry, message);
@@ -141,6 +142,7 @@ bool screenBatch(RunContext& run, const std::vector<std::string>& texts, std::ve
       run.output.appendLabelledLine("勾选结果", "不选", kColourOrange);
     }
     run.output.appendStyledText("\r\n", kColourBlack);
+    run.output.endOrder();
     run.output.scrollToEnd();
     results.push_back(orderResultOf(entry, decision));
   }

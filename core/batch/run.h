@@ -53,6 +53,9 @@ class ScreeningOutput {
   virtual void appendLabelledLine(std::string_view label, std::string_view value, Colour colour = kColourBlack) = 0;
   virtual void appendStyledText(std::string_view text, Colour colour) = 0;
   virtual void scrollToEnd() = 0;
+  // One order's lines, which a writer may hand to the box together once the order ends.
+  virtual void beginOrder() {}
+  virtual void endOrder() {}
 };
 
 // The screening call as a run makes it.

@@ -8,6 +8,7 @@
 
 #include "core/batch/journal.h"
 #include "core/batch/ledger.h"
+#include "core/batch/main_window.h"
 #include "core/import/import_flow.h"
 #include "core/sheets/spreadsheet.h"
 #include "core/system/files.h"
@@ -303,6 +304,43 @@ TEST_F(RunFilesTest, AFolderThatTakesNothingSendsTheResultsToDocuments) {
   saveResults(nowhere, source, root() + "blocked/documents/", "orders_筛单结果_1", ".csv", "bytes");
   EXPECT_TRUE(nowhere.resultsFile.empty());
   EXPECT_EQ(nowhere.resultsNote, "结果文件未能保存（磁盘已满或没有写入权限），本次筛单结果仍在输出框中");
+}
+
+}  // namespace
+}  // namespace pv
+
+namespace pv {
+namespace {
+
+// The output box takes an order's lines together: the same runs as line by line, one pause.
+TEST(OutputBoxWriter, AnOrdersLinesGoTogetherWithOnePause) {
+  MemoryUi ui;
+  ASSERT_TRUE(ui.load(Window::Main, true));
+  RecordingPauses pauses;
+  OutputBoxWriter output(ui, pauses);
+  const auto write = [&] {
+    output.appendLabelledLine("筛选地址", "杭州市西湖区", kColourBlack);
+    output.appendStyledText("【筛选结果】：", kColourBlack);
+    output.appendStyledText("西湖网点；", kColourBlue);
+    output.appendLabelledLine("勾选结果", "选中", kColourGreen);
+  };
+  write();
+  const std::vector<TextRun> lineByLine = ui.richRuns(Window::Main, kOutputBox);
+  EXPECT_EQ(pauses.taken().size(), 4u);
+
+  ASSERT_TRUE(ui.setText(Window::Main, kOutputBox, ""));
+  pauses.clear();
+  output.beginOrder();
+  write();
+  EXPECT_TRUE(ui.richRuns(Window::Main, kOutputBox).empty());  // nothing shown half-way
+  output.endOrder();
+  const std::vector<TextRun> together = ui.richRuns(Window::Main, kOutputBox);
+  ASSERT_EQ(together.size(), lineByLine.size());
+  for (size_t i = 0; i < together.size(); ++i) {
+    EXPECT_EQ(together[i].text, lineByLine[i].text) << i;
+    EXPECT_EQ(together[i].colour, lineByLine[i].colour) << i;
+  }
+  EXPECT_EQ(pauses.taken().size(), 1u);
 }
 
 }  // namespace
