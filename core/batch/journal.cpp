@@ -59,11 +59,10 @@ std::optional<RunJournal> RunJournal::start(std::string_view folder, const RunSo
   return journal;
 }
 
-RunJournal RunJournal::resume(std::string path) {
+RunJournal RunJournal::resume(std::string path, bool tornEnd) {
   RunJournal journal(std::move(path));
   // A line cut off by a crash must not swallow the first line written now.
-  const std::string bytes = readFileBytes(journal.path_);
-  if (!bytes.empty() && bytes.back() != '\n') journal.append("\n");
+  if (tornEnd) journal.append("\n");
   return journal;
 }
 
@@ -116,7 +115,7 @@ std::optional<UnfinishedRun> findUnfinishedRun(std::string_view folder, const Ru
       at = end + 1;
     }
     if (done) return std::nullopt;  // the newest run of this file went through
-    UnfinishedRun run{path, total, {last.begin(), last.end()}};
+    UnfinishedRun run{path, total, {last.begin(), last.end()}, bytes.back() != '\n'};
     if (run.screened() >= total) return std::nullopt;
     return run;
   }

@@ -37,8 +37,8 @@ class RunJournal final : public VerdictLog {
   // A new journal in `folder` (GBK, ending in a separator) for a run of `total` orders.
   // nullopt when the folder cannot take it: the run goes on without one.
   static std::optional<RunJournal> start(std::string_view folder, const RunSource& source, int total, ClockTime now);
-  // An earlier run's journal, to go on writing into.
-  static RunJournal resume(std::string path);
+  // An earlier run's journal, to go on writing into; `tornEnd`: its last line was cut off.
+  static RunJournal resume(std::string path, bool tornEnd);
 
   void record(size_t index, const OrderResult& result) override;
   // The run went through: the journal is never offered again.
@@ -59,6 +59,7 @@ struct UnfinishedRun {
   std::string path;
   int total = 0;
   std::vector<std::pair<size_t, OrderResult>> results;  // the last result of each order
+  bool tornEnd = false;                                 // its last line was cut off
   int screened() const;  // orders with a verdict (ticked or not)
 };
 // The newest unfinished journal in `folder` for `source` with `total` orders, if any.

@@ -5,17 +5,18 @@
 namespace pv {
 namespace {
 
-bool answeredOutcome(OrderOutcome outcome) { return outcome != OrderOutcome::Pending && outcome != OrderOutcome::Skipped; }
-
-bool countsAsTicked(const OrderResult& result) { return result.tick && answeredOutcome(result.outcome); }
+// A skipped order's tick was never applied; a failed one's was.
+bool countsAsTicked(const OrderResult& result) {
+  return result.tick && result.outcome != OrderOutcome::Pending && result.outcome != OrderOutcome::Skipped;
+}
 
 }  // namespace
 
 void RunLedger::settle(size_t index, OrderResult result, bool fresh) {
   OrderResult& kept = orders_.at(index).result;
   ticked_ += (countsAsTicked(result) ? 1 : 0) - (countsAsTicked(kept) ? 1 : 0);
-  const bool wasAnswered = answeredOutcome(kept.outcome) || kept.outcome == OrderOutcome::Skipped;
-  const bool isAnswered = answeredOutcome(result.outcome) || result.outcome == OrderOutcome::Skipped;
+  const bool wasAnswered = kept.outcome != OrderOutcome::Pending;
+  const bool isAnswered = result.outcome != OrderOutcome::Pending;
   answered_ += (isAnswered ? 1 : 0) - (wasAnswered ? 1 : 0);
   if (fresh) {
     if (!wasAnswered && isAnswered) ++answeredHere_;

@@ -36,20 +36,19 @@ bool MainWindowBatchScreening::checkServiceCode(int code, std::string_view messa
   return pv::checkServiceCode(reactions_, code, message) == 1;
 }
 
+bool OutputBoxWriter::gathering() {
+  std::lock_guard lock(mutex_);
+  return gathering_ == std::this_thread::get_id();
+}
+
 void OutputBoxWriter::appendLabelledLine(std::string_view label, std::string_view value, Colour colour) {
-  const bool open = [&] {
-    std::lock_guard lock(mutex_);
-    return gathering_ == std::this_thread::get_id();
-  }();
+  const bool open = gathering();
   pv::appendLabelledLine(writer_, label, value, colour);
   if (!open) (void)pauses_.pause(kAppendPause);
 }
 
 void OutputBoxWriter::appendStyledText(std::string_view text, Colour colour) {
-  const bool open = [&] {
-    std::lock_guard lock(mutex_);
-    return gathering_ == std::this_thread::get_id();
-  }();
+  const bool open = gathering();
   pv::appendStyledText(writer_, text, colour);
   if (!open) (void)pauses_.pause(kAppendPause);
 }

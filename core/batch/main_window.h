@@ -82,6 +82,8 @@ class OutputBoxWriter final : public ScreeningOutput {
   };
   // Hands the kept runs to the box.
   void handOver();
+  // Whether this thread's order is open (its runs are kept).
+  bool gathering();
 
   Ui& ui_;
   Pauses& pauses_;

@@ -246,7 +246,6 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
     fieldStart = true;
   };
   const auto finishLine = [&] {
-    const bool headerKnown = headerAbove;
     const bool blank = column == 1 && field.empty();
     finishField();
     if (!row.text[kOrderNoSlot].empty() && !row.text[kAddressSlot].empty()) {
@@ -255,13 +254,13 @@ CsvParse parseCsvOrders(std::string_view bytes, std::vector<ImportedOrder>& orde
       for (int slot = 0; slot <= kAddressSlot; ++slot) order.address += row.text[slot];
       order.sourceRow = parse.finishedLines;
       orders.push_back(std::move(order));
-    } else if (layout != nullptr && headerKnown && !blank) {
+    } else if (layout != nullptr && headerAbove && !blank) {
       layout->skipped.push_back(
           {parse.finishedLines, std::string(row.text[kAddressSlot].empty() ? kNoAddressReason : kNoOrderNumberReason)});
     }
     if (layout != nullptr) {
       layout->records.push_back({recordBegin, recordEnd, column - 1});
-      if (!headerKnown && parse.columns.column[kAddressSlot] != 0) layout->headerRecord = parse.finishedLines;
+      if (!headerAbove && parse.columns.column[kAddressSlot] != 0) layout->headerRecord = parse.finishedLines;
     }
     headerAbove = parse.columns.column[kAddressSlot] != 0;
     for (std::string& t : row.text) t.clear();

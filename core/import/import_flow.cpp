@@ -255,7 +255,7 @@ int screenImportedOrders(ImportContext& context, RunContext& run, ScreeningTotal
         for (const auto& [index, result] : earlier->results) {
           if (result.screened()) ledger.settle(index, result, false);
         }
-        journal = RunJournal::resume(earlier->path);
+        journal = RunJournal::resume(earlier->path, earlier->tornEnd);
         run.output.appendLabelledLine("继续筛单", "已完成" + std::to_string(done) + "单，本次筛剩余" +
                                                       std::to_string(ledger.total() - done) + "单",
                                       kColourBlue);

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/text/codepage.h"
+#include "core/text/text.h"
 
 namespace pv {
 namespace {
@@ -133,7 +134,7 @@ std::string safeFileName(std::string_view gbkName) {
   std::string name;
   for (size_t i = 0; i < gbkName.size(); ++i) {
     const auto c = static_cast<unsigned char>(gbkName[i]);
-    if (c >= 0x81 && c <= 0xFE && i + 1 < gbkName.size()) {
+    if (isGbkLeadByte(c) && i + 1 < gbkName.size()) {
       name += gbkName.substr(i, 2);
       ++i;
     } else if (c < 0x20 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos) {

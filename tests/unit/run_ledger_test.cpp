@@ -229,7 +229,8 @@ TEST_F(RunFilesTest, AJournalIsOnlyForTheSameUnchangedFile) {
   EXPECT_FALSE(findUnfinishedRun(files_.journalFolder, identifySource("profile", path), 45));
 
   // Taken up after the torn line: the next line stands on a line of its own.
-  RunJournal resumed = RunJournal::resume(found->path);
+  EXPECT_TRUE(found->tornEnd);
+  RunJournal resumed = RunJournal::resume(found->path, found->tornEnd);
   resumed.record(2, ticked);
   EXPECT_EQ(findUnfinishedRun(files_.journalFolder, source, 45)->screened(), 3);
 
