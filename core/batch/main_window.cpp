@@ -73,14 +73,14 @@ void OutputBoxWriter::endOrder() {
   (void)pauses_.pause(kAppendPause);
 }
 
-// The box is written outside the lock: each append waits for the user-interface thread.
+// The box is written outside the lock: the hand-off waits for the user-interface thread.
 void OutputBoxWriter::handOver() {
   std::vector<TextRun> runs;
   {
     std::lock_guard lock(mutex_);
     runs.swap(kept_);
   }
-  for (const TextRun& run : runs) box_.append(run);
+  if (!runs.empty()) box_.appendAll(runs);
 }
 
 void OutputBoxWriter::Gathered::append(const TextRun& run) {

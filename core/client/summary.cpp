@@ -29,7 +29,7 @@ std::vector<std::string> restrictionSummary(Ui& ui) {
 }
 
 void showScreeningSummary(SummaryContext& summary, int total, int ticked, const OrderNumbers& orderNumbers) {
-  showScreeningSummary(summary, ScreeningTotals{.total = total, .ticked = ticked, .orderNumbers = orderNumbers});
+  showScreeningSummary(summary, ScreeningTotals{.total = total, .ticked = ticked, .orderNumbers = orderNumbers, .resultsFile = {}, .resultsNote = {}});
 }
 
 void showScreeningSummary(SummaryContext& summary, const ScreeningTotals& totals) {

@@ -400,13 +400,15 @@ int countLines(std::string_view text) {
 }
 }  // namespace
 
-bool MemoryUi::appendRichText(Window window, std::string_view name, const TextRun& run) {
+bool MemoryUi::appendRichText(Window window, std::string_view name, std::span<const TextRun> runs) {
   std::lock_guard lock(mutex_);
   ControlState* c = find(window, name);
   if (!c || c->def->kind != K::RichEdit) return false;
-  if (run.text.empty()) return true;
-  c->text += run.text;
-  c->runs.push_back(run);
+  for (const TextRun& run : runs) {
+    if (run.text.empty()) continue;
+    c->text += run.text;
+    c->runs.push_back(run);
+  }
   return true;
 }
 

@@ -57,7 +57,8 @@ class MemoryUi final : public Ui {
   std::pair<int, int> taskbarProgress(Window window) const;
   bool setStatusText(Window window, std::string_view name, int part,
                      std::string_view text) override;
-  bool appendRichText(Window window, std::string_view name, const TextRun& run) override;
+  using Ui::appendRichText;
+  bool appendRichText(Window window, std::string_view name, std::span<const TextRun> runs) override;
   int lineCount(Window window, std::string_view name) const override;
   bool scrollLines(Window window, std::string_view name, int lines) override;
   bool clearSelection(Window window, std::string_view name) override;

@@ -2,6 +2,7 @@
 // Runs of styled text in a rich edit box: what the result renderer writes and what the
 // in-memory Ui keeps, so a test reads colours and weights as the operator sees them.
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace pv {
@@ -31,6 +32,10 @@ class RichTextBox {
   virtual ~RichTextBox() = default;
   // Appends the run at the end of the text, in its colour and weight.
   virtual void append(const TextRun& run) = 0;
+  // Appends the runs in order as one unit.
+  virtual void appendAll(std::span<const TextRun> runs) {
+    for (const TextRun& run : runs) append(run);
+  }
   // Lines of the text as the box counts them (1 for an empty box).
   virtual int lineCount() = 0;
 };

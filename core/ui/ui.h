@@ -11,6 +11,7 @@
 // changes nothing. All texts are GBK.
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -130,12 +131,15 @@ class Ui {
   virtual bool setStatusText(Window window, std::string_view name, int part,
                              std::string_view text) = 0;
 
-  // Rich edit boxes. appendRichText writes the run at the end of the text in its colour and
-  // weight, face kRichTextFace at kRichTextPoints, as one unit: no other run comes between
-  // its format and its text. lineCount is the box's count of lines (1 when empty);
+  // Rich edit boxes. appendRichText writes the runs at the end of the text, each in its colour
+  // and weight, face kRichTextFace at kRichTextPoints, as one unit: nothing else comes
+  // between them, and the box is redrawn once for all of them. lineCount is the box's count of lines (1 when empty);
   // scrollLines scrolls its view by whole lines (negative: up), stopping at either end;
   // clearSelection leaves the caret where it is with nothing selected.
-  virtual bool appendRichText(Window window, std::string_view name, const TextRun& run) = 0;
+  virtual bool appendRichText(Window window, std::string_view name, std::span<const TextRun> runs) = 0;
+  bool appendRichText(Window window, std::string_view name, const TextRun& run) {
+    return appendRichText(window, name, std::span<const TextRun>(&run, 1));
+  }
   virtual int lineCount(Window window, std::string_view name) const = 0;
   virtual bool scrollLines(Window window, std::string_view name, int lines) = 0;
   virtual bool clearSelection(Window window, std::string_view name) = 0;
@@ -158,6 +162,7 @@ class UiRichTextBox final : public RichTextBox {
  public:
   UiRichTextBox(Ui& ui, Window window, std::string_view name) : ui_(ui), window_(window), name_(name) {}
   void append(const TextRun& run) override { ui_.appendRichText(window_, name_, run); }
+  void appendAll(std::span<const TextRun> runs) override { ui_.appendRichText(window_, name_, runs); }
   int lineCount() override { return ui_.lineCount(window_, name_); }
 
  private:

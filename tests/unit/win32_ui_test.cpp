@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -366,6 +367,7 @@ CHARFORMAT2W formatOf(HWND box, LONG from, LONG to) {
   return format;
 }
 
+// The first run alone, the others handed over together: each keeps its own format.
 TEST_F(Win32UiTest, RichTextRunsFromAWorkerKeepTheirColourAndWeight) {
   ASSERT_TRUE(ui.load(Window::Main, false));
   const std::vector<TextRun> runs = {
@@ -373,7 +375,8 @@ TEST_F(Win32UiTest, RichTextRunsFromAWorkerKeepTheirColourAndWeight) {
       {"\r\n", 0x000000, false},          {"区域正常", 0x339933, false}};
   std::atomic<bool> done{false};
   std::thread worker([&] {
-    for (const TextRun& run : runs) ui.appendRichText(Window::Main, "超级编辑框_输出", run);
+    ui.appendRichText(Window::Main, "超级编辑框_输出", runs.front());
+    ui.appendRichText(Window::Main, "超级编辑框_输出", std::span(runs).subspan(1));
     done = true;
   });
   const bool finished = pumpUntil([&] { return done.load(); }, std::chrono::seconds(60));
@@ -402,6 +405,26 @@ TEST_F(Win32UiTest, RichTextRunsFromAWorkerKeepTheirColourAndWeight) {
   EXPECT_TRUE(ui.clearSelection(Window::Main, "超级编辑框_输出"));
   EXPECT_TRUE(ui.scrollLines(Window::Main, "超级编辑框_输出", -99999));
   EXPECT_FALSE(ui.appendRichText(Window::Main, "编辑框_地址", {"x", 0, false}));  // not a rich edit box
+}
+
+// A long run's output is cleared whole, from any thread, and the box takes text again.
+TEST_F(Win32UiTest, ALongRichTextBoxIsClearedWhole) {
+  ASSERT_TRUE(ui.load(Window::Main, true));
+  std::vector<TextRun> order = {{"【筛选地址】：", 0, true}, {"浙江省杭州市西湖区文一西路1号\r\n", 0, false},
+                                {"【勾选结果】：", 0, true}, {"选中\r\n\r\n", 0x339933, false}};
+  for (int i = 0; i < 1500; ++i) ui.appendRichText(Window::Main, "超级编辑框_输出", order);
+  ASSERT_EQ(ui.lineCount(Window::Main, "超级编辑框_输出"), 4501);
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    ui.setText(Window::Main, "超级编辑框_输出", "");
+    ui.appendRichText(Window::Main, "超级编辑框_输出", std::span(order).first(2));
+    done = true;
+  });
+  const bool finished = pumpUntil([&] { return done.load(); }, std::chrono::seconds(120));
+  worker.join();
+  ASSERT_TRUE(finished);
+  EXPECT_EQ(ui.text(Window::Main, "超级编辑框_输出"), "【筛选地址】：浙江省杭州市西湖区文一西路1号\r\n");
+  EXPECT_EQ(ui.lineCount(Window::Main, "超级编辑框_输出"), 2);
 }
 
 TEST_F(Win32UiTest, ActivateShowsAndBringsAWindowForward) {

@@ -1,7 +1,9 @@
 // The Ui port's operations on real windows and controls: each runs its body on the
 // user-interface thread through the adapter's one hand-off.
-#include <windows.h>
+#include <algorithm>
+#include <optional>
 
+#include <windows.h>
 #include <commctrl.h>
 #include <richedit.h>
 
@@ -135,6 +137,49 @@ std::string Win32Ui::text(Window window, std::string_view name) const {
   });
 }
 
+namespace {
+
+// Appends are made with the box's drawing held: under Wine a rich edit box repaints its
+// scroll bar at every insertion, ten times the cost of the insertion itself, so an order's
+// runs are drawn once, together.
+class RedrawHeld {
+ public:
+  explicit RedrawHeld(HWND box) : box_(box) { SendMessageW(box_, WM_SETREDRAW, FALSE, 0); }
+  ~RedrawHeld() {
+    SendMessageW(box_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(box_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+  }
+  RedrawHeld(const RedrawHeld&) = delete;
+  RedrawHeld& operator=(const RedrawHeld&) = delete;
+
+ private:
+  HWND box_;
+};
+
+LONG richTextLength(HWND box) {
+  GETTEXTLENGTHEX lengthQuery{GTL_NUMCHARS | GTL_PRECISE, 1200};
+  const LRESULT length = SendMessageW(box, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
+  return static_cast<LONG>(length > 0 ? length : 0);
+}
+
+// Empties a rich edit box from its end backwards, a slice at a time: deleting from the front
+// makes the box renumber everything after each deleted paragraph, which under Wine took half a
+// minute for a long run's output and held up the query that cleared it.
+void clearRichText(HWND box) {
+  constexpr LONG kSlice = 4000;
+  const RedrawHeld held(box);
+  for (LONG length = richTextLength(box); length > 0;) {
+    CHARRANGE slice{length > kSlice ? length - kSlice : 0, length};
+    SendMessageW(box, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&slice));
+    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    const LONG left = richTextLength(box);
+    if (left >= length) break;  // a box that will not shrink: leave it to WM_SETTEXT
+    length = left;
+  }
+}
+
+}  // namespace
+
 bool Win32Ui::setText(Window window, std::string_view name, std::string_view text) {
   return impl_->onUiThread([&]() -> bool {
     ControlState* c = impl_->find(window, name);
@@ -152,6 +197,7 @@ bool Win32Ui::setText(Window window, std::string_view name, std::string_view tex
       }
       return false;
     }
+    if (c->def->kind == K::RichEdit) clearRichText(c->hwnd);
     return SetWindowTextW(c->hwnd, wide.c_str()) != 0;
   });
 }
@@ -363,31 +409,35 @@ bool Win32Ui::setStatusText(Window window, std::string_view name, int part, std:
   });
 }
 
-// Whatever the box held before, the run goes after it: the caret is put at the very end,
-// the format is set on the empty selection there and the text replaces that selection, all
-// on this thread, so no other run can come between.
-bool Win32Ui::appendRichText(Window window, std::string_view name, const TextRun& run) {
+// Whatever the box held before, the runs go after it: the caret is put at the very end, and
+// each run's format is set on the empty selection there before its text replaces that
+// selection, all on this thread, so nothing else can come between.
+bool Win32Ui::appendRichText(Window window, std::string_view name, std::span<const TextRun> runs) {
   return impl_->onUiThread([&]() -> bool {
     ControlState* c = listControl(*impl_, window, name, K::RichEdit);
     if (!c) return false;
-    if (run.text.empty()) return true;
-    GETTEXTLENGTHEX lengthQuery{GTL_NUMCHARS | GTL_PRECISE, 1200};
-    const LRESULT length = SendMessageW(c->hwnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthQuery), 0);
-    CHARRANGE end{static_cast<LONG>(length > 0 ? length : 0), static_cast<LONG>(length > 0 ? length : 0)};
+    if (std::all_of(runs.begin(), runs.end(), [](const TextRun& run) { return run.text.empty(); })) return true;
+    const std::optional<RedrawHeld> held = runs.size() > 1 ? std::optional<RedrawHeld>(std::in_place, c->hwnd)
+                                                           : std::nullopt;
+    const LONG length = richTextLength(c->hwnd);
+    CHARRANGE end{length, length};
     SendMessageW(c->hwnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
 
-    CHARFORMAT2W format{};
-    format.cbSize = sizeof format;
-    format.dwMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_PROTECTED | CFM_SIZE | CFM_COLOR |
-                    CFM_FACE | CFM_OFFSET;
-    format.dwEffects = run.bold ? CFE_BOLD : 0;
-    format.yHeight = kRichTextPoints * 20;
-    format.yOffset = 0;
-    format.crTextColor = static_cast<COLORREF>(run.colour & 0x00FFFFFF);
     const std::wstring face = toWide(kRichTextFace);
-    wcsncpy(format.szFaceName, face.c_str(), LF_FACESIZE - 1);
-    SendMessageW(c->hwnd, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-    SendMessageW(c->hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(toWide(run.text).c_str()));
+    for (const TextRun& run : runs) {
+      if (run.text.empty()) continue;
+      CHARFORMAT2W format{};
+      format.cbSize = sizeof format;
+      format.dwMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_PROTECTED | CFM_SIZE | CFM_COLOR |
+                      CFM_FACE | CFM_OFFSET;
+      format.dwEffects = run.bold ? CFE_BOLD : 0;
+      format.yHeight = kRichTextPoints * 20;
+      format.yOffset = 0;
+      format.crTextColor = static_cast<COLORREF>(run.colour & 0x00FFFFFF);
+      wcsncpy(format.szFaceName, face.c_str(), LF_FACESIZE - 1);
+      SendMessageW(c->hwnd, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+      SendMessageW(c->hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(toWide(run.text).c_str()));
+    }
     return true;
   });
 }
