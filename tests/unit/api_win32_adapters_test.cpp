@@ -188,6 +188,56 @@ TEST_F(Win32WindowPortsTest, AWorkersMessageBoxRunsOnTheUserInterfaceThreadOwned
   }
 }
 
+// A box waiting for the operator holds up no worker: another worker's writes land while it is
+// open, each once and in order, and nothing of them comes again when it closes.
+TEST_F(Win32WindowPortsTest, AWorkersWritesLandWhileAMessageBoxIsOpen) {
+  ASSERT_TRUE(ui.load(Window::Main, true));
+  Win32Dialogs dialogs(ui);
+  pump([] { return true; });
+  for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+  std::atomic<bool> boxDone{false}, writesDone{false};
+  std::thread asking([&] {
+    dialogs.show({.text = "x", .title = "pv-box-writes", .buttons = DialogButtons::Ok, .owner = Window::Main});
+    boxDone = true;
+  });
+  // The box's own loop keeps this thread busy: another thread plays the operator, and a
+  // third writes while the box is up.
+  const std::vector<TextRun> rest = {{"二", 0x0000FF, false}, {"三\r\n", 0, true}};
+  bool boxSeen = false, openAfterWrites = false, answeredBeforeWrites = true;
+  std::string textWhileOpen;
+  std::thread operatorHand([&] {
+    HWND box = nullptr;
+    for (int i = 0; i < 1000 && !box; ++i) {
+      HWND found = FindWindowW(L"#32770", L"pv-box-writes");
+      if (found && IsWindowVisible(found)) box = found;
+      else Sleep(10);
+    }
+    if (!box) return;
+    boxSeen = true;
+    std::thread writing([&] {
+      ui.appendRichText(Window::Main, kOutputBox, TextRun{"一", 0, false});
+      ui.appendRichText(Window::Main, kOutputBox, rest);
+      ui.setStatusText(Window::Main, kMainStatusBar, 0, "写完");
+      writesDone = true;
+    });
+    writing.join();
+    openAfterWrites = IsWindow(box) && IsWindowVisible(box);
+    answeredBeforeWrites = boxDone.load();
+    textWhileOpen = ui.text(Window::Main, kOutputBox);
+    SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  });
+  EXPECT_TRUE(pump([&] { return boxDone.load(); }));
+  asking.join();
+  operatorHand.join();
+  ASSERT_TRUE(boxSeen);
+  EXPECT_TRUE(writesDone.load());
+  EXPECT_TRUE(openAfterWrites);
+  EXPECT_FALSE(answeredBeforeWrites);
+  EXPECT_EQ(textWhileOpen, "一二三\r\n");
+  EXPECT_EQ(ui.text(Window::Main, kOutputBox), "一二三\r\n");
+  EXPECT_EQ(ui.statusText(Window::Main, kMainStatusBar, 0), "写完");
+}
+
 }  // namespace
 }  // namespace pv
 
