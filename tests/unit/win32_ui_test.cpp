@@ -407,13 +407,19 @@ TEST_F(Win32UiTest, RichTextRunsFromAWorkerKeepTheirColourAndWeight) {
   EXPECT_FALSE(ui.appendRichText(Window::Main, "编辑框_地址", {"x", 0, false}));  // not a rich edit box
 }
 
-// A long run's output is cleared whole, from any thread, and the box takes text again.
+// A long run's output is cleared whole, from any thread, by a new box in the old one's place:
+// found by its name, where it was, shown and stacked as it was, and it takes text again.
 TEST_F(Win32UiTest, ALongRichTextBoxIsClearedWhole) {
   ASSERT_TRUE(ui.load(Window::Main, true));
   std::vector<TextRun> order = {{"【筛选地址】：", 0, true}, {"浙江省杭州市西湖区文一西路1号\r\n", 0, false},
                                 {"【勾选结果】：", 0, true}, {"选中\r\n\r\n", 0x339933, false}};
   for (int i = 0; i < 1500; ++i) ui.appendRichText(Window::Main, "超级编辑框_输出", order);
   ASSERT_EQ(ui.lineCount(Window::Main, "超级编辑框_输出"), 4501);
+  HWND before = control(Window::Main, "超级编辑框_输出");
+  ASSERT_NE(before, nullptr);
+  const RECT place = rectInParent(before);
+  HWND below = GetWindow(before, GW_HWNDNEXT);
+
   std::atomic<bool> done{false};
   std::thread worker([&] {
     ui.setText(Window::Main, "超级编辑框_输出", "");
@@ -425,6 +431,18 @@ TEST_F(Win32UiTest, ALongRichTextBoxIsClearedWhole) {
   ASSERT_TRUE(finished);
   EXPECT_EQ(ui.text(Window::Main, "超级编辑框_输出"), "【筛选地址】：浙江省杭州市西湖区文一西路1号\r\n");
   EXPECT_EQ(ui.lineCount(Window::Main, "超级编辑框_输出"), 2);
+
+  HWND after = control(Window::Main, "超级编辑框_输出");
+  ASSERT_NE(after, nullptr);
+  EXPECT_FALSE(IsWindow(before) && before != after);
+  const RECT now = rectInParent(after);
+  EXPECT_TRUE(EqualRect(&place, &now));
+  EXPECT_TRUE(IsWindowVisible(after));
+  EXPECT_EQ(GetWindow(after, GW_HWNDNEXT), below);
+  // A short text is cleared in the box itself.
+  ui.setText(Window::Main, "超级编辑框_输出", "");
+  EXPECT_EQ(control(Window::Main, "超级编辑框_输出"), after);
+  EXPECT_EQ(ui.text(Window::Main, "超级编辑框_输出"), "");
 }
 
 TEST_F(Win32UiTest, ActivateShowsAndBringsAWindowForward) {

@@ -125,6 +125,10 @@ class Impl {
   // The browser control inside a web view's placeholder, on its first call only.
   void hostWebBrowser(WindowState& w, ControlState& view);
 
+  // Puts a new control of the same table entry in the place of the one there (position,
+  // stacking, shown and enabled state, focus, name), empty, and destroys the old one.
+  void renewControl(WindowState& w, ControlState& c);
+
   HINSTANCE instance() const noexcept { return instance_; }
   // The shell's taskbar buttons, asked for once; null where the system has none.
   ITaskbarList3* taskbar();

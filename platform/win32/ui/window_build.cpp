@@ -342,6 +342,36 @@ void Impl::createControl(WindowState& w, size_t index) {
   }
 }
 
+void Impl::renewControl(WindowState& w, ControlState& c) {
+  HWND old = c.hwnd;
+  if (!old || w.controls.empty()) return;
+  const size_t index = static_cast<size_t>(&c - w.controls.data());
+  if (index >= w.controls.size()) return;
+  RECT place{};
+  GetWindowRect(old, &place);
+  MapWindowPoints(nullptr, GetParent(old), reinterpret_cast<POINT*>(&place), 2);
+  const bool shown = (GetWindowLongPtrW(old, GWL_STYLE) & WS_VISIBLE) != 0;
+  const bool enabled = IsWindowEnabled(old) != FALSE;
+  const bool focused = GetFocus() == old;
+
+  c.hwnd = nullptr;
+  createControl(w, index);
+  HWND renewed = c.hwnd;
+  if (!renewed) {
+    c.hwnd = old;
+    return;
+  }
+  SetWindowTextW(renewed, L"");
+  // Right behind the old one in the stacking order, then the old one goes: nothing that lay
+  // over or under it changes.
+  SetWindowPos(renewed, old, place.left, place.top, place.right - place.left, place.bottom - place.top,
+               SWP_NOACTIVATE | (shown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+  EnableWindow(renewed, enabled);
+  DestroyWindow(old);
+  if (focused) SetFocus(renewed);
+  nameForScreenReaders(w);
+}
+
 void Impl::createTabPages(WindowState& w, ControlState& tab) {
   const ControlDef& d = *tab.def;
   w.tab = tab.hwnd;
