@@ -78,9 +78,9 @@ Impl::Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine,
       return bitmap;
     });
   }
-  // WIC decodes the pictures and the web views host an OLE control: both need this thread
-  // to be a single-threaded apartment with OLE.
-  oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
+  // WIC decodes the pictures and screen readers' names go through COM: this thread is a
+  // single-threaded apartment. OLE on top of it waits for what needs it (initialiseOle).
+  comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   registerClass(instance_, kTopLevelWindowClass, windowProc, nullptr, arrow);
@@ -111,6 +111,18 @@ Impl::~Impl() {
   taskbar_.Reset();
   accessibleProperties_.Reset();
   if (oleInitialised_) OleUninitialize();
+  if (comInitialised_) CoUninitialize();
+}
+
+bool Impl::initialiseOle() {
+  // Only the web views' browser control and the rich edit boxes' dragging need OLE, and
+  // no window has either before the login window's first paint, which it would delay by
+  // a few milliseconds (its clipboard and drag-and-drop set-up).
+  if (!oleTried_) {
+    oleTried_ = true;
+    oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
+  }
+  return oleInitialised_;
 }
 
 int Impl::runMessageLoop() {
