@@ -60,21 +60,23 @@ Impl::Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine,
   instance_ = GetModuleHandleW(nullptr);
   density_.declareAwareness();
   if (firstWindow) {
-    // Decoding a picture takes about as long as making the window and its controls; on
-    // another core the two overlap. The density is the one load() will lay it out for.
+    // Decoding the picture overlaps making the window and its controls, on another core. The density is the one load() will lay it out for.
     const WindowDef& def = windowDef(*firstWindow);
     earlyBackground_.asset = def.background;
     earlyBackground_.dpi = density_.atPoint(POINT{def.x, def.y});
     earlyBackground_.bitmap = std::async(std::launch::async, [asset = def.background,
                                                               dpi = earlyBackground_.dpi] {
       UniqueBitmap bitmap;
-      const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
       try {
+        // Our backgrounds need no COM (opaque PNGs); an apartment only for one that does.
         bitmap = decodePictureAtDpi(assetBytes(asset), dpi);
+        if (!bitmap && SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+          bitmap = decodePictureAtDpi(assetBytes(asset), dpi);
+          CoUninitialize();
+        }
       } catch (...) {
         noteFailure("Win32Ui", "background not decoded ahead");
       }
-      if (com) CoUninitialize();
       return bitmap;
     });
   }
