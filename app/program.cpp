@@ -58,8 +58,6 @@ std::string Program::journalFolder() {
 }
 
 bool Program::wire() {
-  // Old journals go on a worker: nothing the windows wait for.
-  workers.start([this] { pruneJournals(runFiles.journalFolder, clock.now()); });
   // Every registration is tried, so one refusal does not hide another.
   bool ok = registerWindowLifecycleEvents(client, settings);
   ok = registerLoginWindowEvents(client, loginPage) && ok;

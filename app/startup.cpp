@@ -11,6 +11,7 @@
 #include <objbase.h>
 
 #include "app/program.h"
+#include "core/batch/journal.h"
 #include "core/process/command_line.h"
 #include "core/client/client_events.h"
 #include "core/client/window_lifecycle.h"
@@ -83,6 +84,11 @@ void runProgram() {
     const ComApartment shellLinks;
     installShellEntries();
   });
+
+  // Old journals go on a worker of their own, once the window is painted: nothing on the
+  // screen waits for them, and a worker started sooner takes a share of the processor the
+  // login window is made with.
+  program.workers.start([&program] { pruneJournals(program.runFiles.journalFolder, program.clock.now()); });
 
   // 7. Window events until the last window is gone.
   endProcess(program.state, program.ui.runMessageLoop());

@@ -124,6 +124,8 @@ class Impl {
   void showPage(WindowState& w, int page);
   // The browser control inside a web view's placeholder, on its first call only.
   void hostWebBrowser(WindowState& w, ControlState& view);
+  // OLE on this thread from the first call on; false where it could not be initialised.
+  bool initialiseOle();
 
   // Puts a new control of the same table entry in the place of the one there (position,
   // stacking, shown and enabled state, focus, name), empty, and destroys the old one.
@@ -163,7 +165,9 @@ class Impl {
   EarlyBackground earlyBackground_;
   DWORD uiThread_ = 0;
   HINSTANCE instance_ = nullptr;
+  bool comInitialised_ = false;
   bool oleInitialised_ = false;
+  bool oleTried_ = false;
   CLSID webBrowserClass_;
   bool requireEngine_ = true;
   DisplayDensity density_;

@@ -60,27 +60,29 @@ Impl::Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine,
   instance_ = GetModuleHandleW(nullptr);
   density_.declareAwareness();
   if (firstWindow) {
-    // Decoding a picture takes about as long as making the window and its controls; on
-    // another core the two overlap. The density is the one load() will lay it out for.
+    // Decoding the picture overlaps making the window and its controls, on another core. The density is the one load() will lay it out for.
     const WindowDef& def = windowDef(*firstWindow);
     earlyBackground_.asset = def.background;
     earlyBackground_.dpi = density_.atPoint(POINT{def.x, def.y});
     earlyBackground_.bitmap = std::async(std::launch::async, [asset = def.background,
                                                               dpi = earlyBackground_.dpi] {
       UniqueBitmap bitmap;
-      const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
       try {
+        // Our backgrounds need no COM (opaque PNGs); an apartment only for one that does.
         bitmap = decodePictureAtDpi(assetBytes(asset), dpi);
+        if (!bitmap && SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+          bitmap = decodePictureAtDpi(assetBytes(asset), dpi);
+          CoUninitialize();
+        }
       } catch (...) {
         noteFailure("Win32Ui", "background not decoded ahead");
       }
-      if (com) CoUninitialize();
       return bitmap;
     });
   }
-  // WIC decodes the pictures and the web views host an OLE control: both need this thread
-  // to be a single-threaded apartment with OLE.
-  oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
+  // WIC decodes the pictures and screen readers' names go through COM: this thread is a
+  // single-threaded apartment. OLE on top of it waits for what needs it (initialiseOle).
+  comInitialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
   HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
   registerClass(instance_, kTopLevelWindowClass, windowProc, nullptr, arrow);
@@ -111,6 +113,18 @@ Impl::~Impl() {
   taskbar_.Reset();
   accessibleProperties_.Reset();
   if (oleInitialised_) OleUninitialize();
+  if (comInitialised_) CoUninitialize();
+}
+
+bool Impl::initialiseOle() {
+  // Only the web views' browser control and the rich edit boxes' dragging need OLE, and
+  // no window has either before the login window's first paint, which it would delay by
+  // a few milliseconds (its clipboard and drag-and-drop set-up).
+  if (!oleTried_) {
+    oleTried_ = true;
+    oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
+  }
+  return oleInitialised_;
 }
 
 int Impl::runMessageLoop() {

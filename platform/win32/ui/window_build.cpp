@@ -209,6 +209,8 @@ void Impl::createControl(WindowState& w, size_t index) {
       // The library registers the class as it loads. Only the main window and the quick
       // tip have rich text, so the login window opens without it.
       if (!richEditModule_) richEditModule_.reset(LoadLibraryW(L"Msftedit.dll"));
+      // The box registers itself for dragging text out as it is made, which takes OLE.
+      initialiseOle();
       className = MSFTEDIT_CLASS;
       style |= ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
       if (d.has(kSingleBorder)) {
@@ -488,7 +490,7 @@ void Impl::hostWebBrowser(WindowState& w, ControlState& view) {
   view.browserTried = true;
   // Outside a single-threaded apartment with OLE the control would live on another thread
   // and every call would wait on it: keep the placeholder.
-  if (!oleInitialised_) return;
+  if (!initialiseOle()) return;
   const Window window = w.id;
   const std::string name = view.def->name;
   view.browser = WebBrowserHost::create(
