@@ -151,7 +151,11 @@ bool readOpaquePng(std::string_view bytes, PngPixels& out) {
     const unsigned char* type = data + at + 4;
     const unsigned char* body = type + 4;
     const std::uint32_t checksum = bigEndian32(body + length);
+#ifndef PV_FUZZING_TAKES_ANY_CHECKSUM
     if (crc32(crc32(0, nullptr, 0), type, length + 4) != checksum) return false;
+#else
+    (void)checksum;  // a mutated input would stop here, and the fuzzer never get past a chunk
+#endif
     const std::string_view name(reinterpret_cast<const char*>(type), 4);
     at += 12 + size_t{length};
 
