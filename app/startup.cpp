@@ -15,25 +15,12 @@
 #include "core/process/command_line.h"
 #include "core/client/client_events.h"
 #include "core/client/window_lifecycle.h"
+#include "platform/win32/com_apartment.h"
 #include "platform/win32/lifecycle/shell.h"
 
 namespace pv {
 
 namespace {
-
-// Shell links need COM on their thread; the windows' picture decoder needs it too.
-class ComApartment {
- public:
-  ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ComApartment() {
-    if (initialised_) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  bool initialised_;
-};
 
 // The exit routine. The process then ends through ExitProcess, which stops every worker
 // before anything they use goes away: a worker still waiting on the network must not
@@ -52,6 +39,7 @@ void initCommonControls() {
 }  // namespace
 
 void runProgram() {
+  // Shell links need COM on their thread; the windows' picture decoder needs it too.
   const ComApartment com;
 
   // 1. An earlier copy's windows go before ours appear: they carry the same mark.

@@ -14,6 +14,9 @@ namespace {
 
 constexpr std::string_view kSignature("\x89PNG\r\n\x1A\n", 8);
 constexpr std::uint32_t kMaxSide = 16384;
+// The header alone would otherwise have us set aside gigabytes before a byte of the picture
+// arrives: a bigger one (no picture of ours, nor a service's QR code) is the system's.
+constexpr std::uint64_t kMaxPixels = 4096 * 4096;
 
 enum ColourType : std::uint8_t { kTruecolour = 2, kPalette = 3, kTruecolourAlpha = 6 };
 
@@ -37,7 +40,10 @@ bool readHeader(const unsigned char* data, std::uint32_t length, Header& h) {
   h.bitDepth = data[8];
   h.colourType = data[9];
   const bool plain = data[10] == 0 && data[11] == 0 && data[12] == 0;  // deflate, filter 0, no interlace
-  if (!plain || h.width == 0 || h.height == 0 || h.width > kMaxSide || h.height > kMaxSide) return false;
+  if (!plain || h.width == 0 || h.height == 0 || h.width > kMaxSide || h.height > kMaxSide ||
+      std::uint64_t{h.width} * h.height > kMaxPixels) {
+    return false;
+  }
   switch (h.colourType) {
     case kTruecolour:
       h.bitsPerPixel = 24;

@@ -20,8 +20,8 @@ struct PngPixels {
 // bits a sample, or a palette of 1, 2, 4 or 8 bits an index, not interlaced, without a
 // transparency chunk or colour-space chunk. False for anything else (grey pictures, 16-bit
 // samples, interlacing, a pixel not fully opaque, gamma or a colour profile, a chunk whose
-// checksum fails, data cut short, more than 16384 pixels a side): such bytes are the system
-// decoder's to judge.
+// checksum fails, data cut short, more than 16384 pixels a side or 4096 × 4096 in all): such
+// bytes are the system decoder's to judge.
 [[nodiscard]] bool readOpaquePng(std::string_view bytes, PngPixels& out);
 
 }  // namespace pv

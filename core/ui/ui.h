@@ -131,10 +131,10 @@ class Ui {
   virtual bool setStatusText(Window window, std::string_view name, int part,
                              std::string_view text) = 0;
 
-  // Rich edit boxes. appendRichText writes the runs at the end of the text, each in its colour
-  // and weight, face kRichTextFace at kRichTextPoints, as one unit: nothing else comes
-  // between them, and the box is redrawn once for all of them. lineCount is the box's count of lines (1 when empty);
-  // scrollLines scrolls its view by whole lines (negative: up), stopping at either end;
+  // Rich edit boxes. appendRichText writes the runs at the end of the text, each in its
+  // colour and weight, face kRichTextFace at kRichTextPoints, as one unit: nothing else comes
+  // between them, and the box is redrawn once for all of them. lineCount is the box's count
+  // of lines (1 when empty); scrollLines scrolls its view by whole lines (negative: up), stopping at either end;
   // clearSelection leaves the caret where it is with nothing selected.
   virtual bool appendRichText(Window window, std::string_view name, std::span<const TextRun> runs) = 0;
   bool appendRichText(Window window, std::string_view name, const TextRun& run) {

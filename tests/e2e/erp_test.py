@@ -222,7 +222,6 @@ class ErpFaultTest(ErpTestCase):
         self.run_once()
         self.assertEqual(report()["checked"], EXPECTED)
 
-
     def test_a_token_expired_during_a_run_ends_it_and_restarts_to_the_login(self):
         # The service's clock two hours on: the session's token has expired by the first batch.
         control("POST", "clock", {"offsetSeconds": 7200})

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/process/command_line.h"
+#include "platform/win32/com_apartment.h"
 #include "platform/win32/lifecycle/shell.h"
 #include "platform/win32/lifecycle/top_level_windows.h"
 #include "platform/win32/wide_text.h"
@@ -42,17 +43,6 @@ class ScratchFolder {
 
  private:
   std::string path_;
-};
-
-class ComApartment {
- public:
-  ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ComApartment() {
-    if (initialised_) CoUninitialize();
-  }
-
- private:
-  bool initialised_;
 };
 
 // Hidden top-level windows of classes named for this process, so windows of programs that

@@ -91,6 +91,10 @@ TEST(PngReader, LeavesEverythingElseToTheSystem) {
       {"no signature", good.substr(8)},
       {"empty", ""},
       {"over 16384 pixels wide", with(rgb, [](Png& p) { p.width = 16385; })},
+      // Whole and well formed, 2 MB of 1-bit rows: refused for its pixels, not its data.
+      {"over 4096 x 4096 pixels in all",
+       with(Png{16384, 1025, 1, 3, 0, std::string(3, '\0'), ""},
+            [](Png& p) { for (int y = 0; y < 1025; ++y) p.scanlines += std::string(1 + 16384 / 8, '\0'); })},
   };
   for (const auto& c : cases) {
     PngPixels got;

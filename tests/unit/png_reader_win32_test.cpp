@@ -12,25 +12,13 @@
 #include <vector>
 
 #include "core/ui/png_reader.h"
+#include "platform/win32/com_apartment.h"
 #include "tests/unit/png_samples.h"
 
 namespace pv {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-class Apartment {
- public:
-  Apartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~Apartment() {
-    if (initialised_) CoUninitialize();
-  }
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
-
- private:
-  bool initialised_;
-};
 
 bool systemPixels(const std::string& bytes, PngPixels& out) {
   ComPtr<IWICImagingFactory> factory;
@@ -76,7 +64,7 @@ std::string noise(size_t rows, size_t rowBytes, std::uint32_t seed, bool filters
 std::string colours(size_t count, std::uint32_t seed) { return noise(1, count * 3, seed, false).substr(1); }
 
 TEST(PngReaderBesideWic, GivesTheSystemDecodersPixels) {
-  const Apartment apartment;
+  const ComApartment apartment;
   Png rgbInPieces(61, 17, 8, 2, 0, {}, noise(17, 61 * 3, 1, true));
   rgbInPieces.idatSize = 7;
   const Png cases[] = {

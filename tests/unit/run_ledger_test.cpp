@@ -307,12 +307,6 @@ TEST_F(RunFilesTest, AFolderThatTakesNothingSendsTheResultsToDocuments) {
   EXPECT_EQ(nowhere.resultsNote, "结果文件未能保存（磁盘已满或没有写入权限），本次筛单结果仍在输出框中");
 }
 
-}  // namespace
-}  // namespace pv
-
-namespace pv {
-namespace {
-
 // The output box takes an order's lines together: the same runs as line by line, one pause.
 TEST(OutputBoxWriter, AnOrdersLinesGoTogetherWithOnePause) {
   MemoryUi ui;

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <span>
 #include <thread>
@@ -106,6 +107,19 @@ bool pumpUntil(Done done, std::chrono::milliseconds bound) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }
   return true;
+}
+
+// Runs `work` on a worker while this thread serves the windows' messages, as a window's
+// thread does; true when the worker ended within the bound.
+bool onWorker(const std::function<void()>& work, std::chrono::milliseconds bound) {
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    work();
+    done = true;
+  });
+  const bool finished = pumpUntil([&] { return done.load(); }, bound);
+  worker.join();
+  return finished;
 }
 
 void setClipboardText(const wchar_t* text) {
@@ -336,20 +350,17 @@ TEST_F(Win32UiTest, WorkerCallsRunOnTheUiThreadInOrder) {
     handlerOnUiThread = handlerOnUiThread && GetCurrentThreadId() == uiThread;
     ++handlerRuns;
   }));
-  std::atomic<bool> done{false};
   std::atomic<int> mismatches{0};
-  std::thread worker([&] {
-    for (int i = 0; i < 200; ++i) {
-      const std::string value = std::to_string(i);
-      ui.setText(Window::Login, "编辑框_账户", value);
-      if (ui.text(Window::Login, "编辑框_账户") != value) ++mismatches;
-    }
-    ui.raise(Window::Login, "标签_载入使用", Event::Clicked);
-    done = true;
-  });
-  const bool finished = pumpUntil([&] { return done.load(); }, std::chrono::seconds(60));
-  worker.join();
-  ASSERT_TRUE(finished);
+  ASSERT_TRUE(onWorker(
+      [&] {
+        for (int i = 0; i < 200; ++i) {
+          const std::string value = std::to_string(i);
+          ui.setText(Window::Login, "编辑框_账户", value);
+          if (ui.text(Window::Login, "编辑框_账户") != value) ++mismatches;
+        }
+        ui.raise(Window::Login, "标签_载入使用", Event::Clicked);
+      },
+      std::chrono::seconds(60)));
   EXPECT_EQ(mismatches, 0);
   EXPECT_EQ(ui.text(Window::Login, "编辑框_账户"), "199");
   EXPECT_EQ(handlerRuns, 1);
@@ -373,15 +384,12 @@ TEST_F(Win32UiTest, RichTextRunsFromAWorkerKeepTheirColourAndWeight) {
   const std::vector<TextRun> runs = {
       {"【查询地址】：", 0x000000, false}, {"下姜", 0x000000, false}, {"村", 0x336EF0, true},
       {"\r\n", 0x000000, false},          {"区域正常", 0x339933, false}};
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    ui.appendRichText(Window::Main, "超级编辑框_输出", runs.front());
-    ui.appendRichText(Window::Main, "超级编辑框_输出", std::span(runs).subspan(1));
-    done = true;
-  });
-  const bool finished = pumpUntil([&] { return done.load(); }, std::chrono::seconds(60));
-  worker.join();
-  ASSERT_TRUE(finished);
+  ASSERT_TRUE(onWorker(
+      [&] {
+        ui.appendRichText(Window::Main, "超级编辑框_输出", runs.front());
+        ui.appendRichText(Window::Main, "超级编辑框_输出", std::span(runs).subspan(1));
+      },
+      std::chrono::seconds(60)));
   EXPECT_EQ(ui.text(Window::Main, "超级编辑框_输出"), "【查询地址】：下姜村\r\n区域正常");
   EXPECT_EQ(ui.lineCount(Window::Main, "超级编辑框_输出"), 2);
 
@@ -420,15 +428,12 @@ TEST_F(Win32UiTest, ALongRichTextBoxIsClearedWhole) {
   const RECT place = rectInParent(before);
   HWND below = GetWindow(before, GW_HWNDNEXT);
 
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    ui.setText(Window::Main, "超级编辑框_输出", "");
-    ui.appendRichText(Window::Main, "超级编辑框_输出", std::span(order).first(2));
-    done = true;
-  });
-  const bool finished = pumpUntil([&] { return done.load(); }, std::chrono::seconds(120));
-  worker.join();
-  ASSERT_TRUE(finished);
+  ASSERT_TRUE(onWorker(
+      [&] {
+        ui.setText(Window::Main, "超级编辑框_输出", "");
+        ui.appendRichText(Window::Main, "超级编辑框_输出", std::span(order).first(2));
+      },
+      std::chrono::seconds(120)));
   EXPECT_EQ(ui.text(Window::Main, "超级编辑框_输出"), "【筛选地址】：浙江省杭州市西湖区文一西路1号\r\n");
   EXPECT_EQ(ui.lineCount(Window::Main, "超级编辑框_输出"), 2);
 

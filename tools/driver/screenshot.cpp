@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "platform/win32/com_apartment.h"
 #include "platform/win32/unique.h"
 
 namespace pv::driver {
@@ -26,19 +27,6 @@ class ScreenDc {
 
  private:
   HDC dc_;
-};
-
-class ComApartment {
- public:
-  ComApartment() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (ok_) CoUninitialize();
-  }
-
- private:
-  bool ok_;
 };
 
 struct Capture {

@@ -60,7 +60,8 @@ Impl::Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine,
   instance_ = GetModuleHandleW(nullptr);
   density_.declareAwareness();
   if (firstWindow) {
-    // Decoding the picture overlaps making the window and its controls, on another core. The density is the one load() will lay it out for.
+    // Decoding the picture overlaps making the window and its controls, on another core.
+    // The density is the one load() will lay it out for.
     const WindowDef& def = windowDef(*firstWindow);
     earlyBackground_.asset = def.background;
     earlyBackground_.dpi = density_.atPoint(POINT{def.x, def.y});
@@ -69,9 +70,10 @@ Impl::Impl(EventHub& events, const CLSID& webBrowserClass, bool requireEngine,
       UniqueBitmap bitmap;
       try {
         // Our backgrounds need no COM (opaque PNGs); an apartment only for one that does.
-        bitmap = decodePictureAtDpi(assetBytes(asset), dpi);
+        const auto bytes = assetBytes(asset);
+        bitmap = decodePictureAtDpi(bytes, dpi);
         if (!bitmap && SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
-          bitmap = decodePictureAtDpi(assetBytes(asset), dpi);
+          bitmap = decodePictureAtDpi(bytes, dpi);
           CoUninitialize();
         }
       } catch (...) {
